@@ -1,0 +1,23 @@
+#include "plugin/about.h"
+
+#include "plugin/message.h"
+
+namespace {
+
+const char aboutText[] =
+    "Nimbrel V1.2  Date: 06.12.2026\n"
+    "by the Nimbrel team\n"
+    "\n"
+    "Homepage:\n"
+    "nimbrel.example.org\n"
+    "E-Mail:\n"
+    "team@nimbrel.example.org\n"
+    "Support:\n"
+    "forum.nimbrel.example.org";
+
+} // namespace
+
+void showAbout()
+{
+    showMessage(aboutText, "About...", 1);
+}

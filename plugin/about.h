@@ -1,0 +1,4 @@
+#pragma once
+
+// Shows the About box and returns once it is closed.
+void showAbout();

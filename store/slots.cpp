@@ -1,0 +1,31 @@
+#include "store/slots.h"
+
+#include "host/eskin.h"
+#include "plugin/globals.h"
+#include "store/handles.h"
+
+eString slotDirPath(int slot)
+{
+    eString path;
+    return path.sprintf("%s/image/%d/", mpoint.c_str(), slot);
+}
+
+eString slotInfoPath(int slot)
+{
+    eString path;
+    return path.sprintf("%s/image/%d/Image.info", mpoint.c_str(), slot);
+}
+
+SlotState probeSlot(int slot)
+{
+    if (!openDir(slotDirPath(slot)))
+        return SlotState::Free;
+    if (!openFile(slotInfoPath(slot), "r"))
+        return SlotState::Corrupted;
+    return SlotState::Installed;
+}
+
+eString slotName(int slot)
+{
+    return getInfo(slotInfoPath(slot).c_str(), "name");
+}

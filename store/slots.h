@@ -1,0 +1,19 @@
+#pragma once
+#include "host/estring.h"
+
+// The image store's slots image/0 .. image/9 under the mount point.
+constexpr int slotCount = 10;
+
+enum class SlotState { Free, Installed, Corrupted };
+
+// The slot directory, "MPOINT/image/N/" (with its trailing slash).
+eString slotDirPath(int slot);
+// The slot's name file, "MPOINT/image/N/Image.info".
+eString slotInfoPath(int slot);
+
+// Free when the slot directory does not open, installed when its
+// Image.info also opens for reading, corrupted otherwise.
+SlotState probeSlot(int slot);
+
+// The name recorded in an installed slot's Image.info (empty without one).
+eString slotName(int slot);
