@@ -1,0 +1,50 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The stand-in host's session: where the modal loops take their keys from,
+// and what a scripted session records. Tests drive dialogs through it.
+namespace pchost {
+
+enum class Key {
+    Up, Down, Left, Right, Ok, Exit, Red, Green, Yellow, Blue,
+    Digit0, Digit1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9,
+    Text,  // types KeyPress::text into the input field being edited
+    Snap,  // records (and, when echoing, prints) the whole screen as text
+};
+
+struct KeyPress {
+    Key key;
+    std::string text;
+};
+
+// Thrown by a modal loop of a scripted session that still waits after its
+// keys ran out and exit was pressed 100 times.
+struct ScriptExhausted : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Parses a key list such as: down ok text:"Sat 1.0" green snap
+// Throws std::invalid_argument naming the first word that is no key.
+std::vector<KeyPress> parseKeys(const std::string& list);
+
+// Starts a scripted session: modal loops take their keys from KEYS, then
+// press exit. Clears what an earlier session recorded.
+void startScript(const std::vector<KeyPress>& keys);
+// Shorthand for startScript(parseKeys(LIST)).
+void startScript(const std::string& list);
+
+// When on, each message box and snap is also printed to standard output as
+// it happens (the scripted mode of nimbrel-host).
+void setEcho(bool on);
+
+// Every message box shown in this session, as "[TITLE] TEXT" with each line
+// end inside TEXT written as \n.
+const std::vector<std::string>& shownMessages();
+// The screens recorded by snap keys in this session.
+const std::vector<std::string>& snaps();
+// The screen as text now: 90 columns by 36 rows, one line each.
+std::string screenText();
+
+} // namespace pchost
