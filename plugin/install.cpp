@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "install/imagedir.h"
 #include "plugin/about.h"
 
 namespace {
@@ -53,6 +54,9 @@ void install::Listeselected(eListBoxEntryText* entry)
         return;
     }
     switch (reinterpret_cast<intptr_t>(entry->getKey())) {
+    case 0:
+        runDialog<Imagedir>();
+        break;
     case 5:
         hide();
         showAbout();

@@ -1,0 +1,57 @@
+#include "install/adapt.h"
+
+#include "install/command.h"
+#include "install/slotpath.h"
+#include "plugin/globals.h"
+
+namespace {
+
+eString keptPath(const eString& slot, const char* path)
+{
+    return pathInSlot(slot, path, LastLink::Keep);
+}
+
+} // namespace
+
+void moveVarInit(const eString& slot)
+{
+    if (!isDirectory(pathInSlot(slot, "var_init", LastLink::Follow)))
+        return;
+    eString init = keptPath(slot, "var_init/tmp/init");
+    if (init.empty() || !runFormatted("rm -rf %s %s", keptPath(slot, "var"), init))
+        return;  // var still there: the move would put var_init inside it
+    runFormatted("mv %s %s", keptPath(slot, "var_init"), keptPath(slot, "var"));  // unchecked like the steps around it
+}
+
+bool copyGo(const eString& slot)
+{
+    eString go = keptPath(slot, "go");
+    return runFormatted("rm -rf %s", go) && runFormatted("cp %s/tools/go %s", mpoint, go);
+}
+
+void patchStartScript(const eString& slot)
+{
+    eString dir = pathInSlot(slot, "etc/init.d", LastLink::Follow);
+    if (dir.empty())
+        return;
+    eString script = dir + "/rcS", original = dir + "/rcS_org", between = dir + "/rcS1";
+    if (!runFormatted("rm -rf %s %s", original, between) || !runFormatted("mv %s %s", script, original))
+        return;  // no start script to patch
+    eString source = pathInSlot(slot, "etc/init.d/rcS_org", LastLink::Follow);
+    // Unchecked: a script sed cannot read leaves an empty rcS, as on the box.
+    runFormatted("sed -e 's/\\/bin\\/mount -t jffs2/#/g' %s > %s", source, between);
+    runFormatted("sed -e 's/mount -t jffs2/#/g' %s > %s", between, script);
+    runFormatted("rm %s", between);
+    runFormatted("chmod 755 %s", script);
+}
+
+void copySettings(const eString& slot)
+{
+    eString settings = keptPath(slot, "var/tuxbox/config/enigma");
+    if (settings.empty())
+        return;
+    // Unchecked: the image starts without the running system's settings too.
+    runFormatted("rm -rf %s", settings);
+    runFormatted("mkdir %s", settings);
+    runFormatted("cp -a /var/tuxbox/config/enigma/* %s", settings);
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include <optional>
+
+#include "host/estring.h"
+#include "store/outcome.h"
+
+// What the install dialog hands to the installation.
+struct InstallRequest {
+    int noliste = 1;  // 1 when no image file is listed
+    int noiort = 1;  // 1 when no free slot is listed
+    int minfree = 20000;  // kB needed on the store's medium
+    long long freemem = 0;  // kB free there when the dialog opened
+    eString file;  // image file in the mount point
+    eString slot;  // "0" to "9"
+    eString name;  // empty for the default name
+    bool copySettings = false;
+};
+
+// The refusal to show instead of installing: too little space, or nothing
+// to install or nowhere to put it. Empty when the installation may run.
+std::optional<Outcome> refusal(const InstallRequest& request);
+
+// Unpacks the image file into the slot, makes the slot startable, records
+// its name and rebuilds the boot menu. A failed step ends the run with its
+// message; the image file stays unless the installation succeeded.
+Outcome installImage(const InstallRequest& request);
+
+// Free space of the file system holding PATH in kB, 0 when it cannot be
+// measured.
+long long freeKilobytes(const eString& path);
+// Free blocks of BLOCK_SIZE bytes in kB, without overflow.
+long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize);
