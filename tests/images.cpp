@@ -1,0 +1,89 @@
+#include "tests/images.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "tests/support.h"
+
+namespace {
+
+std::string quoted(const std::string& value)
+{
+    std::string out = "'";
+    for (char c : value)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string capture(const std::string& line)
+{
+    std::string out;
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("cannot run " + line);
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+void runMaker(const std::string& arguments)
+{
+    std::string maker = std::string(NIMBREL_SOURCE) + "/scripts/make-image";
+    if (shell(quoted(maker) + " " + arguments) != 0)
+        throw std::runtime_error("make-image " + arguments + " failed");
+}
+
+} // namespace
+
+const char flashSettings[] = "settings of the flash image\n";
+
+void makeImage(const std::string& path, const std::string& options)
+{
+    runMaker(options + " " + quoted(path));
+}
+
+void makeTree(const std::string& dir)
+{
+    runMaker("--tree " + quoted(dir));
+}
+
+void prependPath(const std::string& dir)
+{
+    const char* path = std::getenv("PATH");
+    setenv("PATH", (dir + ":" + (path ? path : "")).c_str(), 1);
+}
+
+void useCramfsStandIn()
+{
+    if (readFile("/proc/filesystems").find("cramfs") == std::string::npos)
+        prependPath(std::string(NIMBREL_BUILD) + "/pchost-bin");
+}
+
+void writeFlashSettings()
+{
+    writeFile("/var/tuxbox/config/enigma/config", flashSettings);
+    writeFile("/var/tuxbox/config/enigma/bouquets", "flash bouquets\n");
+}
+
+std::string fingerprint(const std::vector<std::string>& roots, const std::vector<std::string>& skip)
+{
+    std::string prune;
+    for (const std::string& path : skip)
+        prune += " -path " + quoted(path) + " -prune -o";
+    std::string paths;
+    for (const std::string& root : roots)
+        paths += " " + quoted(root);
+    std::string select = paths + prune;
+    // Directory times change when anything is made and removed again, so
+    // they are left out; file content goes in as a hash.
+    return capture("{ find" + select + " -printf '%p %y %m %l\\n'; find" + select +
+        " -type f -exec sha256sum {} +; } | sort");
+}
+
+bool isMountPoint(const std::string& dir)
+{
+    return shell("mountpoint -q " + quoted(dir)) == 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Image files and the surroundings an installation needs, for tests that run
+// inside ns-run.
+
+// Makes an image file at PATH with scripts/make-image and OPTIONS (such as
+// "--two-part" or "--from DIR"). Throws when the maker fails.
+void makeImage(const std::string& path, const std::string& options = "");
+// Lays out make-image's root tree in DIR.
+void makeTree(const std::string& dir);
+
+// As nimbrel-host does: where the kernel has no cramfs, the build's
+// pchost-bin (with the cramfs stand-in mount) goes first in PATH.
+void useCramfsStandIn();
+// Puts DIR first in PATH.
+void prependPath(const std::string& dir);
+
+// The running system's settings, /var/tuxbox/config/enigma/config.
+extern const char flashSettings[];
+void writeFlashSettings();
+
+// Everything under ROOTS but the paths under SKIP: each entry's type, mode,
+// link target and content hash, one line each, sorted.
+std::string fingerprint(const std::vector<std::string>& roots, const std::vector<std::string>& skip);
+
+// Whether something is mounted on DIR.
+bool isMountPoint(const std::string& dir);
