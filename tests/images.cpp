@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include "tests/support.h"
@@ -81,6 +83,26 @@ std::string fingerprint(const std::vector<std::string>& roots, const std::vector
     // they are left out; file content goes in as a hash.
     return capture("{ find" + select + " -printf '%p %y %m %l\\n'; find" + select +
         " -type f -exec sha256sum {} +; } | sort");
+}
+
+std::string changedLines(const std::string& before, const std::string& after)
+{
+    auto lines = [](const std::string& text) {
+        std::set<std::string> set;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            set.insert(line);
+        return set;
+    };
+    std::set<std::string> old = lines(before), now = lines(after);
+    std::string changes;
+    for (const std::string& line : old)
+        if (!now.count(line))
+            changes += "- " + line + "\n";
+    for (const std::string& line : now)
+        if (!old.count(line))
+            changes += "+ " + line + "\n";
+    return changes;
 }
 
 bool isMountPoint(const std::string& dir)

@@ -25,5 +25,9 @@ void writeFlashSettings();
 // link target and content hash, one line each, sorted.
 std::string fingerprint(const std::vector<std::string>& roots, const std::vector<std::string>& skip);
 
+// The lines only BEFORE has ("- ...") and only AFTER has ("+ ..."); empty
+// when both hold the same lines.
+std::string changedLines(const std::string& before, const std::string& after);
+
 // Whether something is mounted on DIR.
 bool isMountPoint(const std::string& dir);
