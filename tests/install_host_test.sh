@@ -1,0 +1,33 @@
+#!/bin/sh
+# nimbrel-host with the built plug-in installs both kinds of image from a
+# key script, as a person would from the main menu.
+set -eu
+store=$(mktemp -d /tmp/install-host.XXXXXX)
+mkdir "$store/tools"
+printf '#!/bin/sh\nRC=$1\nmpoint=/hdd\n' >"$store/tools/menu.org"
+printf '#!/bin/sh\nexec /sbin/init\n' >"$store/tools/go"
+"$NIMBREL_SOURCE/scripts/make-image" "$store/one.img"
+"$NIMBREL_SOURCE/scripts/make-image" --two-part "$store/two.img"
+failures=0
+check() {
+    what=$1
+    shift
+    if "$@" >/dev/null 2>&1; then
+        echo "ok: $what"
+    else
+        echo "FAILED: $what" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+for run in 1 2; do
+    out=$("$NIMBREL_BUILD/nimbrel-host" --store "$store" --keys "ok green ok exit" 2>/dev/null)
+    check "run $run: installed" sh -c 'printf "%s\n" "$0" | grep -qxF "[Info] Image is installed"' "$out"
+done
+check "both slots named" sh -c 'test "$(cat "$0"/image/0/Image.info "$0"/image/1/Image.info)" = "$(printf "name=Image-0\nname=Image-1")"' "$store"
+check "only the single-part file stays" test "$(cd "$store" && ls ./*.img)" = ./one.img
+check "both in the boot menu" test "$(grep -c ' ../go$' "$store/tools/menu")" = 2
+check "rcS patched" grep -qx '# /dev/mtdblock/2 /var' "$store/image/1/etc/init.d/rcS"
+
+rm -rf "$store"
+[ "$failures" = 0 ]

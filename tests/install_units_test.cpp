@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "install/procedure.h"
+#include "install/slotpath.h"
+#include "store/imageinfo.h"
+#include "tests/support.h"
+
+namespace {
+
+TEST(Refusal, SpaceFirstThenSelection)
+{
+    const char* const space = "no Space !!!\nMemory < 20000 kB\n";
+    const char* const select = "no Image or no Directory selected";
+    struct Case {
+        const char* title;
+        int noliste, noiort;
+        long long freemem;
+        const char* message;  // null: the installation runs
+    };
+    const Case cases[] = {
+        {"all there, room to spare", 0, 0, 20001, nullptr},
+        {"exactly the room needed", 0, 0, 20000, nullptr},
+        {"one kB short", 0, 0, 19999, space},
+        {"nothing measured", 0, 0, 0, space},
+        {"no image, room", 1, 0, 30000, select},
+        {"no slot, room", 0, 1, 30000, select},
+        {"no image, no room", 1, 0, 10000, space},
+        {"more than 2 TiB free", 0, 0, 3LL << 30, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        InstallRequest request;
+        request.noliste = c.noliste;
+        request.noiort = c.noiort;
+        request.freemem = c.freemem;
+
+        std::optional<Outcome> refused = refusal(request);
+
+        ASSERT_EQ(refused.has_value(), c.message != nullptr);
+        if (refused) {
+            EXPECT_EQ(refused->message, c.message);
+            EXPECT_EQ(refused->title(), "Error");
+            EXPECT_EQ(refused->boxFlags(), 129);
+        }
+    }
+}
+
+TEST(FreeSpace, KilobytesOfAnyBlockSize)
+{
+    struct Case {
+        unsigned long long blocks, blockSize;
+        long long kilobytes;
+    };
+    const Case cases[] = {
+        {10000, 4096, 40000},
+        {100, 512, 50},
+        {3, 512, 1},
+        {1, 1024, 1},
+        {0, 4096, 0},
+        {1ULL << 31, 4096, 1LL << 33},  // 8 TiB
+        {ULLONG_MAX, 1ULL << 20, LLONG_MAX},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.blocks) + " x " + std::to_string(c.blockSize));
+        EXPECT_EQ(blocksToKilobytes(c.blocks, c.blockSize), c.kilobytes);
+    }
+}
+
+TEST(FreeSpace, UnmeasurableIsZero)
+{
+    EXPECT_EQ(freeKilobytes("/tmp/no/such/directory"), 0);
+    EXPECT_GT(freeKilobytes("/tmp"), 0);
+}
+
+TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
+{
+    const std::string slot = "/tmp/slot";
+    shell("rm -rf /tmp/slot && mkdir -p /tmp/slot/flash/etc/init.d && cd /tmp/slot &&"
+        " ln -s /flash/etc etc && ln -s flash rel && ln -s ../../.. up && ln -s / top &&"
+        " ln -s loop loop && ln -s /etc/passwd info && ln -s init.d flash/etc/boot");
+    struct Case {
+        const char* path;
+        LastLink last;
+        const char* resolved;  // relative to the slot; null: the links loop
+    };
+    const Case cases[] = {
+        {"etc/init.d/rcS", LastLink::Keep, "/flash/etc/init.d/rcS"},
+        {"etc", LastLink::Keep, "/etc"},
+        {"etc", LastLink::Follow, "/flash/etc"},
+        {"rel/etc/boot/rcS", LastLink::Keep, "/flash/etc/init.d/rcS"},
+        {"up/etc/x", LastLink::Keep, "/flash/etc/x"},
+        {"../../etc", LastLink::Follow, "/flash/etc"},
+        {"top/etc", LastLink::Follow, "/flash/etc"},
+        {"info", LastLink::Keep, "/info"},
+        {"info", LastLink::Follow, "/flash/etc/passwd"},
+        {"missing/dir/file", LastLink::Keep, "/missing/dir/file"},
+        {"loop/x", LastLink::Keep, nullptr},
+        {"loop", LastLink::Keep, "/loop"},
+        {"./etc/./init.d", LastLink::Keep, "/flash/etc/init.d"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string resolved = pathInSlot(slot, c.path, c.last);
+        EXPECT_EQ(resolved, c.resolved ? slot + c.resolved : "");
+    }
+}
+
+TEST(ImageInfo, ReplacesWhateverStandsThere)
+{
+    struct Case {
+        const char* title;
+        const char* prepare;  // run in the slot
+    };
+    const Case cases[] = {
+        {"nothing", "true"},
+        {"an older name file", "printf 'name=old\\nextra=1\\n' > Image.info"},
+        {"a link out of the slot", "ln -s /tmp/outside Image.info"},
+        {"a dangling link", "ln -s /tmp/nowhere/x Image.info"},
+        {"a directory", "mkdir -p Image.info/sub"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        shell("rm -rf /tmp/slot && mkdir /tmp/slot");
+        writeFile("/tmp/outside", "untouched\n");
+        shell(std::string("cd /tmp/slot && ") + c.prepare);
+
+        EXPECT_TRUE(writeImageInfo("/tmp/slot", "Sat 1.0"));
+
+        EXPECT_EQ(readFile("/tmp/slot/Image.info"), "name=Sat 1.0\n");
+        EXPECT_EQ(shell("test -L /tmp/slot/Image.info"), 1);
+        EXPECT_EQ(readFile("/tmp/outside"), "untouched\n");
+    }
+}
+
+TEST(ImageInfo, FailsWithoutTheSlot)
+{
+    EXPECT_FALSE(writeImageInfo("/tmp/no/such/slot", "x"));
+    EXPECT_FALSE(pathExists("/tmp/no/such/slot/Image.info"));
+}
+
+} // namespace
