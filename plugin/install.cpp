@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "manage/imageinfo.h"
+#include "manage/menucolor.h"
+#include "manage/renameclear.h"
 #include "plugin/about.h"
 
 namespace {
@@ -53,6 +56,18 @@ void install::Listeselected(eListBoxEntryText* entry)
         return;
     }
     switch (reinterpret_cast<intptr_t>(entry->getKey())) {
+    case 1:
+        runDialog<renameclear>(1);
+        break;
+    case 2:
+        runDialog<renameclear>(2);
+        break;
+    case 3:
+        runDialog<Imageinfo>();
+        break;
+    case 4:
+        runDialog<Menucolor>();
+        break;
     case 5:
         hide();
         showAbout();
