@@ -42,6 +42,14 @@ void setEcho(bool on);
 // Every message box shown in this session, as "[TITLE] TEXT" with each line
 // end inside TEXT written as \n.
 const std::vector<std::string>& shownMessages();
+// The three integers each message box of this session was made with, in
+// the order of shownMessages().
+struct BoxIntegers {
+    int flags;
+    int defaultButton;
+    int timeout;
+};
+const std::vector<BoxIntegers>& shownBoxIntegers();
 // The screens recorded by snap keys in this session.
 const std::vector<std::string>& snaps();
 // The screen as text now: 90 columns by 36 rows, one line each.

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include "plugin/globals.h"
+#include "store/shell.h"
 
 std::string readFile(const std::string& path)
 {
@@ -19,7 +20,7 @@ std::string readFile(const std::string& path)
 
 void writeFile(const std::string& path, const std::string& content, mode_t mode)
 {
-    shell("mkdir -p \"$(dirname '" + path + "')\"");
+    shell("mkdir -p \"$(dirname " + shellQuote(path) + ")\"");
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
     out.close();
@@ -57,7 +58,7 @@ TestStore::TestStore(const std::string& name)
 {
     if (std::getenv("NIMBREL_IN_NS") == nullptr)
         throw std::runtime_error("store tests must run under tests/ns-run");
-    shell("rm -rf '" + rootPath + "'");
+    shell("rm -rf " + shellQuote(rootPath));
     writeFile(path("tools/menu.org"), menuHead, 0755);
     writeFile(path("tools/go"), "#!/bin/sh\nexec /sbin/init\n", 0755);
     writeFile(path("tools/chroot"), "#!/bin/sh\ncd \"$1\" && exec chroot \"$1\" \"$2\"\n", 0755);
@@ -68,7 +69,7 @@ TestStore::TestStore(const std::string& name)
 
 TestStore::~TestStore()
 {
-    shell("rm -rf '" + rootPath + "' /tmp/org");
+    shell("rm -rf " + shellQuote(rootPath) + " /tmp/org");
 }
 
 const std::string& TestStore::root() const
@@ -88,5 +89,5 @@ void TestStore::addSlot(int slot, const std::string& info) const
 
 void TestStore::addCorruptedSlot(int slot) const
 {
-    shell("mkdir -p '" + path("image/" + std::to_string(slot)) + "'");
+    shell("mkdir -p " + shellQuote(path("image/" + std::to_string(slot))));
 }
