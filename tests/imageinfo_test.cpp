@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "manage/imageinfo.h"
@@ -6,6 +7,9 @@
 #include "plugin/globals.h"
 #include "plugin/plugin.h"
 #include "tests/support.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -116,8 +120,8 @@ TEST_F(ImageinfoTest, EmptyStoreShowsTenFreeRowsWithoutSizes)
 {
     std::string screen = runImageinfo();
     for (int slot = 0; slot < 10; ++slot)
-        EXPECT_NE(std::string::npos, screen.find("Image " + std::to_string(slot) + ":"));
-    EXPECT_EQ(std::string::npos, screen.find("kB"));
+        EXPECT_THAT(screen, HasSubstr("Image " + std::to_string(slot) + ":"));
+    EXPECT_THAT(screen, Not(HasSubstr("kB")));
 
     Imageinfo window;
     int free = 0;
@@ -136,11 +140,11 @@ TEST_F(ImageinfoTest, RowsShowSizeAndNameOrState)
     store.addSlot(10, "name=Ten\n");
 
     std::string screen = runImageinfo();
-    EXPECT_NE(std::string::npos, screen.find("Zero"));
-    EXPECT_NE(std::string::npos, screen.find("123 kB"));
-    EXPECT_NE(std::string::npos, screen.find("corrupted"));
-    EXPECT_EQ(std::string::npos, screen.find("Image 10:"));
-    EXPECT_EQ(std::string::npos, screen.find("Ten"));
+    EXPECT_THAT(screen, HasSubstr("Zero"));
+    EXPECT_THAT(screen, HasSubstr("123 kB"));
+    EXPECT_THAT(screen, HasSubstr("corrupted"));
+    EXPECT_THAT(screen, Not(HasSubstr("Image 10:")));
+    EXPECT_THAT(screen, Not(HasSubstr("Ten")));
     EXPECT_EQ(store.path("image/0") + "\n" + store.path("image/3") + "\n",
         readFile("/tmp/du.log"));
 
@@ -201,7 +205,7 @@ TEST_F(ImageinfoTest, MainMenuEntryOpensTheOverview)
     pchost::startScript("down down down ok snap green exit");
     plugin_exec(nullptr);
     ASSERT_EQ(1u, pchost::snaps().size());
-    EXPECT_NE(std::string::npos, pchost::snaps()[0].find("Image Info"));
+    EXPECT_THAT(pchost::snaps()[0], HasSubstr("Image Info"));
 }
 
 } // namespace

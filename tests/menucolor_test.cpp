@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "host/eskin.h"
@@ -7,6 +8,9 @@
 #include "plugin/globals.h"
 #include "plugin/plugin.h"
 #include "tests/support.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -25,6 +29,8 @@ protected:
         window.hide();
         return result;
     }
+
+    std::string config() const { return readFile(store.path("tools/lcdmenu.conf")); }
 
     std::string savedColor() const
     {
@@ -69,8 +75,7 @@ TEST_F(MenucolorTest, ChoosingAnEntrySetsItsCodeAndWritesIt)
         EXPECT_EQ(0, runMenucolor(c.keys));
         EXPECT_EQ(c.code, color);
         EXPECT_EQ(c.code, savedColor());
-        EXPECT_NE(std::string::npos,
-            readFile(store.path("tools/lcdmenu.conf")).find("menu_items=TovraImage,One,\n"));
+        EXPECT_THAT(config(), HasSubstr("menu_items=TovraImage,One,\n"));
     }
 }
 
@@ -83,8 +88,7 @@ TEST_F(MenucolorTest, LeavingWithoutAChoiceKeepsTheColourAndRewritesTheFiles)
         EXPECT_EQ(0, runMenucolor("down exit"));
         EXPECT_EQ(kept, color);
         EXPECT_TRUE(pathExists(store.path("tools/menu")));
-        EXPECT_NE(std::string::npos,
-            readFile(store.path("tools/lcdmenu.conf")).find("menu_color=" + kept + "\n"));
+        EXPECT_THAT(config(), HasSubstr("menu_color=" + kept + "\n"));
     }
 }
 
@@ -95,8 +99,8 @@ TEST_F(MenucolorTest, EveryOpeningShowsTheSameSevenEntries)
     ASSERT_EQ(1u, pchost::snaps().size());
     const std::string first = pchost::snaps()[0];
     for (const char* entry : colorEntries)
-        EXPECT_NE(std::string::npos, first.find(entry)) << entry;
-    EXPECT_NE(std::string::npos, first.find("Menu color"));
+        EXPECT_THAT(first, HasSubstr(entry)) << entry;
+    EXPECT_THAT(first, HasSubstr("Menu color"));
 
     // The colour just chosen is not marked the next time.
     ASSERT_EQ("2", color);

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "manage/renameclear.h"
@@ -6,6 +7,9 @@
 #include "plugin/globals.h"
 #include "plugin/plugin.h"
 #include "tests/support.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -96,9 +100,9 @@ TEST_F(RenameclearTest, WindowShowsTheListWithTheFirstSlotCurrent)
         ASSERT_EQ(2u, pchost::snaps().size());
         const std::string& closed = pchost::snaps()[0];
         const std::string& open = pchost::snaps()[1];
-        EXPECT_NE(std::string::npos, closed.find("Alpha"));
+        EXPECT_THAT(closed, HasSubstr("Alpha"));
         EXPECT_EQ(c.showsDirectory, open.find("Directory 7") != std::string::npos);
-        EXPECT_EQ(std::string::npos, open.find("Ten"));
+        EXPECT_THAT(open, Not(HasSubstr("Ten")));
     }
 }
 
@@ -121,7 +125,7 @@ TEST_F(RenameclearTest, EmptyFieldWritesTheDefaultNameAsTheOnlyLine)
     Messages shown = runRenameclear(1, "green");
     EXPECT_EQ("name=Image-3\n", info(3));
     EXPECT_EQ(Messages{"[Info] Rename Image complete"}, shown);
-    EXPECT_NE(std::string::npos, menuItems().find("menu_items=TovraImage,Image-3,\n"));
+    EXPECT_THAT(menuItems(), HasSubstr("menu_items=TovraImage,Image-3,\n"));
 }
 
 TEST_F(RenameclearTest, TypedNameIsWrittenAsTypedAndReachesTheBootMenu)
@@ -129,7 +133,7 @@ TEST_F(RenameclearTest, TypedNameIsWrittenAsTypedAndReachesTheBootMenu)
     store.addSlot(4, "name=Old\n");
     runRenameclear(1, "down ok text:\"My image\" ok green");
     EXPECT_EQ("name=My image\n", info(4));
-    EXPECT_NE(std::string::npos, menuItems().find("menu_items=TovraImage,My image,\n"));
+    EXPECT_THAT(menuItems(), HasSubstr("menu_items=TovraImage,My image,\n"));
 }
 
 TEST_F(RenameclearTest, NameFieldTakesOnlyTheUseableCharactersAndAtMostTen)
@@ -167,7 +171,7 @@ TEST_F(RenameclearTest, RenameThatCannotWriteReportsAndWritesNothing)
     Messages shown = runRenameclear(1, "down ok text:New ok green");
     EXPECT_EQ(Messages{"[ERROR] could not rename Image"}, shown);
     EXPECT_EQ("name=Old\n", info(3));
-    EXPECT_NE(std::string::npos, menuItems().find("menu_items=TovraImage,Old,\n"));
+    EXPECT_THAT(menuItems(), HasSubstr("menu_items=TovraImage,Old,\n"));
 }
 
 TEST_F(RenameclearTest, RenameOfAVanishedSlotCreatesNothing)
@@ -186,8 +190,8 @@ TEST_F(RenameclearTest, EraseRemovesTheWholeSlotAndItsBootMenuLine)
     Messages shown = runRenameclear(2, "ok down ok green");
     EXPECT_EQ(Messages{"[Info] Erase Image complete"}, shown);
     EXPECT_FALSE(pathExists(slotPath(6)));
-    EXPECT_NE(std::string::npos, menuItems().find("menu_items=TovraImage,Keep,\n"));
-    EXPECT_EQ(std::string::npos, readFile(store.path("tools/menu")).find("image/6"));
+    EXPECT_THAT(menuItems(), HasSubstr("menu_items=TovraImage,Keep,\n"));
+    EXPECT_THAT(readFile(store.path("tools/menu")), Not(HasSubstr("image/6")));
 }
 
 TEST_F(RenameclearTest, EraseOfACorruptedSlotRemovesIt)
@@ -204,8 +208,9 @@ TEST_F(RenameclearTest, FailedEraseReportsAndStillRegeneratesTheBootMenu)
     ReadOnlyMount readOnly(slotPath(6));
     ASSERT_TRUE(readOnly.ok());
     EXPECT_EQ(Messages{"[ERROR] could not erase Image"}, runRenameclear(2, "green"));
+    EXPECT_EQ(1, pchost::shownBoxIntegers().at(0).flags);
     EXPECT_TRUE(pathExists(slotPath(6) + "/Image.info"));
-    EXPECT_NE(std::string::npos, menuItems().find("menu_items=TovraImage,Stuck,\n"));
+    EXPECT_THAT(menuItems(), HasSubstr("menu_items=TovraImage,Stuck,\n"));
 }
 
 TEST(EraseImage, QuotesTheMountPointSoNothingBesideTheStoreIsRemoved)
@@ -229,6 +234,7 @@ TEST_F(RenameclearTest, EmptyListRefusesAndChangesNothing)
 
     shell("rm -rf '" + slotPath(7) + "'");
     EXPECT_EQ(Messages{"[Error] no selected Image"}, runRenameclear(2, "green"));
+    EXPECT_EQ(129, pchost::shownBoxIntegers().at(0).flags);
 
     // Both files appear only when nameedit runs.
     EXPECT_FALSE(pathExists(store.path("tools/menu")));
