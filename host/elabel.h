@@ -70,4 +70,8 @@ private:
 class eStatusBar : public eLabel {
 public:
     explicit eStatusBar(eWidget* parent, const char* deco = "eStatusBar");
+
+    // What it shows now: the edit help text of a field being edited, else
+    // the help text of the focused widget.
+    eString getShownText() const;
 };

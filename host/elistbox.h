@@ -15,6 +15,11 @@ public:
     eListBoxEntry& operator=(const eListBoxEntry&) = delete;
 
     virtual const eString& getText() const = 0;
+
+private:
+    friend class eListBoxBase;
+
+    eListBoxBase* list;
 };
 
 // A row with a text and a key that the list's owner reads back. The key
@@ -49,6 +54,8 @@ public:
     void setFlags(int flags);
 
     int getFlags() const;
+    // Pixel height of one entry row.
+    int getItemHeight() const;
     const std::vector<eListBoxEntry*>& getEntries() const;
     eListBoxEntry* getCurrentEntry() const;
     int getCurrentIndex() const;
@@ -113,4 +120,5 @@ private:
     eListBox<eListBoxEntryText>* list;
     int openEntries;
     bool open = false;
+    int currentBeforeOpen = 0;  // restored when the list is left with exit
 };

@@ -11,5 +11,10 @@ public:
     const eString& getMessage() const;
 
 private:
+    friend class eWidgetHost;
+
     eString message;
+    int flags;
+    int defaultButton;
+    int timeout;
 };

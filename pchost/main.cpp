@@ -1,0 +1,162 @@
+// nimbrel-host: the box's menu host as a PC program. Loads the plug-in the
+// way the box does and lets a person or a key script work its windows.
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+
+#include "pchost/keysource.h"
+#include "pchost/session.h"
+#include "pchost/skin.h"
+
+namespace {
+
+const char usage[] =
+    "usage: nimbrel-host [--store DIR] [--fontsize N] [--keys \"K K ...\"] [PLUGIN.so]\n";
+
+struct Options {
+    std::string store;
+    bool hasStore = false;
+    std::string keys;
+    bool scripted = false;
+    std::string plugin;
+};
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+Options parseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool valued = arg == "--store" || arg == "--fontsize" || arg == "--keys";
+        if (valued && i + 1 >= argc)
+            throw UsageError(arg + " needs a value");
+        if (arg == "--store") {
+            options.store = argv[++i];
+            options.hasStore = true;
+        } else if (arg == "--fontsize") {
+            char* end = nullptr;
+            long size = std::strtol(argv[++i], &end, 10);
+            if (*argv[i] == '\0' || *end != '\0' || size <= 0 || size > 200)
+                throw UsageError(std::string("bad font size: ") + argv[i]);
+            setSkinFontSize(static_cast<int>(size));
+        } else if (arg == "--keys") {
+            options.keys = argv[++i];
+            options.scripted = true;
+        } else if (arg.compare(0, 1, "-") == 0 || i != argc - 1) {
+            throw UsageError("unexpected argument: " + arg);
+        } else {
+            options.plugin = arg;
+        }
+    }
+    return options;
+}
+
+std::string executableDir()
+{
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return ".";
+    std::string exe(path, length);
+    return exe.substr(0, exe.rfind('/'));
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Kernels without cramfs get our mount wrapper, which unpacks such images.
+void useMountWrapperIfNeeded(const std::string& dir)
+{
+    std::ifstream filesystems("/proc/filesystems");
+    std::string all((std::istreambuf_iterator<char>(filesystems)), std::istreambuf_iterator<char>());
+    std::string wrappers = dir + "/pchost-bin";
+    if (all.find("cramfs") != std::string::npos || !isDirectory(wrappers))
+        return;
+    const char* path = std::getenv("PATH");
+    std::string newPath = wrappers + (path ? ":" + std::string(path) : "");
+    setenv("PATH", newPath.c_str(), 1);
+}
+
+void writeMountPoint(const std::string& store)
+{
+    std::ofstream org("/tmp/org", std::ios::trunc);
+    org << store << "\n";
+    if (!org.flush())
+        throw std::runtime_error("cannot write /tmp/org");
+}
+
+using PluginExec = int (*)(void*);
+
+PluginExec loadPlugin(const std::string& path)
+{
+    void* library = dlopen(path.c_str(), RTLD_NOW);
+    if (!library)
+        throw std::runtime_error(std::string("cannot load the plug-in: ") + dlerror());
+    void* entry = dlsym(library, "plugin_exec");
+    if (!entry)
+        throw std::runtime_error(path + " has no plugin_exec");
+    return reinterpret_cast<PluginExec>(entry);
+}
+
+int run(const Options& options)
+{
+    if (options.scripted) {
+        pchost::startScript(options.keys);
+        pchost::setEcho(true);
+    } else {
+        pchost::setKeySource(pchost::makeLineKeySource(std::cin, std::cout));
+    }
+    std::string dir = executableDir();
+    useMountWrapperIfNeeded(dir);
+    if (options.hasStore)
+        writeMountPoint(options.store);
+    PluginExec entry = loadPlugin(options.plugin.empty() ? dir + "/nimbrel.so" : options.plugin);
+    entry(nullptr);
+    return 0;
+}
+
+} // namespace
+
+// Every shell command of the plug-in passes here first, so that the screen
+// can show what the plug-in is busy with while the command blocks it.
+extern "C" int system(const char* command)
+{
+    pchost::beforeBlocking();
+    using System = int (*)(const char*);
+    static System real = reinterpret_cast<System>(dlsym(RTLD_NEXT, "system"));
+    return real(command);
+}
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(parseOptions(argc, argv));
+    } catch (const UsageError& error) {
+        std::cerr << "nimbrel-host: " << error.what() << "\n" << usage;
+        return 2;
+    } catch (const std::invalid_argument& error) {
+        std::cerr << "nimbrel-host: " << error.what() << "\n";
+        return 2;
+    } catch (const pchost::ScriptExhausted& error) {
+        std::cout.flush();
+        std::cerr << "nimbrel-host: " << error.what() << "\n";
+        return 3;
+    } catch (const std::exception& error) {
+        std::cerr << "nimbrel-host: " << error.what() << "\n";
+        return 1;
+    }
+}
