@@ -15,13 +15,16 @@ namespace {
 
 using Messages = std::vector<std::string>;
 
+// The result of the last modal run; leaving by exit gives -1.
+int lastResult = 0;
+
 // Runs the dialog in MODE on the scripted KEYS, as the main menu runs it.
 Messages runRenameclear(int mode, const std::string& keys)
 {
     pchost::startScript(keys);
     renameclear dialog(mode);
     dialog.show();
-    dialog.exec();
+    lastResult = dialog.exec();
     dialog.hide();
     return pchost::shownMessages();
 }
@@ -125,6 +128,7 @@ TEST_F(RenameclearTest, EmptyFieldWritesTheDefaultNameAsTheOnlyLine)
     Messages shown = runRenameclear(1, "green");
     EXPECT_EQ("name=Image-3\n", info(3));
     EXPECT_EQ(Messages{"[Info] Rename Image complete"}, shown);
+    EXPECT_EQ(0, lastResult);
     EXPECT_THAT(menuItems(), HasSubstr("menu_items=TovraImage,Image-3,\n"));
 }
 
@@ -189,6 +193,7 @@ TEST_F(RenameclearTest, EraseRemovesTheWholeSlotAndItsBootMenuLine)
     writeFile(slotPath(6) + "/etc/init.d/rcS", "#!/bin/sh\n", 0755);
     Messages shown = runRenameclear(2, "ok down ok green");
     EXPECT_EQ(Messages{"[Info] Erase Image complete"}, shown);
+    EXPECT_EQ(0, lastResult);
     EXPECT_FALSE(pathExists(slotPath(6)));
     EXPECT_THAT(menuItems(), HasSubstr("menu_items=TovraImage,Keep,\n"));
     EXPECT_THAT(readFile(store.path("tools/menu")), Not(HasSubstr("image/6")));
@@ -228,13 +233,16 @@ TEST_F(RenameclearTest, EmptyListRefusesAndChangesNothing)
 {
     // Renaming does not list a corrupted slot; erasing would.
     store.addCorruptedSlot(7);
-    EXPECT_EQ(Messages{"[Error] no selected Image"}, runRenameclear(1, "green"));
+    EXPECT_EQ(Messages{"[Error] no selected Image"}, runRenameclear(1, "green snap ok"));
+    ASSERT_EQ(1u, pchost::snaps().size());
+    EXPECT_THAT(pchost::snaps()[0], Not(HasSubstr("Rename Image")));  // hidden under the box
     EXPECT_TRUE(pathExists(slotPath(7)));
     EXPECT_FALSE(pathExists(slotPath(7) + "/Image.info"));
 
     shell("rm -rf '" + slotPath(7) + "'");
     EXPECT_EQ(Messages{"[Error] no selected Image"}, runRenameclear(2, "green"));
     EXPECT_EQ(129, pchost::shownBoxIntegers().at(0).flags);
+    EXPECT_EQ(0, lastResult);
 
     // Both files appear only when nameedit runs.
     EXPECT_FALSE(pathExists(store.path("tools/menu")));
@@ -291,7 +299,7 @@ TEST_F(RenameclearTest, MainMenuEntriesOpenRenameAndErase)
 {
     store.addSlot(2, "name=Alpha\n");
     store.addSlot(5, "name=Beta\n");
-    pchost::startScript("down ok green down ok ok down ok green exit");
+    pchost::startScript("down ok green ok down ok ok down ok green ok exit");
     plugin_exec(nullptr);
     EXPECT_EQ((Messages{"[Info] Rename Image complete", "[Info] Erase Image complete"}),
         pchost::shownMessages());
