@@ -66,5 +66,26 @@ check "missing plug-in: says so" contains "$err" "no-such-plugin.so"
 run_host --fontsize big --keys ""
 check "bad font size: fails" test "$status" -ne 0
 
+# A plug-in whose window never closes: the host gives up after its exits.
+cat >/tmp/stuck.cpp <<'CPP'
+#include "host/elistbox.h"
+extern "C" int plugin_exec(void*)
+{
+    eWindow window;
+    new eListBox<eListBoxEntryText>(&window);  // swallows exit
+    window.show();
+    window.exec();
+    return 0;
+}
+CPP
+if c++ -std=c++17 -shared -fPIC -I"$NIMBREL_SOURCE" $(pkg-config --cflags sigc++-3.0) \
+    -o /tmp/stuck.so /tmp/stuck.cpp; then
+    run_host --keys "down" /tmp/stuck.so
+    check "exhausted script: exit status 3" test "$status" -eq 3
+    check "exhausted script: says why" contains "$err" "100"
+else
+    check "test plug-in builds" false
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

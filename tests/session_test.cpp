@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <stdexcept>
 
+#include "host/elistbox.h"
 #include "host/emessagebox.h"
 #include "host/eskin.h"
+#include "pchost/keysource.h"
 #include "pchost/session.h"
 #include "tests/support.h"
 
@@ -112,6 +115,36 @@ TEST(GetInfo, ValueOfTheFirstKeyLine)
         SCOPED_TRACE(std::string(c.file) + " " + c.key);
         EXPECT_EQ(getInfo(c.file, c.key), c.value);
     }
+}
+
+TEST(LineKeySource, ReadsKeysLineByLineAndShowsTheScreenBeforeEachWait)
+{
+    std::istringstream in("down\nnonsense\nup down ok\n");
+    std::ostringstream out;
+    pchost::startScript("");
+    pchost::setKeySource(pchost::makeLineKeySource(in, out));
+    eWindow window;
+    auto* list = new eListBox<eListBoxEntryText>(&window);
+    new eListBoxEntryText(list, " alpha");
+    new eListBoxEntryText(list, " beta");
+    std::string chosen;
+    list->selected.connect([&](eListBoxEntryText* entry) {
+        chosen = entry ? entry->getText() : eString("null");
+        if (entry)
+            window.close(0);
+    });
+    window.show();
+
+    EXPECT_EQ(window.exec(), 0);
+    EXPECT_EQ(chosen, " beta");
+    const std::string shown = out.str();
+    EXPECT_NE(shown.find("unknown key name: nonsense"), std::string::npos);
+    EXPECT_NE(shown.find("> beta"), std::string::npos);  // drawn after the first line
+    EXPECT_NE(shown.find("> alpha"), std::string::npos);
+
+    // At the end of input it presses exit, then gives up.
+    EXPECT_THROW(window.exec(), pchost::ScriptExhausted);
+    EXPECT_EQ(chosen, "null");
 }
 
 } // namespace
