@@ -7,7 +7,7 @@
 #include "install/adapt.h"
 #include "install/command.h"
 #include "plugin/globals.h"
-#include "store/imageinfo.h"
+#include "store/imagename.h"
 #include "store/nameedit.h"
 
 namespace {
@@ -87,10 +87,7 @@ const char* Installation::adaptSlot()
     // Without go the slot cannot start, so it must not become an installed slot.
     if (!copyGo(slotDir))
         return "could not copy go";
-    eString name = request.name;
-    if (name.empty())
-        name.sprintf("Image-%s", request.slot.c_str());
-    if (!writeImageInfo(slotDir, name))
+    if (!writeImageInfo(request.slot, imageName(request.slot, request.name)))
         return "could not write Image.info";
     patchStartScript(slotDir);
     if (request.copySettings)

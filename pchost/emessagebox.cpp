@@ -42,7 +42,7 @@ eMessageBox::eMessageBox(eString message, eString caption, int flags, int defaul
 {
     setText(caption);
     eSize cells = textCells(message);
-    int columns = std::max({cells.w + 1, static_cast<int>(caption.size()) + 4, 8});
+    int columns = std::max({cells.w + 2, static_cast<int>(caption.size()) + 4, 8});
     eSize client(columns * cellWidth, (cells.h + 2) * cellHeight);
     cresize(client);
     eSize whole = getSize();

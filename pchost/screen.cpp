@@ -85,11 +85,14 @@ private:
     std::vector<std::string> lines;
 };
 
+// Draws one window's widgets; open combo lists are kept for last so that
+// they lie over everything else of the window.
 struct Painter {
     Canvas& canvas;
     eWidget* focus;
     std::vector<eComboBox*> openCombos;
 
+    // TEXT one line per row from AREA's top, MARK in the first column.
     void lines(const Area& area, char mark, const std::string& text, const Area& clip)
     {
         Area inside = intersect(area, clip);
@@ -104,6 +107,8 @@ struct Painter {
         }
     }
 
+    // As many entries as the list's height holds, scrolled so that the
+    // current one shows.
     void list(const eListBoxBase& list, const Area& area, bool active, const Area& clip)
     {
         const auto& entries = list.getEntries();
@@ -120,6 +125,7 @@ struct Painter {
         }
     }
 
+    // The open list of COMBO in a box just under its text.
     void popup(eComboBox& combo)
     {
         Area at = cellsOf(eWidgetHost::screenPosition(&combo), combo.getSize());
@@ -137,6 +143,7 @@ struct Painter {
         }
     }
 
+    // What a widget other than a list shows as its text.
     std::string textOf(eWidget& widget)
     {
         if (auto* combo = dynamic_cast<eComboBox*>(&widget))
@@ -180,7 +187,7 @@ void drawWindow(Canvas& canvas, eWidget& window)
 {
     Area frame = cellsOf(window.getPosition(), window.getSize());
     Area client = frame;
-    if (window.getClientSize().w != window.getSize().w) {
+    if (eWidgetHost::hasFrame(&window)) {
         canvas.box(frame, window.getText());
         client = {frame.left + 1, frame.top + 1, frame.right - 1, frame.bottom - 1};
     }

@@ -114,6 +114,11 @@ ePoint eWidgetHost::screenClientPosition(const eWidget* widget)
     return ePoint(whole.x + widget->frameTopLeft.x, whole.y + widget->frameTopLeft.y);
 }
 
+bool eWidgetHost::hasFrame(const eWidget* widget)
+{
+    return widget->frameExtra.w > 0 || widget->frameExtra.h > 0;
+}
+
 eWidget* eWidgetHost::focused(eWidget* window)
 {
     std::vector<eWidget*> candidates = focusable(window);

@@ -24,6 +24,8 @@ public:
     // Whole widget and client area in screen pixels.
     static ePoint screenPosition(const eWidget* widget);
     static ePoint screenClientPosition(const eWidget* widget);
+    // True for a widget with a frame around its client area (a window).
+    static bool hasFrame(const eWidget* widget);
 
     // WINDOW's focused widget: the one it last had if it can still take the
     // focus, else its first focusable widget in creation order; null when
@@ -35,6 +37,7 @@ public:
     // Handles one key of WINDOW's modal loop: a shortcut of the window, then
     // the focused widget, then focus movement, then exit closes the window.
     static void dispatch(eWidget* window, const pchost::KeyPress& press);
-    // Raises the exec loop of WINDOW until it is closed.
+    // Runs WINDOW's modal loop on the session's keys until the window is
+    // closed; returns the result given to close().
     static int run(eWidget* window);
 };

@@ -3,6 +3,9 @@
 #include <cstdint>
 
 #include "install/imagedir.h"
+#include "manage/imageinfo.h"
+#include "manage/menucolor.h"
+#include "manage/renameclear.h"
 #include "plugin/about.h"
 
 namespace {
@@ -56,6 +59,18 @@ void install::Listeselected(eListBoxEntryText* entry)
     switch (reinterpret_cast<intptr_t>(entry->getKey())) {
     case 0:
         runDialog<Imagedir>();
+        break;
+    case 1:
+        runDialog<renameclear>(1);
+        break;
+    case 2:
+        runDialog<renameclear>(2);
+        break;
+    case 3:
+        runDialog<Imageinfo>();
+        break;
+    case 4:
+        runDialog<Menucolor>();
         break;
     case 5:
         hide();

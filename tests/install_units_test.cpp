@@ -4,7 +4,8 @@
 
 #include "install/procedure.h"
 #include "install/slotpath.h"
-#include "store/imageinfo.h"
+#include "plugin/globals.h"
+#include "store/imagename.h"
 #include "tests/support.h"
 
 namespace {
@@ -119,25 +120,36 @@ TEST(ImageInfo, ReplacesWhateverStandsThere)
         {"a link out of the slot", "ln -s /tmp/outside Image.info"},
         {"a dangling link", "ln -s /tmp/nowhere/x Image.info"},
         {"a directory", "mkdir -p Image.info/sub"},
+        {"a link where the new file is made", "ln -s /tmp/outside Image.info.new"},
     };
+    mpoint = "/tmp/store";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        shell("rm -rf /tmp/slot && mkdir /tmp/slot");
+        shell("rm -rf /tmp/store && mkdir -p /tmp/store/image/3");
         writeFile("/tmp/outside", "untouched\n");
-        shell(std::string("cd /tmp/slot && ") + c.prepare);
+        shell(std::string("cd /tmp/store/image/3 && ") + c.prepare);
 
-        EXPECT_TRUE(writeImageInfo("/tmp/slot", "Sat 1.0"));
+        EXPECT_TRUE(writeImageInfo("3", "Sat 1.0"));
 
-        EXPECT_EQ(readFile("/tmp/slot/Image.info"), "name=Sat 1.0\n");
-        EXPECT_EQ(shell("test -L /tmp/slot/Image.info"), 1);
+        EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=Sat 1.0\n");
+        EXPECT_EQ(shell("test -L /tmp/store/image/3/Image.info"), 1);
+        EXPECT_FALSE(pathExists("/tmp/store/image/3/Image.info.new"));
         EXPECT_EQ(readFile("/tmp/outside"), "untouched\n");
     }
 }
 
-TEST(ImageInfo, FailsWithoutTheSlot)
+TEST(ImageInfo, FailedWriteKeepsTheOldName)
 {
-    EXPECT_FALSE(writeImageInfo("/tmp/no/such/slot", "x"));
-    EXPECT_FALSE(pathExists("/tmp/no/such/slot/Image.info"));
+    mpoint = "/tmp/store";
+    shell("mkdir -p /tmp/store/image/3 && mount -t tmpfs -o nr_inodes=3 full /tmp/store/image/3");
+    writeFile("/tmp/store/image/3/Image.info", "name=old\n");
+    writeFile("/tmp/store/image/3/other", "takes the last inode\n");
+
+    EXPECT_FALSE(writeImageInfo("3", "new"));
+
+    EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=old\n");
+    EXPECT_FALSE(writeImageInfo("4", "x"));
+    EXPECT_FALSE(pathExists("/tmp/store/image/4"));
 }
 
 } // namespace

@@ -1,0 +1,47 @@
+#include "manage/menucolor.h"
+
+#include "manage/colorchoice.h"
+#include "store/nameedit.h"
+
+namespace {
+
+// Indexed by key - firstColorKey.
+const char* const colorTexts[] = {
+    " green",
+    " cyan",
+    " red",
+    " magenta",
+    " orange",
+    " white",
+    " gray",
+};
+static_assert(sizeof colorTexts / sizeof *colorTexts == lastColorKey - firstColorKey + 1);
+
+} // namespace
+
+Menucolor::Menucolor()
+    : eWindow(0)
+{
+    cmove(ePoint(280, 150));
+    cresize(eSize(150, 220));
+    setText("Menu color");
+
+    liste = new eListBox<eListBoxEntryText>(this);
+    liste->move(ePoint(10, 10));
+    liste->resize(eSize(130, 200));
+    liste->setFlags(2);
+    for (intptr_t key = firstColorKey; key <= lastColorKey; ++key)
+        new eListBoxEntryText(liste, colorTexts[key - firstColorKey],
+            reinterpret_cast<void*>(key), 0, "", 0);
+    liste->selected.connect(SigC::slot(*this, &Menucolor::Listeselected));
+}
+
+Menucolor::~Menucolor() = default;
+
+void Menucolor::Listeselected(eListBoxEntryText* entry)
+{
+    if (entry)
+        chooseColor(reinterpret_cast<intptr_t>(entry->getKey()));
+    nameedit();
+    close(0);
+}

@@ -1,0 +1,44 @@
+#include "manage/overview.h"
+
+#include <cstring>
+
+#include "plugin/globals.h"
+#include "store/handles.h"
+#include "store/shell.h"
+
+eString sizeText(const char* duFile)
+{
+    FileHandle du = openFile(duFile, "r");
+    if (!du)
+        return "";
+    char line[1024];
+    if (!std::fgets(line, sizeof line, du.get()))
+        return "? kB";
+    eString size = line;
+    const char* slash = std::strchr(line, '/');
+    if (slash && slash > line)
+        size.resize(slash - line - 1);
+    return size + " kB";
+}
+
+eString measureSlot(int slot)
+{
+    eString line;
+    line.sprintf("%s/tools/du -s %s/image/%d > /tmp/du.temp", shellQuote(mpoint).c_str(),
+        shellQuote(mpoint).c_str(), slot);
+    runCommand(line);  // a failed du leaves an empty or partial file, which the size text shows
+    return sizeText("/tmp/du.temp");
+}
+
+eString statusText(int slot, SlotState state)
+{
+    switch (state) {
+    case SlotState::Installed:
+        return slotName(slot);
+    case SlotState::Corrupted:
+        return "corrupted";
+    case SlotState::Free:
+        break;
+    }
+    return "----------";
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include <vector>
+
+#include "host/estring.h"
+#include "store/outcome.h"
+
+// The work of the rename and erase dialog, without a window. NR is a slot
+// number as decimal text, the key of the chosen list entry. None of these
+// regenerates the boot menu.
+
+// One entry of the dialog's list: the slot and the text shown for it.
+struct SlotEntry {
+    int slot;
+    eString text;
+};
+
+// The slots the dialog offers, in slot order: every installed slot with its
+// name and, when WITH_CORRUPTED, every corrupted slot as "Directory N".
+std::vector<SlotEntry> listSlots(bool withCorrupted);
+
+// Rewrites NR's Image.info with TYPED, or with "Image-NR" when TYPED is empty.
+Outcome renameImage(const eString& nr, const eString& typed);
+
+// Removes NR's whole slot directory.
+Outcome eraseImage(const eString& nr);

@@ -1,0 +1,13 @@
+#pragma once
+#include "host/estring.h"
+
+// NR is a slot number as the dialogs keep it, decimal text ("3").
+
+// The name an image gets: TYPED, or "Image-NR" when nothing was typed.
+eString imageName(const eString& nr, const eString& typed);
+
+// Replaces slot NR's Image.info by the one line "name=NAME". Whatever stood
+// there (a file, a link, a directory) is replaced, never written through: an
+// installed image may carry an Image.info that leads out of its slot. False
+// when the new file could not be written whole; the old one stays then.
+bool writeImageInfo(const eString& nr, const eString& name);

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+
+#include "host/elistbox.h"
+#include "host/emessagebox.h"
+#include "host/eskin.h"
+#include "pchost/keysource.h"
+#include "pchost/session.h"
+#include "tests/support.h"
+
+// The session's key scripts and records, and getInfo.
+namespace {
+
+using pchost::Key;
+
+TEST(ParseKeys, ReadsNamesTextAndQuotedText)
+{
+    struct Case {
+        const char* list;
+        std::vector<Key> keys;
+        std::vector<std::string> texts;  // of the Text keys, in order
+    };
+    const Case cases[] = {
+        {"", {}, {}},
+        {"  down\tok  ", {Key::Down, Key::Ok}, {}},
+        {"up down left right ok exit", {Key::Up, Key::Down, Key::Left, Key::Right, Key::Ok, Key::Exit}, {}},
+        {"red green yellow blue snap", {Key::Red, Key::Green, Key::Yellow, Key::Blue, Key::Snap}, {}},
+        {"0 5 9", {Key::Digit0, Key::Digit5, Key::Digit9}, {}},
+        {"text:ABC ok", {Key::Text, Key::Ok}, {"ABC"}},
+        {"text:\"Sat 1.0\" green", {Key::Text, Key::Green}, {"Sat 1.0"}},
+        {"text: text:\"\"", {Key::Text, Key::Text}, {"", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list);
+        std::vector<pchost::KeyPress> parsed = pchost::parseKeys(c.list);
+        std::vector<Key> keys;
+        std::vector<std::string> texts;
+        for (const auto& press : parsed) {
+            keys.push_back(press.key);
+            if (press.key == Key::Text)
+                texts.push_back(press.text);
+        }
+        EXPECT_EQ(keys, c.keys);
+        EXPECT_EQ(texts, c.texts);
+    }
+}
+
+TEST(ParseKeys, NamesTheFirstBadWord)
+{
+    struct Case {
+        const char* list;
+        const char* named;
+    };
+    const Case cases[] = {
+        {"down bogus ok", "bogus"},
+        {"Down", "Down"},
+        {"10", "10"},
+        {"ok text:\"open", "open"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list);
+        try {
+            pchost::parseKeys(c.list);
+            ADD_FAILURE() << "no error";
+        } catch (const std::invalid_argument& error) {
+            EXPECT_NE(std::string(error.what()).find(c.named), std::string::npos) << error.what();
+        }
+    }
+}
+
+TEST(MessageBox, IsRecordedWhenShownAndClosedWithOk)
+{
+    pchost::startScript("snap ok");
+    {
+        eMessageBox box("first line\nsecond line", "Title", 129, 1, 0);
+        box.show();
+        EXPECT_EQ(box.exec(), 0);
+        box.hide();
+    }
+    ASSERT_EQ(pchost::shownMessages().size(), 1u);
+    EXPECT_EQ(pchost::shownMessages()[0], "[Title] first line\\nsecond line");
+    ASSERT_EQ(pchost::shownBoxIntegers().size(), 1u);
+    EXPECT_EQ(pchost::shownBoxIntegers()[0].flags, 129);
+    ASSERT_EQ(pchost::snaps().size(), 1u);
+    for (const char* text : {"Title", "first line", "second line", "OK"})
+        EXPECT_NE(pchost::snaps()[0].find(text), std::string::npos) << text;
+    EXPECT_EQ(pchost::screenText().find("first line"), std::string::npos);
+
+    pchost::startScript("");
+    EXPECT_TRUE(pchost::shownMessages().empty());
+    EXPECT_TRUE(pchost::snaps().empty());
+}
+
+TEST(GetInfo, ValueOfTheFirstKeyLine)
+{
+    writeFile("/tmp/info.conf",
+        "menu_color2=9\nmenu_color=5\nmenu_color=6\nname=two words\nempty=\nlast=x");
+    struct Case {
+        const char* file;
+        const char* key;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"/tmp/info.conf", "menu_color", "5"},
+        {"/tmp/info.conf", "name", "two words"},
+        {"/tmp/info.conf", "empty", ""},
+        {"/tmp/info.conf", "last", "x"},
+        {"/tmp/info.conf", "missing", ""},
+        {"/tmp/info.conf", "menu", ""},
+        {"/tmp/no-such.conf", "menu_color", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.key);
+        EXPECT_EQ(getInfo(c.file, c.key), c.value);
+    }
+}
+
+TEST(LineKeySource, ReadsKeysLineByLineAndShowsTheScreenBeforeEachWait)
+{
+    std::istringstream in("down\nnonsense\nup down ok\n");
+    std::ostringstream out;
+    pchost::startScript("");
+    pchost::setKeySource(pchost::makeLineKeySource(in, out));
+    eWindow window;
+    auto* list = new eListBox<eListBoxEntryText>(&window);
+    new eListBoxEntryText(list, " alpha");
+    new eListBoxEntryText(list, " beta");
+    std::string chosen;
+    list->selected.connect([&](eListBoxEntryText* entry) {
+        chosen = entry ? entry->getText() : eString("null");
+        if (entry)
+            window.close(0);
+    });
+    window.show();
+
+    EXPECT_EQ(window.exec(), 0);
+    EXPECT_EQ(chosen, " beta");
+    const std::string shown = out.str();
+    EXPECT_NE(shown.find("unknown key name: nonsense"), std::string::npos);
+    EXPECT_NE(shown.find("> beta"), std::string::npos);  // drawn after the first line
+    EXPECT_NE(shown.find("> alpha"), std::string::npos);
+
+    // At the end of input it presses exit, then gives up.
+    EXPECT_THROW(window.exec(), pchost::ScriptExhausted);
+    EXPECT_EQ(chosen, "null");
+}
+
+} // namespace
