@@ -1,13 +1,9 @@
 #!/bin/sh
-# nimbrel-host with the built plug-in installs both kinds of image from a
-# key script, as a person would from the main menu.
+# nimbrel-host with the built plug-in installs both kinds of image of the
+# demo store from a key script, as a person would from the main menu.
 set -eu
 store=$(mktemp -d /tmp/install-host.XXXXXX)
-mkdir "$store/tools"
-printf '#!/bin/sh\nRC=$1\nmpoint=/hdd\n' >"$store/tools/menu.org"
-printf '#!/bin/sh\nexec /sbin/init\n' >"$store/tools/go"
-"$NIMBREL_SOURCE/scripts/make-image" "$store/one.img"
-"$NIMBREL_SOURCE/scripts/make-image" --two-part "$store/two.img"
+"$NIMBREL_SOURCE/scripts/make-demo-store" "$store"
 failures=0
 check() {
     what=$1
@@ -25,7 +21,7 @@ for run in 1 2; do
     check "run $run: installed" sh -c 'printf "%s\n" "$0" | grep -qxF "[Info] Image is installed"' "$out"
 done
 check "both slots named" sh -c 'test "$(cat "$0"/image/0/Image.info "$0"/image/1/Image.info)" = "$(printf "name=Image-0\nname=Image-1")"' "$store"
-check "only the single-part file stays" test "$(cd "$store" && ls ./*.img)" = ./one.img
+check "only the single-part file stays" test "$(cd "$store" && ls ./*.img)" = ./single-part.img
 check "both in the boot menu" test "$(grep -c ' ../go$' "$store/tools/menu")" = 2
 check "rcS patched" grep -qx '# /dev/mtdblock/2 /var' "$store/image/1/etc/init.d/rcS"
 
