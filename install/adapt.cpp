@@ -20,7 +20,7 @@ void moveVarInit(const eString& slot)
     eString init = keptPath(slot, "var_init/tmp/init");
     if (init.empty() || !runFormatted("rm -rf %s %s", keptPath(slot, "var"), init))
         return;  // var still there: the move would put var_init inside it
-    runFormatted("mv %s %s", keptPath(slot, "var_init"), keptPath(slot, "var"));  // unchecked like the steps around it
+    runFormatted("mv %s %s", keptPath(slot, "var_init"), keptPath(slot, "var"));  // unchecked: the image may still start
 }
 
 bool copyGo(const eString& slot)
@@ -31,14 +31,15 @@ bool copyGo(const eString& slot)
 
 void patchStartScript(const eString& slot)
 {
+    // A device or a pipe in its place would keep sed reading for ever.
     eString dir = pathInSlot(slot, "etc/init.d", LastLink::Follow);
-    if (dir.empty())
+    if (dir.empty() || !isRegularFile(pathInSlot(slot, "etc/init.d/rcS", LastLink::Follow)))
         return;
     eString script = dir + "/rcS", original = dir + "/rcS_org", between = dir + "/rcS1";
     if (!runFormatted("rm -rf %s %s", original, between) || !runFormatted("mv %s %s", script, original))
-        return;  // no start script to patch
+        return;  // the script stays as it came
     eString source = pathInSlot(slot, "etc/init.d/rcS_org", LastLink::Follow);
-    // Unchecked: a script sed cannot read leaves an empty rcS, as on the box.
+    // Unchecked, as on the box: a script sed cannot read leaves an empty rcS.
     runFormatted("sed -e 's/\\/bin\\/mount -t jffs2/#/g' %s > %s", source, between);
     runFormatted("sed -e 's/mount -t jffs2/#/g' %s > %s", between, script);
     runFormatted("rm %s", between);

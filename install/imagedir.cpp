@@ -139,11 +139,16 @@ int Imagedir::LoadIort()
 
 void Imagedir::okpressed()
 {
+    finish(installChosen());
+}
+
+Outcome Imagedir::installChosen()
+{
     InstallRequest wanted = request();
-    std::optional<Outcome> refused = refusal(wanted);
-    if (!refused)
-        ok->setHelpText("please wait !!!");
-    finish(refused ? *refused : installImage(wanted));
+    if (std::optional<Outcome> refused = refusal(wanted))
+        return *refused;
+    ok->setHelpText("please wait !!!");
+    return installImage(wanted);
 }
 
 void Imagedir::addEntry(eComboBox* box, const eString& text)

@@ -20,7 +20,10 @@ private:
     void okpressed();
 
     void addEntry(eComboBox* box, const eString& text);
+    // Refuses, or installs with the Install button asking to wait meanwhile.
+    Outcome installChosen();
     InstallRequest request() const;
+    // Shows OUTCOME in place of the dialog, then closes it.
     void finish(const Outcome& outcome);
 
     eComboBox* liste;

@@ -104,7 +104,7 @@ Outcome Installation::finish(const char* failure)
     if (failure)
         return Outcome::failed(failure);
     if (cut)
-        runFormatted("rm %s/%s", mpoint, request.file);  // its tree is in the slot now
+        runFormatted("rm %s/%s", mpoint, request.file);  // unchecked: the image is installed anyway
     nameedit();
     return Outcome::done("Image is installed");
 }

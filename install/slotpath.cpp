@@ -73,3 +73,9 @@ bool isDirectory(const eString& path)
     std::error_code error;
     return fs::is_directory(path.c_str(), error);
 }
+
+bool isRegularFile(const eString& path)
+{
+    std::error_code error;
+    return fs::is_regular_file(path.c_str(), error);
+}

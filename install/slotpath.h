@@ -12,5 +12,6 @@ enum class LastLink { Keep, Follow };
 // Empty when the links loop.
 eString pathInSlot(const eString& slot, const eString& path, LastLink last);
 
-// True when PATH is a directory; a link to one counts.
+// True when PATH is a directory, or a plain file; a link to one counts.
 bool isDirectory(const eString& path);
+bool isRegularFile(const eString& path);
