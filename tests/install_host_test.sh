@@ -21,7 +21,7 @@ for run in 1 2; do
     check "run $run: installed" sh -c 'printf "%s\n" "$0" | grep -qxF "[Info] Image is installed"' "$out"
 done
 check "both slots named" sh -c 'test "$(cat "$0"/image/0/Image.info "$0"/image/1/Image.info)" = "$(printf "name=Image-0\nname=Image-1")"' "$store"
-check "only the single-part file stays" test "$(cd "$store" && ls ./*.img)" = ./demo-single.img
+check "only the single-part file stays" test "$(cd "$store" && ls ./*.img)" = ./single-part.img
 check "both in the boot menu" test "$(grep -c ' ../go$' "$store/tools/menu")" = 2
 check "rcS patched" grep -qx '# /dev/mtdblock/2 /var' "$store/image/1/etc/init.d/rcS"
 
