@@ -59,6 +59,9 @@ const char* Installation::swapToSquashfs()
 {
     if (!runCommand("umount /tmp/image"))
         return "could not unmount cramfs";
+    // The cut writes squashfs.img: an image of that name would be cut over itself.
+    if (request.file == "squashfs.img")
+        return "could not cut squashfs";
     cut = true;
     if (!runFormatted("dd if=%s/%s of=%s/squashfs.img bs=512 skip=2304 count=100000", mpoint,
             request.file, mpoint))

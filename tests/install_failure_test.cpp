@@ -76,6 +76,19 @@ TEST_F(FailureTest, TwoPartImageWithGarbageSquashfs)
     EXPECT_FALSE(pathExists(store.path("image/0")));
 }
 
+TEST_F(FailureTest, TwoPartImageNamedLikeTheCutIsKept)
+{
+    makeImage(store.path("squashfs.img"), "--two-part");
+    std::string hash = fingerprint({store.path("squashfs.img")}, {});
+
+    Outcome outcome = installImage(request("squashfs.img", "0"));
+
+    EXPECT_EQ(outcome.message, "could not cut squashfs");
+    EXPECT_EQ(fingerprint({store.path("squashfs.img")}, {}), hash);
+    EXPECT_FALSE(isMountPoint("/tmp/image"));
+    EXPECT_FALSE(pathExists(store.path("image/0")));
+}
+
 TEST_F(FailureTest, GoThatCannotBeCopied)
 {
     for (const char* options : {"", "--two-part"}) {
