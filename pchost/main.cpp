@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include "pchost/keysource.h"
 #include "pchost/session.h"
 #include "pchost/skin.h"
+#include "pchost/terminal.h"
 
 namespace {
 
@@ -117,14 +119,19 @@ int run(const Options& options)
     if (options.scripted) {
         pchost::startScript(options.keys);
         pchost::setEcho(true);
-    } else {
-        pchost::setKeySource(pchost::makeLineKeySource(std::cin, std::cout));
     }
     std::string dir = executableDir();
     useMountWrapperIfNeeded(dir);
     if (options.hasStore)
         writeMountPoint(options.store);
     PluginExec entry = loadPlugin(options.plugin.empty() ? dir + "/nimbrel.so" : options.plugin);
+    // Taken only now, so that errors above are printed to a normal terminal;
+    // given back when this returns or an exception leaves it.
+    std::unique_ptr<pchost::TerminalFrontEnd> terminal;
+    if (!options.scripted)
+        terminal = pchost::startTerminal();
+    if (!options.scripted && !terminal)
+        pchost::setKeySource(pchost::makeLineKeySource(std::cin, std::cout));
     entry(nullptr);
     return 0;
 }

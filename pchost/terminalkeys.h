@@ -1,0 +1,23 @@
+#pragma once
+#include <optional>
+
+#include "pchost/session.h"
+
+// The terminal's keys as the box's remote control: arrows, Enter = ok,
+// Esc = exit, F1..F4 = red green yellow blue, digits.
+namespace pchost {
+
+// The key meant by CODE, a key as curses reads it; nothing for a key the
+// remote control has no counterpart of. While an input field is EDITING,
+// printable keys type themselves and Backspace deletes.
+std::optional<KeyPress> translateKey(int code, bool editing);
+
+// True when the focused widget of the window in front, the one whose modal
+// loop waits for a key, is an input field being edited.
+bool editingText();
+
+// One line naming the keys, for the bottom of the terminal; another while
+// an input field is edited.
+const char* keyLegend(bool editing);
+
+} // namespace pchost

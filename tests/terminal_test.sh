@@ -1,0 +1,166 @@
+#!/bin/bash
+# nimbrel-host in a terminal, driven through tmux as a person drives it:
+# the main menu and its keys, the screen kept up to date during a shell
+# command, a terminal too small, the terminal given back on every way out,
+# and an installation from the demo store.
+set -u
+. "$NIMBREL_SOURCE/tests/tmux_support.sh"
+
+mkdir -p /tmp/store/tools
+
+# The main menu, moving the focus, the About box, and Esc to leave.
+start_host 100 40 --store /tmp/store
+check "main menu appears" wait_for "Install new Image"
+for entry in " Install new Image" " Rename Image" " Erase Image" " Installed Images" \
+    " Menu color" " About..."; do
+    check "main menu shows '$entry'" eval 'screen | grep -qF -- "$entry"'
+done
+check "key legend on the bottom line" \
+    eval 'screen | sed -n 40p | grep -qF "arrows move  Enter ok  Esc exit  F1 red  F2 green"'
+check "screen centred: window frame at its column" eval 'screen | grep -q "^ \{29\}+- Nimbrel -"'
+check "focus marked" eval 'screen | grep -qF "> Install new Image"'
+check "focus in reverse video" eval 'screen_styled | grep -F "Install new Image" | grep -q $'"'\e\\[7m'"
+check "terminal in its full-screen mode" test "$(flag alternate_on)" = 1
+check "cursor hidden" test "$(flag cursor_flag)" = 0
+keys Down
+check "down moves the focus" wait_for "> Rename Image"
+keys Up
+check "up moves it back" wait_for "> Install new Image"
+keys Down Down Down Down Down Enter
+check "About box opens" wait_for "Nimbrel V1.2"
+check "About box alone on the screen" wait_for "Install new Image" gone
+keys Enter
+check "About box closes" wait_for "Nimbrel V1.2" gone
+check "main menu back" wait_for "> About..."
+keys Escape
+ended_cleanly 0 "Esc"
+
+# Test plug-ins that show a window and run a shell command without ever
+# waiting for a key (so only the redraw before the command shows the
+# window), then return, throw, or exit.
+cat >"$work/way.cpp" <<'CPP'
+#include <cstdlib>
+#include <stdexcept>
+#include "host/elabel.h"
+extern "C" int plugin_exec(void*)
+{
+    eWindow window;
+    window.setText("Busy");
+    window.move(ePoint(100, 100));
+    window.resize(eSize(400, 200));
+    eLabel* label = new eLabel(&window);
+    label->resize(eSize(350, 30));
+    label->setText("busy with a shell command");
+    window.show();
+    std::system("touch /tmp/tmux-test/busy; sleep " SLEEP);
+    if (WAY == 1)
+        throw std::runtime_error("the plug-in gave up");
+    if (WAY == 2)
+        std::exit(4);
+    return 0;
+}
+CPP
+# Builds the test plug-in NAME.so with WAY and SLEEP.
+build_way() {
+    c++ -std=c++17 -shared -fPIC -I"$NIMBREL_SOURCE" $(pkg-config --cflags sigc++-3.0) \
+        -DWAY="$2" -DSLEEP="\"$3\"" -o "$work/$1.so" "$work/way.cpp"
+}
+if build_way busy 0 3 && build_way throw 1 0.5 && build_way exit 2 0.5; then
+    start_host 100 40 --store /tmp/store "$work/busy.so"
+    check "screen drawn before a shell command" wait_for "busy with a shell command"
+    check "... while the command runs" test -e "$work/busy"
+    ended_cleanly 0 "after a shell command"
+    start_host 100 40 --store /tmp/store "$work/throw.so"
+    ended_cleanly 1 "exception"
+    check "exception: message readable after the terminal is back" \
+        wait_for "nimbrel-host: the plug-in gave up"
+    start_host 100 40 --store /tmp/store "$work/exit.so"
+    ended_cleanly 4 "exit() in the plug-in"
+else
+    check "test plug-ins build" false
+fi
+
+# Signals end the host, but the terminal is restored first.
+for signal in TERM:143 HUP:129 INT:130; do
+    start_host 100 40 --store /tmp/store
+    check "SIG${signal%:*}: main menu appears" wait_for "Install new Image"
+    if [ "${signal%:*}" = INT ]; then
+        keys C-c
+    else
+        kill "-${signal%:*}" "$(host_pid)"
+    fi
+    ended_cleanly "${signal#*:}" "SIG${signal%:*}"
+done
+
+# A terminal too small for the screen says so; keys wait until it fits.
+start_host 80 24 --store /tmp/store
+check "too small: says so" wait_for "terminal too small: need 90x37, have 80x24"
+check "too small: no broken picture" eval '! screen | grep -q "Install new Image\|arrows move"'
+keys Escape
+sleep 0.5
+check "too small: Esc not pressed blind" kill -0 "$(host_pid)"
+resize 100 40
+check "enlarged: main menu drawn" wait_for "Install new Image"
+resize 95 30
+check "shrunk: says so again" wait_for "terminal too small: need 90x37, have 95x30"
+resize 30 10
+check "tiny: says so" wait_for "terminal too small"
+check "tiny: host still running" kill -0 "$(host_pid)"
+resize 90 37
+check "exact fit: main menu drawn" wait_for "Install new Image"
+check "exact fit: legend shown" wait_for "0-9 digits"
+keys Escape
+ended_cleanly 0 "resized"
+
+# A person installs the two-part demo image under a typed name, then the
+# single-part one with the Install button, and looks at both in the
+# overview. A slow cp (a slow disk) leaves time to see "please wait !!!".
+store=/tmp/demo
+mkdir -p "$work/slow"
+printf '#!/bin/sh\nsleep 1\nexec /bin/cp "$@"\n' >"$work/slow/cp"
+chmod 755 "$work/slow/cp"
+if "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null; then
+    pane_path="$work/slow:$PATH" start_host 100 40 --store "$store"
+    check "install: main menu appears" wait_for "> Install new Image"
+    keys Enter
+    check "install: dialog opens" wait_for "Install Image"
+    if screen | grep -qF ">single-part.img"; then
+        keys Enter Down Enter
+    fi
+    check "install: two-part image chosen" wait_for ">two-part.img"
+    keys Down Down Enter
+    check "install: typing legend while editing" wait_for "Backspace deletes"
+    keys -l "Demo-1x"
+    keys BSpace
+    check "install: name typed, one letter deleted" wait_for "Demo-1_"
+    keys Enter
+    check "install: legend back after editing" wait_for "Esc exit"
+    keys F2
+    check "install: Image is installed" wait_for "Image is installed"
+    keys Enter
+    check "install: main menu back" wait_for "> Install new Image"
+    check "install: slot 0 named" test "$(cat "$store/image/0/Image.info" 2>/dev/null)" = "name=Demo-1"
+    keys Enter
+    check "install 2: single-part image offered" wait_for ">single-part.img"
+    keys Down Down Down Down
+    check "install 2: Install button focused" wait_for ">(green) Install"
+    keys Enter
+    check "install 2: please wait !!! while it runs" wait_for "please wait !!!"
+    check "install 2: Image is installed" wait_for "Image is installed"
+    keys Enter
+    check "install 2: main menu back" wait_for "> Install new Image"
+    check "install: boot menu lists both" \
+        grep -qx "menu_items=TovraImage,Demo-1,Image-1," "$store/tools/lcdmenu.conf"
+    keys Down Down Down Enter
+    check "overview: shows the images" eval 'wait_for "Demo-1" && wait_for "Image-1"'
+    check "overview: with their sizes" eval '[ "$(screen | grep -c "[0-9] kB")" = 2 ]'
+    keys Escape
+    check "overview: closes" wait_for "> Installed Images"
+    keys Escape
+    ended_cleanly 0 "after installing"
+else
+    check "demo store made" false
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,87 @@
+# Helpers for tests that drive nimbrel-host in a terminal made by tmux.
+# Sourced by such tests; they run inside ns-run, so /tmp (and with it the
+# tmux server's socket) is the test's own.
+
+host="$NIMBREL_BUILD/nimbrel-host"
+work=/tmp/tmux-test
+mkdir -p "$work"
+tmux="tmux -L nimbrel-test -f /dev/null"
+trap '$tmux kill-server 2>/dev/null' EXIT
+passed=0
+failed=0
+
+check() {
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $name" >&2
+    fi
+}
+
+screen() { $tmux capture-pane -p -t term 2>/dev/null; }
+# The screen with its attributes as escape sequences.
+screen_styled() { $tmux capture-pane -e -p -t term 2>/dev/null; }
+flag() { $tmux display -p -t term "#{$1}"; }
+keys() { $tmux send-keys -t term "$@"; }
+resize() { $tmux resize-window -t term -x "$1" -y "$2"; }
+host_pid() { cat "$work/pid"; }
+
+# Waits up to 20 s for TEXT to be on the screen (or, with "gone", off it).
+wait_for() {
+    local text=$1 want=${2:-shown} i
+    for ((i = 0; i < 200; i++)); do
+        if screen | grep -qF -- "$text"; then
+            [ "$want" = shown ] && return 0
+        else
+            [ "$want" = gone ] && return 0
+        fi
+        sleep 0.1
+    done
+    echo "--- waited in vain for '$text' to be $want; the screen:" >&2
+    screen >&2
+    return 1
+}
+
+# The pane's program: runs the host (its pid in $work/pid), then says how
+# it ended and whether the terminal's modes are those from before, and
+# stays (a dead pane would lose the terminal's state). Ctrl-C is for the
+# host; this script only notes it.
+cat >"$work/run" <<'SCRIPT'
+#!/bin/sh
+trap : INT
+before=$(stty -g)
+echo "running the host"
+sh -c 'echo $$ >"$0/pid"; exec "$@"' "$(dirname "$0")" "$@"
+status=$?
+modes=changed
+[ "$(stty -g)" = "$before" ] && modes=same
+echo "host ended: status $status, terminal modes $modes"
+exec sleep 600
+SCRIPT
+chmod 755 "$work/run"
+
+# Starts the host with ARGS in a fresh terminal of WIDTH x HEIGHT, with
+# PATH set to $pane_path when that is given.
+start_host() {
+    local width=$1 height=$2
+    shift 2
+    $tmux kill-session -t term 2>/dev/null
+    rm -f "$work/pid"
+    $tmux new-session -d -x "$width" -y "$height" -s term -e "PATH=${pane_path:-$PATH}" \
+        "$work/run" "$host" "$@"
+}
+
+# Checks that the host has ended with STATUS and left the terminal as it
+# found it; LABEL names the way out.
+ended_cleanly() {
+    local status=$1 label=$2
+    check "$label: host ends with $status, terminal modes restored" \
+        wait_for "host ended: status $status, terminal modes same"
+    check "$label: normal screen back" test "$(flag alternate_on)" = 0
+    check "$label: cursor shown" test "$(flag cursor_flag)" = 1
+    check "$label: keypad mode off" test "$(flag keypad_flag)" = 0
+    check "$label: what was written before shows again" wait_for "running the host"
+}
