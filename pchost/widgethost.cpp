@@ -152,6 +152,10 @@ void eWidgetHost::dispatch(eWidget* window, const pchost::KeyPress& press)
     }
     const int code = pchost::keyCode(press.key);
     if (eWidget* target = shortcutFor(window, press.key)) {
+        // Focus first, so that the status bar shows the help text of the
+        // button at work ("please wait !!!") while its handler runs.
+        if (target->takesFocus())
+            window->focus = target;
         target->keyPressed(pchost::keyCode(Key::Ok));
         return;
     }

@@ -95,6 +95,25 @@ TEST(Shortcut, PressesItsButtonFromAnywhereInTheWindow)
     }
 }
 
+TEST(Shortcut, FocusesItsButtonSoTheStatusBarShowsItsHelpWhileItWorks)
+{
+    eWindow window;
+    auto* first = new eButton(&window);
+    first->setHelpText("first help");
+    auto* install = new eButton(&window);
+    install->setShortcut("green");
+    auto* status = new eStatusBar(&window);
+    eString shownWhilePressed;
+    install->selected.connect([&] {
+        install->setHelpText("please wait !!!");
+        shownWhilePressed = status->getShownText();
+    });
+
+    runKeys(window, "green");
+
+    EXPECT_EQ(shownWhilePressed, "please wait !!!");
+}
+
 TEST(ModalLoop, ReturnsTheResultOfCloseAndNests)
 {
     struct Case {
