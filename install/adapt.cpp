@@ -1,8 +1,8 @@
 #include "install/adapt.h"
 
-#include "install/command.h"
 #include "install/slotpath.h"
 #include "plugin/globals.h"
+#include "store/shell.h"
 
 namespace {
 

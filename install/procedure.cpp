@@ -5,10 +5,10 @@
 #include <sys/statfs.h>
 
 #include "install/adapt.h"
-#include "install/command.h"
 #include "plugin/globals.h"
 #include "store/imagename.h"
 #include "store/nameedit.h"
+#include "store/shell.h"
 
 namespace {
 

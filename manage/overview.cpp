@@ -23,10 +23,8 @@ eString sizeText(const char* duFile)
 
 eString measureSlot(int slot)
 {
-    eString line;
-    line.sprintf("%s/tools/du -s %s/image/%d > /tmp/du.temp", shellQuote(mpoint).c_str(),
-        shellQuote(mpoint).c_str(), slot);
-    runCommand(line);  // a failed du leaves an empty or partial file, which the size text shows
+    // Unchecked: a failed du leaves an empty or partial file, which the size text shows.
+    runFormatted("%s/tools/du -s %s/image/%d > /tmp/du.temp", mpoint, mpoint, slot);
     return sizeText("/tmp/du.temp");
 }
 

@@ -27,9 +27,7 @@ Outcome renameImage(const eString& nr, const eString& typed)
 
 Outcome eraseImage(const eString& nr)
 {
-    eString line;
-    line.sprintf("rm -rf %s/image/%s", shellQuote(mpoint).c_str(), shellQuote(nr).c_str());
-    if (!runCommand(line))
+    if (!runFormatted("rm -rf %s/image/%s", mpoint, nr))
         return Outcome::failed("could not erase Image");
     return Outcome::done("Erase Image complete");
 }

@@ -17,10 +17,7 @@ eString toolsPath(const char* file)
 // emptied instead, so that no stale start lines survive beside the new ones.
 void resetMenuScript()
 {
-    eString line;
-    line.sprintf("cp %s/tools/menu.org %s/tools/menu", shellQuote(mpoint).c_str(),
-        shellQuote(mpoint).c_str());
-    if (!runCommand(line))
+    if (!runFormatted("cp %s/tools/menu.org %s/tools/menu", mpoint, mpoint))
         openFile(toolsPath("menu"), "w");  // opened only to truncate
 }
 
@@ -56,6 +53,5 @@ void nameedit()
         ++entry;
     }
     writeMenuConfig(entry, items);
-    eString chmod;
-    runCommand(chmod.sprintf("chmod 755 %s/tools/menu", shellQuote(mpoint).c_str()));  // as the copy: best effort
+    runFormatted("chmod 755 %s/tools/menu", mpoint);  // best effort, like the copy
 }

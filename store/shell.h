@@ -10,3 +10,25 @@ eString shellQuote(const eString& value);
 // and exited with status 0; a shell that could not start, exited non-zero or
 // was killed by a signal counts as a failure.
 bool runCommand(const eString& line);
+
+namespace shellline {
+inline eString word(const eString& value) { return shellQuote(value); }
+inline int word(int value) { return value; }
+inline const char* argument(const eString& word) { return word.c_str(); }
+inline int argument(int word) { return word; }
+
+template <class... Words>
+eString compose(const char* format, const Words&... words)
+{
+    eString line;
+    return line.sprintf(format, argument(words)...);
+}
+} // namespace shellline
+
+// Fills FORMAT like sprintf with VALUES, each string quoted as one shell word
+// by shellQuote and each number as it is, and runs the line with runCommand.
+template <class... Values>
+bool runFormatted(const char* format, const Values&... values)
+{
+    return runCommand(shellline::compose(format, shellline::word(values)...));
+}

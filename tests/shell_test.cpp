@@ -52,3 +52,16 @@ TEST(RunCommand, OnlyAnExitWithZeroSucceeds)
 }
 
 } // namespace
+
+namespace {
+
+TEST(RunFormatted, QuotesStringsAndPassesNumbers)
+{
+    eString mount = "/tmp/a b;touch pwned";
+    ASSERT_TRUE(runFormatted("printf '%%s|%%s|%%d' %s %s %d > /tmp/line", mount, eString("it's"), 7));
+    EXPECT_EQ(readFile("/tmp/line"), "/tmp/a b;touch pwned|it's|7");
+    EXPECT_FALSE(pathExists("pwned"));
+    EXPECT_FALSE(runFormatted("test -e %s/missing", mount));
+}
+
+} // namespace
