@@ -4,19 +4,7 @@
 # ns-run, so /tmp is this test's own.
 set -u
 make_store="$NIMBREL_SOURCE/scripts/make-demo-store"
-passed=0
-failed=0
-
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name" >&2
-    fi
-}
+. "$NIMBREL_SOURCE/tests/check.sh"
 
 contains() { grep -qF -- "$2" <<<"$1"; }
 mode_of() { stat -c %a "$1"; }
@@ -117,5 +105,4 @@ check "default: fresh directory under TMPDIR" eval '[[ "$out" == /tmp/scratch/?*
 out=$(cd /tmp && "$make_store" relative 2>/tmp/err)
 check "relative directory: absolute path printed" test "$out" = /tmp/relative
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

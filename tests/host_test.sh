@@ -4,19 +4,7 @@
 set -u
 host="$NIMBREL_BUILD/nimbrel-host"
 plugin="$NIMBREL_BUILD/nimbrel.so"
-passed=0
-failed=0
-
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name" >&2
-    fi
-}
+. "$NIMBREL_SOURCE/tests/check.sh"
 
 # Runs the host with the given arguments; sets out, err and status.
 run_host() {
@@ -87,5 +75,4 @@ else
     check "test plug-in builds" false
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -4,17 +4,7 @@ set -eu
 maker=$NIMBREL_SOURCE/scripts/make-image
 work=$(mktemp -d /tmp/image-maker.XXXXXX)
 cd "$work"
-failures=0
-check() {
-    what=$1
-    shift
-    if "$@" >/dev/null 2>&1; then
-        echo "ok: $what"
-    else
-        echo "FAILED: $what" >&2
-        failures=$((failures + 1))
-    fi
-}
+. "$NIMBREL_SOURCE/tests/check.sh"
 extract() {  # FILE DIR: the cramfs at the start of FILE
     fsck.cramfs --extract="$2" "$1" >/dev/null 2>&1
 }
@@ -59,4 +49,4 @@ check "unknown options are refused" sh -c '"$0" --bogus x.img; test $? = 2' "$ma
 
 cd /
 rm -rf "$work"
-[ "$failures" = 0 ]
+finish

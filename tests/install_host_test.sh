@@ -4,17 +4,7 @@
 set -eu
 store=$(mktemp -d /tmp/install-host.XXXXXX)
 "$NIMBREL_SOURCE/scripts/make-demo-store" "$store"
-failures=0
-check() {
-    what=$1
-    shift
-    if "$@" >/dev/null 2>&1; then
-        echo "ok: $what"
-    else
-        echo "FAILED: $what" >&2
-        failures=$((failures + 1))
-    fi
-}
+. "$NIMBREL_SOURCE/tests/check.sh"
 
 for run in 1 2; do
     out=$("$NIMBREL_BUILD/nimbrel-host" --store "$store" --keys "ok green ok exit" 2>/dev/null)
@@ -26,4 +16,4 @@ check "both in the boot menu" test "$(grep -c ' ../go$' "$store/tools/menu")" = 
 check "rcS patched" grep -qx '# /dev/mtdblock/2 /var' "$store/image/1/etc/init.d/rcS"
 
 rm -rf "$store"
-[ "$failures" = 0 ]
+finish

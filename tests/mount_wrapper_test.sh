@@ -5,17 +5,7 @@ set -eu
 wrapper=$NIMBREL_BUILD/pchost-bin/mount
 work=$(mktemp -d /tmp/mount-wrapper.XXXXXX)
 cd "$work"
-failures=0
-check() {
-    what=$1
-    shift
-    if "$@" >/dev/null 2>&1; then
-        echo "ok: $what"
-    else
-        echo "FAILED: $what" >&2
-        failures=$((failures + 1))
-    fi
-}
+. "$NIMBREL_SOURCE/tests/check.sh"
 status() {  # the exit status of the command
     "$@" >/dev/null 2>&1 && echo 0 || echo $?
 }
@@ -55,4 +45,4 @@ umount mnt
 
 cd /
 rm -rf "$work"
-[ "$failures" = 0 ]
+finish

@@ -7,19 +7,7 @@ work=/tmp/tmux-test
 mkdir -p "$work"
 tmux="tmux -L nimbrel-test -f /dev/null"
 trap '$tmux kill-server 2>/dev/null' EXIT
-passed=0
-failed=0
-
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name" >&2
-    fi
-}
+. "$NIMBREL_SOURCE/tests/check.sh"
 
 screen() { $tmux capture-pane -p -t term 2>/dev/null; }
 # The screen with its attributes as escape sequences.
