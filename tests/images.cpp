@@ -109,3 +109,16 @@ bool isMountPoint(const std::string& dir)
 {
     return shell("mountpoint -q " + quoted(dir)) == 0;
 }
+
+InstallRequest installRequest(const std::string& file, const std::string& slot,
+    const std::string& name)
+{
+    InstallRequest wanted;
+    wanted.noliste = 0;
+    wanted.noiort = 0;
+    wanted.freemem = 1000000;
+    wanted.file = file;
+    wanted.slot = slot;
+    wanted.name = name;
+    return wanted;
+}

@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "install/procedure.h"
+
 // Image files and the surroundings an installation needs, for tests that run
 // inside ns-run.
 
@@ -28,6 +30,10 @@ std::string fingerprint(const std::vector<std::string>& roots, const std::vector
 // The lines only BEFORE has ("- ...") and only AFTER has ("+ ..."); empty
 // when both hold the same lines.
 std::string changedLines(const std::string& before, const std::string& after);
+
+// A request that passes the checks: image and slot listed, ample space.
+InstallRequest installRequest(const std::string& file, const std::string& slot,
+    const std::string& name = "");
 
 // Whether something is mounted on DIR.
 bool isMountPoint(const std::string& dir);

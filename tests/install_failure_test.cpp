@@ -13,17 +13,6 @@
 
 namespace {
 
-InstallRequest request(const std::string& file, const std::string& slot)
-{
-    InstallRequest wanted;
-    wanted.noliste = 0;
-    wanted.noiort = 0;
-    wanted.freemem = 1000000;
-    wanted.file = file;
-    wanted.slot = slot;
-    return wanted;
-}
-
 // What a failed run must leave: its message, the image file as it was, no
 // squashfs.img of its own, no boot menu entry.
 void expectFailed(const Outcome& outcome, const char* message, const TestStore& store,
@@ -56,7 +45,7 @@ TEST_F(FailureTest, FileThatIsNoCramfs)
     writeFile(store.path("new.img"), std::string(8192, 'x'));
     std::string hash = fingerprint({store.path("new.img")}, {});
 
-    expectFailed(installImage(request("new.img", "0")), "could not mount cramfs", store, hash);
+    expectFailed(installImage(installRequest("new.img", "0")), "could not mount cramfs", store, hash);
 
     EXPECT_TRUE(pathExists("/tmp/image"));
     EXPECT_FALSE(isMountPoint("/tmp/image"));
@@ -70,7 +59,7 @@ TEST_F(FailureTest, TwoPartImageWithGarbageSquashfs)
         "' bs=512 seek=2304 count=64 conv=notrunc status=none");
     std::string hash = fingerprint({store.path("new.img")}, {});
 
-    expectFailed(installImage(request("new.img", "0")), "could not mount squashfs", store, hash);
+    expectFailed(installImage(installRequest("new.img", "0")), "could not mount squashfs", store, hash);
 
     EXPECT_FALSE(isMountPoint("/tmp/image"));
     EXPECT_FALSE(pathExists(store.path("image/0")));
@@ -81,7 +70,7 @@ TEST_F(FailureTest, TwoPartImageNamedLikeTheCutIsKept)
     makeImage(store.path("squashfs.img"), "--two-part");
     std::string hash = fingerprint({store.path("squashfs.img")}, {});
 
-    Outcome outcome = installImage(request("squashfs.img", "0"));
+    Outcome outcome = installImage(installRequest("squashfs.img", "0"));
 
     EXPECT_EQ(outcome.message, "could not cut squashfs");
     EXPECT_EQ(fingerprint({store.path("squashfs.img")}, {}), hash);
@@ -97,7 +86,7 @@ TEST_F(FailureTest, GoThatCannotBeCopied)
         shell("rm -f '" + store.path("tools/go") + "'");
         std::string slot = *options ? "1" : "0";
 
-        expectFailed(installImage(request("new.img", slot)), "could not copy go", store, hash);
+        expectFailed(installImage(installRequest("new.img", slot)), "could not copy go", store, hash);
 
         EXPECT_EQ(probeSlot(std::stoi(slot)), SlotState::Corrupted);
     }
@@ -115,7 +104,7 @@ TEST(InstallFailure, CopyBeyondTheFreeSpace)
         std::string hash = fingerprint({store.path("new.img")}, {});
         std::string slot = *options ? "1" : "0";
 
-        expectFailed(installImage(request("new.img", slot)), "could not copy squashfs", store, hash);
+        expectFailed(installImage(installRequest("new.img", slot)), "could not copy squashfs", store, hash);
 
         EXPECT_EQ(probeSlot(std::stoi(slot)), SlotState::Corrupted);
         EXPECT_FALSE(isMountPoint("/tmp/image"));
@@ -135,7 +124,7 @@ TEST(InstallFailure, ImageInfoThatCannotBeWritten)
     shell("used=$(df --output=iused /tmp/tight | tail -n 1) entries=$(find /tmp/tree | wc -l) &&"
         " mount -o remount,nr_inodes=$((used + entries + 1)) /tmp/tight");
 
-    expectFailed(installImage(request("new.img", "0")), "could not write Image.info", store, hash);
+    expectFailed(installImage(installRequest("new.img", "0")), "could not write Image.info", store, hash);
 
     EXPECT_TRUE(pathExists(store.path("image/0/go")));
     EXPECT_EQ(probeSlot(0), SlotState::Corrupted);
@@ -187,7 +176,7 @@ TEST_F(FailureTest, UnmountOfABusyMount)
         std::string saved = std::getenv("PATH");
         busyAfter(c.tool, c.trigger);
 
-        Outcome outcome = installImage(request("new.img", std::to_string(slot)));
+        Outcome outcome = installImage(installRequest("new.img", std::to_string(slot)));
 
         setenv("PATH", saved.c_str(), 1);
         EXPECT_TRUE(isMountPoint("/tmp/image"));

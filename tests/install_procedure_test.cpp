@@ -36,19 +36,6 @@ protected:
         writeFlashSettings();
     }
 
-    InstallRequest request(const std::string& file, const std::string& slot,
-        const std::string& name = "") const
-    {
-        InstallRequest wanted;
-        wanted.noliste = 0;
-        wanted.noiort = 0;
-        wanted.freemem = 1000000;
-        wanted.file = file;
-        wanted.slot = slot;
-        wanted.name = name;
-        return wanted;
-    }
-
     std::string inSlot(const std::string& slot, const std::string& path) const
     {
         return store.path("image/" + slot + "/" + path);
@@ -96,7 +83,7 @@ TEST_F(InstallTest, ImagesOfBothKindsInstalled)
         SCOPED_TRACE(c.title);
         makeImage(store.path("new.img"), c.options);
 
-        Outcome outcome = installImage(request("new.img", c.slot, c.name));
+        Outcome outcome = installImage(installRequest("new.img", c.slot, c.name));
 
         EXPECT_EQ(outcome.kind, Outcome::Done);
         EXPECT_EQ(outcome.message, "Image is installed");
@@ -113,7 +100,7 @@ TEST_F(InstallTest, SettingsCopiedOnlyWhenAsked)
     for (bool copy : {false, true}) {
         SCOPED_TRACE(copy ? "copy" : "keep");
         std::string slot = copy ? "1" : "0";
-        InstallRequest wanted = request("new.img", slot);
+        InstallRequest wanted = installRequest("new.img", slot);
         wanted.copySettings = copy;
 
         EXPECT_EQ(installImage(wanted).kind, Outcome::Done);
@@ -136,7 +123,7 @@ TEST_F(InstallTest, StartScriptLinesRewritten)
         "echo jffs2\n");
     makeImage(store.path("new.img"), "--from " + tree);
 
-    EXPECT_EQ(installImage(request("new.img", "2")).kind, Outcome::Done);
+    EXPECT_EQ(installImage(installRequest("new.img", "2")).kind, Outcome::Done);
 
     EXPECT_EQ(readFile(inSlot("2", "etc/init.d/rcS")),
         "# /dev/x /var\n"
@@ -154,7 +141,7 @@ TEST_F(InstallTest, ImageWithoutVarInitKeepsItsVar)
     shell("rm -rf " + tree + "/var_init");
     makeImage(store.path("new.img"), "--from " + tree);
 
-    EXPECT_EQ(installImage(request("new.img", "4")).kind, Outcome::Done);
+    EXPECT_EQ(installImage(installRequest("new.img", "4")).kind, Outcome::Done);
 
     EXPECT_EQ(readFile(inSlot("4", "var/log/messages")), "old var of the image\n");
     EXPECT_EQ(readFile(inSlot("4", "Image.info")), "name=Image-4\n");
@@ -167,7 +154,7 @@ TEST_F(InstallTest, LinksInsideTheImageLeadWhereTheBootedImageFindsThem)
     shell("cd " + tree + " && mkdir flash && mv etc var_init flash/ && ln -s /flash/etc etc &&"
         " ln -s flash/var_init var_init");
     makeImage(store.path("new.img"), "--from " + tree);
-    InstallRequest wanted = request("new.img", "5");
+    InstallRequest wanted = installRequest("new.img", "5");
     wanted.copySettings = true;
 
     EXPECT_EQ(installImage(wanted).kind, Outcome::Done);
@@ -193,7 +180,7 @@ TEST_F(InstallTest, HostileFileNamesInstallAndRunNothing)
             makeImage(store.path(name), options);
             std::string number = std::to_string(slot++);
 
-            Outcome outcome = installImage(request(name, number));
+            Outcome outcome = installImage(installRequest(name, number));
 
             EXPECT_EQ(outcome.kind, Outcome::Done) << outcome.message;
             EXPECT_EQ(readFile(inSlot(number, "Image.info")), "name=Image-" + number + "\n");
