@@ -101,8 +101,8 @@ const char* Installation::adaptSlot()
 Outcome Installation::finish(const char* failure)
 {
     // Unchecked: there is no squashfs.img after a single-part image, and a
-    // leftover one goes too.
-    if (!failure || cut)
+    // leftover one goes too, unless it is the single-part image just installed.
+    if (cut || (!failure && request.file != "squashfs.img"))
         runFormatted("rm %s/squashfs.img", mpoint);
     if (failure)
         return Outcome::failed(failure);

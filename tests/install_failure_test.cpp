@@ -65,17 +65,25 @@ TEST_F(FailureTest, TwoPartImageWithGarbageSquashfs)
     EXPECT_FALSE(pathExists(store.path("image/0")));
 }
 
-TEST_F(FailureTest, TwoPartImageNamedLikeTheCutIsKept)
+TEST_F(FailureTest, ImageNamedLikeTheCutIsKept)
 {
-    makeImage(store.path("squashfs.img"), "--two-part");
-    std::string hash = fingerprint({store.path("squashfs.img")}, {});
+    // A two-part one would be cut over itself; a single-part one installs.
+    const std::pair<const char*, const char*> cases[] = {
+        {"--two-part", "could not cut squashfs"},
+        {"", "Image is installed"},
+    };
+    for (const auto& [options, message] : cases) {
+        SCOPED_TRACE(options);
+        makeImage(store.path("squashfs.img"), options);
+        std::string hash = fingerprint({store.path("squashfs.img")}, {});
 
-    Outcome outcome = installImage(installRequest("squashfs.img", "0"));
+        Outcome outcome = installImage(installRequest("squashfs.img", "0"));
 
-    EXPECT_EQ(outcome.message, "could not cut squashfs");
-    EXPECT_EQ(fingerprint({store.path("squashfs.img")}, {}), hash);
-    EXPECT_FALSE(isMountPoint("/tmp/image"));
-    EXPECT_FALSE(pathExists(store.path("image/0")));
+        EXPECT_EQ(outcome.message, message);
+        EXPECT_EQ(fingerprint({store.path("squashfs.img")}, {}), hash);
+        EXPECT_FALSE(isMountPoint("/tmp/image"));
+        EXPECT_EQ(pathExists(store.path("image/0/bin/sh")), *options == '\0');
+    }
 }
 
 TEST_F(FailureTest, GoThatCannotBeCopied)
