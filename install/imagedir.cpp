@@ -7,6 +7,7 @@
 #include "plugin/globals.h"
 #include "plugin/message.h"
 #include "store/handles.h"
+#include "store/imagename.h"
 #include "store/slots.h"
 
 namespace {
@@ -43,8 +44,8 @@ eTextInputField* addNameField(eWidget* parent)
     eTextInputField* field = placed(new eTextInputField(parent, nullptr, nullptr, "eNumber"),
         ePoint(160, 120), eSize(170, fd + 15));
     field->setHelpText("Press OK to edit Name");
-    field->setMaxChars(10);
-    field->setUseableChars(" abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ1234567890-+:.");
+    field->setMaxChars(nameLength);
+    field->setUseableChars(nameChars);
     field->setEditHelpText("Entering Name (Yellow a>A)");
     field->loadDeco();
     return field;
@@ -106,8 +107,8 @@ Imagedir::Imagedir()
     eString space;
     addLabel(this, space.sprintf("%lld kB free Memory", freemem), ePoint(10, 240), eSize(350, fd + 4));
     ok = addInstallButton(this);
-    ok->selected.connect(SigC::slot(*this, &Imagedir::okpressed));
     status = addStatusBar(this);
+    ok->selected.connect(SigC::slot(*this, &Imagedir::okpressed));
 
     noliste = LoadListe();
     noiort = LoadIort();

@@ -3,12 +3,10 @@
 #include "manage/slotedit.h"
 #include "plugin/globals.h"
 #include "plugin/message.h"
+#include "store/imagename.h"
 #include "store/nameedit.h"
 
 namespace {
-
-const char nameChars[] =
-    " abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ1234567890-+:.";
 
 eComboBox* makeImagebox(eWidget* parent)
 {
@@ -33,7 +31,7 @@ eTextInputField* makeNameField(eWidget* parent)
     auto* field = new eTextInputField(parent, nullptr, nullptr, "eNumber");
     field->move(ePoint(20, 110));
     field->resize(eSize(170, fd + 15));
-    field->setMaxChars(10);
+    field->setMaxChars(nameLength);
     field->setUseableChars(nameChars);
     field->loadDeco();
     return field;

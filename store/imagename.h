@@ -3,6 +3,13 @@
 
 // NR is a slot number as the dialogs keep it, decimal text ("3").
 
+// What the name fields of the install and rename dialogs accept: these
+// characters, in the order they offer them, and at most nameLength of them.
+// So a name never holds a comma, which would split the boot menu's items.
+constexpr char nameChars[] =
+    " abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ1234567890-+:.";
+constexpr int nameLength = 10;
+
 // The name an image gets: TYPED, or "Image-NR" when nothing was typed.
 eString imageName(const eString& nr, const eString& typed);
 

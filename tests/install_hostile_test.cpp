@@ -71,11 +71,7 @@ TEST_F(HostileImageTest, ChangesStayInsideTheSlot)
         std::string number = std::to_string(slot++);
         makeImage(store.path(number + ".img"), "--from " + tree);
         std::string before = outside();
-        InstallRequest wanted;
-        wanted.noliste = wanted.noiort = 0;
-        wanted.freemem = 1000000;
-        wanted.file = number + ".img";
-        wanted.slot = number;
+        InstallRequest wanted = installRequest(number + ".img", number);
         wanted.copySettings = hostile.copySettings;
 
         Outcome outcome = installImage(wanted);

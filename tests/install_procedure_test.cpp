@@ -199,13 +199,7 @@ TEST(InstallQuoting, MountPointWithShellCharacters)
     prependPath("/tmp/shim");
     TestStore store("st $(reboot) x;y");
     makeImage(store.path("new.img"), "--two-part");
-    InstallRequest wanted;
-    wanted.noliste = wanted.noiort = 0;
-    wanted.freemem = 1000000;
-    wanted.file = "new.img";
-    wanted.slot = "7";
-
-    EXPECT_EQ(installImage(wanted).kind, Outcome::Done);
+    EXPECT_EQ(installImage(installRequest("new.img", "7")).kind, Outcome::Done);
 
     EXPECT_EQ(readFile(store.path("image/7/Image.info")), "name=Image-7\n");
     EXPECT_FALSE(pathExists(store.path("new.img")));
