@@ -1,9 +1,5 @@
 #include "plugin/about.h"
 
-#include "plugin/message.h"
-
-namespace {
-
 const char aboutText[] =
     "Nimbrel V1.2  Date: 06.12.2026\n"
     "by the Nimbrel team\n"
@@ -14,10 +10,3 @@ const char aboutText[] =
     "team@nimbrel.example.org\n"
     "Support:\n"
     "forum.nimbrel.example.org";
-
-} // namespace
-
-void showAbout()
-{
-    showMessage(aboutText, "About...", 1);
-}

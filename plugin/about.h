@@ -1,4 +1,5 @@
 #pragma once
 
-// Shows the About box and returns once it is closed.
-void showAbout();
+// The About box's text: version and release date, then the authors'
+// addresses, one line each.
+extern const char aboutText[];

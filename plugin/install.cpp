@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "host/emessagebox.h"
 #include "install/imagedir.h"
 #include "manage/imageinfo.h"
 #include "manage/menucolor.h"
@@ -73,9 +74,7 @@ void install::Listeselected(eListBoxEntryText* entry)
         runDialog<Menucolor>();
         break;
     case 5:
-        hide();
-        showAbout();
-        show();
+        runDialog<eMessageBox>(eString(aboutText), eString("About..."), 1, 1, 0);
         break;
     default:
         break;  // keys without a dialog leave the menu as it is

@@ -11,6 +11,8 @@ public:
 
 private:
     void Listeselected(eListBoxEntryText* entry);
+    // Hides the menu, runs a Dialog made from ARGS modally, and shows the
+    // menu again before the dialog is destroyed.
     template <class Dialog, class... Args>
     void runDialog(Args... args);
 
