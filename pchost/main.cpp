@@ -105,7 +105,9 @@ using PluginExec = int (*)(void*);
 
 PluginExec loadPlugin(const std::string& path)
 {
-    void* library = dlopen(path.c_str(), RTLD_NOW);
+    // dlopen looks a bare name up in the library path, not here.
+    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* library = dlopen(file.c_str(), RTLD_NOW);
     if (!library)
         throw std::runtime_error(std::string("cannot load the plug-in: ") + dlerror());
     void* entry = dlsym(library, "plugin_exec");
