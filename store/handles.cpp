@@ -23,6 +23,8 @@ DirHandle openDir(const eString& path)
 bool closeFile(FileHandle file)
 {
     FILE* raw = file.release();
+    if (!raw)
+        return false;
     bool failed = std::ferror(raw) != 0;
     return std::fclose(raw) == 0 && !failed;
 }

@@ -19,5 +19,6 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 FileHandle openFile(const eString& path, const char* mode);
 DirHandle openDir(const eString& path);
 
-// Closes FILE and reports whether everything written to it reached the file.
+// Closes FILE and reports whether everything written to it reached the file;
+// false for an empty handle.
 bool closeFile(FileHandle file);
