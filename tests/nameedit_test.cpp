@@ -20,6 +20,9 @@ std::string config(int entries, const std::string& items, const std::string& col
 
 class NameeditTest : public ::testing::Test {
 protected:
+    // No colour chosen, whatever an earlier test in this process left.
+    NameeditTest() { color = ""; }
+
     std::string menu() const { return readFile(store.path("tools/menu")); }
     std::string conf() const { return readFile(store.path("tools/lcdmenu.conf")); }
 

@@ -50,6 +50,10 @@ TEST(PluginExec, RefusesWithoutMountPoint)
         EXPECT_EQ(plugin_exec(nullptr), 0);
 
         EXPECT_THAT(pchost::shownMessages(), ElementsAre(refusal));
+        ASSERT_EQ(pchost::shownBoxIntegers().size(), 1u);
+        EXPECT_EQ(pchost::shownBoxIntegers()[0].flags, 129);
+        EXPECT_EQ(pchost::shownBoxIntegers()[0].defaultButton, 1);
+        EXPECT_EQ(pchost::shownBoxIntegers()[0].timeout, 0);
         EXPECT_EQ(fd, 0);
         EXPECT_EQ(color, "");
         ASSERT_EQ(pchost::snaps().size(), 1u);
@@ -125,13 +129,21 @@ eListBoxBase* menuList(install& menu)
     return nullptr;
 }
 
-TEST(MainMenu, SixEntriesWithTheirKeys)
+TEST(MainMenu, SixEntriesWithTheirKeysAndPlaces)
 {
     TestStore store;
     install menu;
     eListBoxBase* list = menuList(menu);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(menu.getText(), "Nimbrel");
+    EXPECT_EQ(menu.getClientPosition().x, 200);
+    EXPECT_EQ(menu.getClientPosition().y, 150);
+    EXPECT_EQ(menu.getClientSize().width(), 280);
+    EXPECT_EQ(menu.getClientSize().height(), 200);
+    EXPECT_EQ(list->getPosition().x, 10);
+    EXPECT_EQ(list->getPosition().y, 10);
+    EXPECT_EQ(list->getSize().width(), 260);
+    EXPECT_EQ(list->getSize().height(), 180);
     EXPECT_EQ(list->getFlags(), 2);
     const char* const texts[] = {" Install new Image", " Rename Image", " Erase Image",
         " Installed Images", " Menu color", " About..."};
@@ -161,16 +173,6 @@ TEST(MainMenu, AboutBoxThenTheMenuAgain)
     EXPECT_THAT(pchost::snaps()[0], Not(HasSubstr("Install new Image")));
     EXPECT_THAT(pchost::snaps()[1], HasSubstr("Install new Image"));
     EXPECT_THAT(pchost::snaps()[1], HasSubstr("About..."));
-}
-
-TEST(MainMenu, RefusalBoxUsesTheRefusalIntegers)
-{
-    freshLoad();
-    shell("rm -f /tmp/org");
-    pchost::startScript("");
-    plugin_exec(nullptr);
-    ASSERT_EQ(pchost::shownBoxIntegers().size(), 1u);
-    EXPECT_EQ(pchost::shownBoxIntegers()[0].flags, 129);
 }
 
 TEST(MainMenu, ExitClosesTheMenuWithoutEndlessExits)

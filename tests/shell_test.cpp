@@ -51,10 +51,6 @@ TEST(RunCommand, OnlyAnExitWithZeroSucceeds)
     }
 }
 
-} // namespace
-
-namespace {
-
 TEST(RunFormatted, QuotesStringsAndPassesNumbers)
 {
     eString mount = "/tmp/a b;touch pwned";
