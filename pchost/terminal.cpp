@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 
 #include "pchost/keysource.h"
@@ -24,7 +25,7 @@ const int escapeDelayMs = 25;
 SCREEN* terminal = nullptr;  // set while the front end has the terminal
 
 const int caughtSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction previousActions[3];
+struct sigaction previousActions[std::size(caughtSignals)];
 
 void restoreTerminal()
 {
@@ -46,7 +47,7 @@ void catchSignals()
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < std::size(caughtSignals); ++i) {
         sigaction(caughtSignals[i], nullptr, &previousActions[i]);
         if (previousActions[i].sa_handler != SIG_IGN)  // keep nohup's choice
             sigaction(caughtSignals[i], &action, nullptr);
@@ -55,7 +56,7 @@ void catchSignals()
 
 void releaseSignals()
 {
-    for (int i = 0; i < 3; ++i)
+    for (size_t i = 0; i < std::size(caughtSignals); ++i)
         sigaction(caughtSignals[i], &previousActions[i], nullptr);
 }
 
