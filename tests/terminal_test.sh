@@ -68,7 +68,10 @@ build_way() {
 if build_way busy 0 3 && build_way throw 1 0.5 && build_way exit 2 0.5; then
     start_host 100 40 --store /tmp/store "$work/busy.so"
     check "screen drawn before a shell command" wait_for "busy with a shell command"
-    check "... while the command runs" test -e "$work/busy"
+    # The screen is drawn just before the command starts, so its file may
+    # come a moment later; the window must still show once it is there.
+    check "... while the command runs" \
+        eval 'wait_for_file "$work/busy" && screen | grep -qF "busy with a shell command"'
     ended_cleanly 0 "after a shell command"
     start_host 100 40 --store /tmp/store "$work/throw.so"
     ended_cleanly 1 "exception"

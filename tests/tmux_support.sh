@@ -33,6 +33,16 @@ wait_for() {
     return 1
 }
 
+# Waits up to 5 s for FILE to exist.
+wait_for_file() {
+    local i
+    for ((i = 0; i < 50; i++)); do
+        [ -e "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # The pane's program: runs the host (its pid in $work/pid), then says how
 # it ended and whether the terminal's modes are those from before, and
 # stays (a dead pane would lose the terminal's state). Ctrl-C is for the
