@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <thread>
 
 #include "install/procedure.h"
@@ -148,7 +147,7 @@ void busyAfter(const std::string& tool, const std::string& trigger)
     writeFile("/tmp/shim/" + tool,
         "#!/bin/sh\nPATH='" + path + "' " + tool + " \"$@\"\nstatus=$?\n"
         "case \"$*\" in *'" + trigger + "'*)\n"
-        "    cd /tmp/image && { sleep 600 </dev/null >/dev/null 2>&1 & echo $! >/tmp/holder.pid; } ;;\n"
+        "    cd /tmp/image && { sleep 600 </dev/null >/dev/null 2>&1 & echo $! >>/tmp/holder.pid; } ;;\n"
         "esac\nexit $status\n",
         0755);
     prependPath("/tmp/shim");
@@ -156,8 +155,7 @@ void busyAfter(const std::string& tool, const std::string& trigger)
 
 void releaseBusyMount()
 {
-    if (pathExists("/tmp/holder.pid"))
-        kill(std::stoi(readFile("/tmp/holder.pid")), SIGKILL);
+    shell("[ -f /tmp/holder.pid ] && kill -KILL $(cat /tmp/holder.pid); rm -rf /tmp/shim /tmp/holder.pid");
     for (int tries = 0; tries < 100 && shell("umount /tmp/image 2>/dev/null") != 0; ++tries)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }

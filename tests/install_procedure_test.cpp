@@ -169,8 +169,8 @@ TEST_F(InstallTest, LinksInsideTheImageLeadWhereTheBootedImageFindsThem)
 TEST_F(InstallTest, HostileFileNamesInstallAndRunNothing)
 {
     // Had a name been run, this reboot would leave its mark instead.
-    writeFile("/tmp/shim/reboot", "#!/bin/sh\ntouch /tmp/rebooted\n", 0755);
-    prependPath("/tmp/shim");
+    writeFile("/tmp/fake-reboot/reboot", "#!/bin/sh\ntouch /tmp/rebooted\n", 0755);
+    prependPath("/tmp/fake-reboot");
     ASSERT_EQ(chdir("/tmp"), 0);
     const char* const names[] = {"a b.img", "x;touch pwned.img", "$(reboot).img", "it's.img"};
     int slot = 0;
@@ -195,8 +195,8 @@ TEST_F(InstallTest, HostileFileNamesInstallAndRunNothing)
 TEST(InstallQuoting, MountPointWithShellCharacters)
 {
     useCramfsStandIn();
-    writeFile("/tmp/shim/reboot", "#!/bin/sh\ntouch /tmp/rebooted\n", 0755);
-    prependPath("/tmp/shim");
+    writeFile("/tmp/fake-reboot/reboot", "#!/bin/sh\ntouch /tmp/rebooted\n", 0755);
+    prependPath("/tmp/fake-reboot");
     TestStore store("st $(reboot) x;y");
     makeImage(store.path("new.img"), "--two-part");
     EXPECT_EQ(installImage(installRequest("new.img", "7")).kind, Outcome::Done);

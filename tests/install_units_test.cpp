@@ -150,6 +150,7 @@ TEST(ImageInfo, FailedWriteKeepsTheOldName)
     EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=old\n");
     EXPECT_FALSE(writeImageInfo("4", "x"));
     EXPECT_FALSE(pathExists("/tmp/store/image/4"));
+    shell("umount /tmp/store/image/3 && rm -rf /tmp/store");
 }
 
 } // namespace
