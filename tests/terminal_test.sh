@@ -117,11 +117,14 @@ ended_cleanly 0 "resized"
 
 # A person installs the two-part demo image under a typed name, then the
 # single-part one with the Install button, and looks at both in the
-# overview. A slow cp (a slow disk) leaves time to see "please wait !!!".
+# overview. A cp held back until the test has seen the screen (a slow disk)
+# shows "please wait !!!" however loaded the machine is.
 store=/tmp/demo
 mkdir -p "$work/slow"
-printf '#!/bin/sh\nsleep 1\nexec /bin/cp "$@"\n' >"$work/slow/cp"
+printf '#!/bin/sh\ntouch %s/cp-held\ni=0\nwhile [ ! -e %s/seen ] && [ $i -lt 200 ]; do\n    sleep 0.1\n    i=$((i + 1))\ndone\nexec /bin/cp "$@"\n' \
+    "$work" "$work" >"$work/slow/cp"
 chmod 755 "$work/slow/cp"
+touch "$work/seen"
 if "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null; then
     pane_path="$work/slow:$PATH" start_host 100 40 --store "$store"
     check "install: main menu appears" wait_for "> Install new Image"
@@ -147,8 +150,11 @@ if "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null; then
     check "install 2: single-part image offered" wait_for ">single-part.img"
     keys Down Down Down Down
     check "install 2: Install button focused" wait_for ">(green) Install"
+    rm -f "$work/seen" "$work/cp-held"
     keys Enter
+    check "install 2: the copy runs" wait_for_file "$work/cp-held"
     check "install 2: please wait !!! while it runs" wait_for "please wait !!!"
+    touch "$work/seen"
     check "install 2: Image is installed" wait_for "Image is installed"
     keys Enter
     check "install 2: main menu back" wait_for "> Install new Image"

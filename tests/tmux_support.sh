@@ -68,7 +68,8 @@ start_host() {
     shift 2
     $tmux kill-session -t term 2>/dev/null
     rm -f "$work/pid"
-    $tmux new-session -d -x "$width" -y "$height" -s term -e "PATH=${pane_path:-$PATH}" \
+    # tmux gives a new pane the PATH of the client that asks for it.
+    PATH="${pane_path:-$PATH}" $tmux new-session -d -x "$width" -y "$height" -s term \
         "$work/run" "$host" "$@"
 }
 
