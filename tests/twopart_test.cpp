@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <stdexcept>
 
 #include "install/procedure.h"
 #include "install/space.h"
@@ -102,8 +103,9 @@ class ReservedDisk {
 public:
     ReservedDisk()
     {
-        shell("truncate -s 24M /tmp/disk.img && mkfs.ext2 -q -m 50 /tmp/disk.img &&"
-            " mkdir -p /tmp/disk && mount -o loop /tmp/disk.img /tmp/disk");
+        if (shell("truncate -s 24M /tmp/disk.img && mkfs.ext2 -q -m 50 /tmp/disk.img &&"
+                " mkdir -p /tmp/disk && mount -o loop /tmp/disk.img /tmp/disk") != 0)
+            throw std::runtime_error("cannot make the ext2 disk");
     }
     ~ReservedDisk() { shell("umount /tmp/disk && rm -rf /tmp/disk /tmp/disk.img"); }
 };
