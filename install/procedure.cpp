@@ -5,6 +5,9 @@
 #include <sys/statfs.h>
 
 #include "install/adapt.h"
+#include "install/slotpath.h"
+#include "install/space.h"
+#include "install/squashfs.h"
 #include "plugin/globals.h"
 #include "store/imagename.h"
 #include "store/nameedit.h"
@@ -43,9 +46,12 @@ Outcome Installation::run()
     if (!runFormatted("mount -t cramfs %s/%s /tmp/image -o loop", mpoint, request.file))
         return Outcome::failed("could not mount cramfs");
     const char* failure = nullptr;
-    bool twoPart = !runCommand("ls /tmp/image/bin > /dev/null");
+    bool twoPart = isCramfsHead();
     if (twoPart)
         failure = swapToSquashfs();
+    if (!failure)
+        if (std::optional<Outcome> full = refuseWhenFull(cut))
+            return *full;
     if (!failure)
         failure = copyIntoSlot();
     if (!failure)
@@ -57,23 +63,12 @@ Outcome Installation::run()
 // is the squashfs behind it.
 const char* Installation::swapToSquashfs()
 {
-    if (!runCommand("umount /tmp/image"))
-        return "could not unmount cramfs";
-    // The cut writes squashfs.img: an image of that name would be cut over itself.
-    if (request.file == "squashfs.img")
-        return "could not cut squashfs";
-    cut = true;
-    if (!runFormatted("dd if=%s/%s of=%s/squashfs.img bs=512 skip=2304 count=100000", mpoint,
-            request.file, mpoint))
-        return "could not cut squashfs";
-    if (!runFormatted("mount -t squashfs %s/squashfs.img /tmp/image -o loop", mpoint))
-        return "could not mount squashfs";
-    return nullptr;
+    return mountSquashfsPart(request.file, cut);
 }
 
 const char* Installation::copyIntoSlot()
 {
-    if (!runFormatted("ls %s/image > /dev/null", mpoint))
+    if (!isDirectory(mpoint + "/image"))
         runFormatted("mkdir %s/image", mpoint);  // a failure shows in the copy
     if (!runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, request.slot)) {
         runCommand("umount /tmp/image");  // the copy's failure is the one to report
@@ -103,7 +98,7 @@ Outcome Installation::finish(const char* failure)
     // Unchecked: there is no squashfs.img after a single-part image, and a
     // leftover one goes too, unless it is the single-part image just installed.
     if (cut || (!failure && request.file != "squashfs.img"))
-        runFormatted("rm %s/squashfs.img", mpoint);
+        removeCut();
     if (failure)
         return Outcome::failed(failure);
     if (cut)
@@ -118,10 +113,8 @@ std::optional<Outcome> refusal(const InstallRequest& request)
 {
     if (request.noliste == 0 && request.noiort == 0 && request.freemem >= request.minfree)
         return std::nullopt;
-    if (request.freemem < request.minfree) {
-        eString message;
-        return Outcome::refused(message.sprintf("no Space !!!\nMemory < %d kB\n", request.minfree));
-    }
+    if (request.freemem < request.minfree)
+        return noSpace(request.minfree);
     return Outcome::refused("no Image or no Directory selected");
 }
 

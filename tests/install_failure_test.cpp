@@ -99,22 +99,25 @@ TEST_F(FailureTest, GoThatCannotBeCopied)
     }
 }
 
-TEST(InstallFailure, CopyBeyondTheFreeSpace)
+TEST(InstallFailure, CopyThatRunsOutOfInodes)
 {
     useCramfsStandIn();
-    shell("mkdir -p /tmp/small && mount -t tmpfs -o size=1m small /tmp/small");
+    shell("mkdir -p /tmp/small && mount -t tmpfs -o nr_inodes=10000 small /tmp/small");
     TestStore store("small/store");
     for (const char* options : {"", "--two-part"}) {
         SCOPED_TRACE(options);
-        // Zeros pack into a small image file but fill the slot.
-        makeImage(store.path("new.img"), std::string(options) + " --size 3072 --fill zero");
+        makeImage(store.path("new.img"), options);
         std::string hash = fingerprint({store.path("new.img")}, {});
         std::string slot = *options ? "1" : "0";
+        // The space suffices, the inodes end after the slot directory.
+        shell("mkdir -p '" + store.path("image") + "' && used=$(df --output=iused /tmp/small | tail -n 1)"
+            " && mount -o remount,nr_inodes=$((used + 2)) /tmp/small");
 
         expectFailed(installImage(installRequest("new.img", slot)), "could not copy squashfs", store, hash);
 
         EXPECT_EQ(probeSlot(std::stoi(slot)), SlotState::Corrupted);
         EXPECT_FALSE(isMountPoint("/tmp/image"));
+        shell("mount -o remount,nr_inodes=10000 /tmp/small");
     }
 }
 
@@ -171,7 +174,7 @@ TEST_F(FailureTest, UnmountOfABusyMount)
         bool copied;
     };
     const Case cases[] = {
-        {"cramfs head", "--two-part", "ls", "/tmp/image/bin", "could not unmount cramfs", false},
+        {"cramfs head", "--two-part", "mount", "-t cramfs", "could not unmount cramfs", false},
         {"single-part tree", "", "cp", "-Rd", "could not unmount squashfs", true},
         {"squashfs tree", "--two-part", "cp", "-Rd", "could not unmount squashfs", true},
     };

@@ -1,0 +1,20 @@
+#pragma once
+#include <optional>
+
+#include "host/estring.h"
+#include "store/outcome.h"
+
+// The refusal for too little room on the store's medium, naming the kB
+// that would have been needed.
+Outcome noSpace(long long kilobytes);
+
+// kB that a copy of the tree under DIR takes on a file system of BLOCK-byte
+// blocks: each file rounded up to whole blocks (files linked more than once
+// counted once, as cp -d keeps such links), one block for each directory and
+// for each link too long to live in its inode. Links are not followed.
+long long treeKilobytes(const eString& dir, long long block);
+
+// When the tree mounted on /tmp/image needs more than the free space of the
+// store: unmounts it, removes the squashfs part cut out for it when CUT, and
+// returns the refusal naming the kB it needs. Empty when the tree fits.
+std::optional<Outcome> refuseWhenFull(bool cut);

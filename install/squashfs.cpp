@@ -1,0 +1,65 @@
+#include "install/squashfs.h"
+
+#include <sys/stat.h>
+
+#include "plugin/globals.h"
+#include "store/shell.h"
+
+namespace {
+
+// Where the squashfs part begins: block 2304 of 512 bytes. The cut moves
+// blocks of 64 kB, of which the offset is a whole number.
+constexpr int squashfsOffset = 1179648;
+constexpr int cutBlock = 65536;
+
+bool exists(const eString& path)
+{
+    struct stat entry;
+    return lstat(path.c_str(), &entry) == 0;
+}
+
+eString cutPath()
+{
+    return mpoint + "/squashfs.img";
+}
+
+// For a mount that cannot take an offset: a copy of the part from the
+// offset to the end of the file (the whole part, however large) is mounted.
+const char* cutAndMount(const eString& file)
+{
+    if (!runFormatted("dd if=%s/%s of=%s bs=%d skip=%d", mpoint, file, cutPath(), cutBlock,
+            squashfsOffset / cutBlock))
+        return "could not cut squashfs";
+    if (!runFormatted("mount -t squashfs %s /tmp/image -o loop", cutPath()))
+        return "could not mount squashfs";
+    return nullptr;
+}
+
+} // namespace
+
+bool isCramfsHead()
+{
+    return !exists("/tmp/image/bin");
+}
+
+const char* mountSquashfsPart(const eString& file, bool& cut)
+{
+    if (!runCommand("umount /tmp/image"))
+        return "could not unmount cramfs";
+    // The cut writes squashfs.img: an image of that name would be cut over
+    // itself where mount needs the cut, so it is refused on every system.
+    if (file == "squashfs.img")
+        return "could not cut squashfs";
+    cut = true;
+    // Its complaint is no news: the cut is tried next.
+    if (runFormatted("mount -t squashfs -o loop,offset=%d %s/%s /tmp/image 2>/dev/null",
+            squashfsOffset, mpoint, file))
+        return nullptr;
+    return cutAndMount(file);
+}
+
+void removeCut()
+{
+    if (exists(cutPath()))
+        runFormatted("rm %s", cutPath());  // unchecked: a leftover harms nothing
+}
