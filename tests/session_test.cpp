@@ -20,13 +20,15 @@ TEST(ParseKeys, ReadsNamesTextAndQuotedText)
     struct Case {
         const char* list;
         std::vector<Key> keys;
-        std::vector<std::string> texts;  // of the Text keys, in order
+        std::vector<std::string> texts;  // of the Text and Snap keys, in order
     };
     const Case cases[] = {
         {"", {}, {}},
         {"  down\tok  ", {Key::Down, Key::Ok}, {}},
         {"up down left right ok exit", {Key::Up, Key::Down, Key::Left, Key::Right, Key::Ok, Key::Exit}, {}},
-        {"red green yellow blue snap", {Key::Red, Key::Green, Key::Yellow, Key::Blue, Key::Snap}, {}},
+        {"red green yellow blue snap", {Key::Red, Key::Green, Key::Yellow, Key::Blue, Key::Snap}, {""}},
+        {"snap:/tmp/a.png ok", {Key::Snap, Key::Ok}, {"/tmp/a.png"}},
+        {"snap:\"a b.png\"", {Key::Snap}, {"a b.png"}},
         {"0 5 9", {Key::Digit0, Key::Digit5, Key::Digit9}, {}},
         {"text:ABC ok", {Key::Text, Key::Ok}, {"ABC"}},
         {"text:\"Sat 1.0\" green", {Key::Text, Key::Green}, {"Sat 1.0"}},
@@ -39,7 +41,7 @@ TEST(ParseKeys, ReadsNamesTextAndQuotedText)
         std::vector<std::string> texts;
         for (const auto& press : parsed) {
             keys.push_back(press.key);
-            if (press.key == Key::Text)
+            if (press.key == Key::Text || press.key == Key::Snap)
                 texts.push_back(press.text);
         }
         EXPECT_EQ(keys, c.keys);
@@ -58,6 +60,7 @@ TEST(ParseKeys, NamesTheFirstBadWord)
         {"Down", "Down"},
         {"10", "10"},
         {"ok text:\"open", "open"},
+        {"snap:", "snap:"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.list);

@@ -134,8 +134,11 @@ if "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null; then
         keys Enter Down Enter
     fi
     check "install: two-part image chosen" wait_for ">two-part.img"
-    keys Down Down Enter
-    check "install: typing legend while editing" wait_for "Backspace deletes"
+    check "install: empty name field visible" eval 'screen | grep -q "\[ \{10,\}\]"'
+    keys Down Down
+    check "install: legend on the field says Enter edits" wait_for "Enter starts editing"
+    keys Enter
+    check "install: typing legend while editing" wait_for "Backspace deletes  F3 a<>A  Enter or Esc ends editing"
     keys -l "Demo-1x"
     keys BSpace
     check "install: name typed, one letter deleted" wait_for "Demo-1_"
@@ -154,8 +157,11 @@ if "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null; then
     keys Enter
     check "install 2: the copy runs" wait_for_file "$work/cp-held"
     check "install 2: please wait !!! while it runs" wait_for "please wait !!!"
+    keys Enter Down Enter  # typed blind while the copy blocks
     touch "$work/seen"
     check "install 2: Image is installed" wait_for "Image is installed"
+    sleep 0.5
+    check "type-ahead: keys typed during the copy dropped" eval 'screen | grep -qF "Image is installed"'
     keys Enter
     check "install 2: main menu back" wait_for "> Install new Image"
     check "install: boot menu lists both" \

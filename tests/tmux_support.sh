@@ -5,7 +5,10 @@
 host="$NIMBREL_BUILD/nimbrel-host"
 work=/tmp/tmux-test
 mkdir -p "$work"
-tmux="tmux -L nimbrel-test -f /dev/null"
+tmux="tmux -S $work/tmux.sock -f /dev/null"
+# A server ends with its last session: one that stays keeps it up while
+# the host's terminals come and go.
+$tmux new-session -d -s keep "exec sleep 3600"
 trap '$tmux kill-server 2>/dev/null' EXIT
 . "$NIMBREL_SOURCE/tests/check.sh"
 
