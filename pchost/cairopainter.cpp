@@ -6,17 +6,16 @@
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 
+#include "pchost/cairodraw.h"
 #include "pchost/metrics.h"
 
 namespace pchost {
 
 namespace {
 
-const char fontFamily[] = "DejaVu Sans";
 const unsigned windowFill = 0x22304d;
 const unsigned titleFill = 0x35518a;
 const unsigned lineColour = 0x7f9ad0;
-const unsigned textColour = 0xf2f2f2;
 const unsigned darkText = 0x101010;
 const unsigned controlFill = 0x3a4866;
 const unsigned focusFill = 0xf0a020;
@@ -27,74 +26,9 @@ const unsigned statusFill = 0x162036;
 const unsigned statusText = 0xc8d0e0;
 const int padding = 6;
 
-void colour(cairo_t* cr, unsigned rgb)
-{
-    cairo_set_source_rgb(cr, ((rgb >> 16) & 0xff) / 255.0, ((rgb >> 8) & 0xff) / 255.0,
-        (rgb & 0xff) / 255.0);
-}
-
-void fill(cairo_t* cr, const Rect& area, unsigned rgb)
-{
-    colour(cr, rgb);
-    cairo_rectangle(cr, area.x, area.y, area.w, area.h);
-    cairo_fill(cr);
-}
-
-// A line of WIDTH pixels just inside AREA's edge.
-void outline(cairo_t* cr, const Rect& area, unsigned rgb, int width = 1)
-{
-    colour(cr, rgb);
-    cairo_set_line_width(cr, width);
-    double inset = width / 2.0;
-    cairo_rectangle(cr, area.x + inset, area.y + inset, area.w - width, area.h - width);
-    cairo_stroke(cr);
-}
-
 Rect shrunk(const Rect& area, int by)
 {
     return {area.x + by, area.y + by, area.w - 2 * by, area.h - 2 * by};
-}
-
-// Cairo takes UTF-8 only; the plug-in's texts are plain bytes.
-std::string printable(const std::string& text)
-{
-    std::string shown = text;
-    std::replace_if(shown.begin(), shown.end(),
-        [](char c) { return static_cast<unsigned char>(c) >= 0x80 || c == '\t'; }, '?');
-    return shown;
-}
-
-struct TextStyle {
-    unsigned rgb = textColour;
-    Align align = Align::Left;
-    int size = 0;  // 0: the skin's font size
-    bool bold = false;
-};
-
-// TEXT in AREA: one line centred from top to bottom, several from the top
-// down, one line height apart.
-void text(cairo_t* cr, const std::string& text, const Rect& area, const TextStyle& style)
-{
-    cairo_select_font_face(cr, fontFamily, CAIRO_FONT_SLANT_NORMAL,
-        style.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, style.size > 0 ? style.size : textSize());
-    cairo_font_extents_t font;
-    cairo_font_extents(cr, &font);
-    bool single = text.find('\n') == std::string::npos;
-    double lineTop = single ? area.y + (area.h - font.ascent - font.descent) / 2 : area.y;
-    colour(cr, style.rgb);
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = std::min(text.find('\n', start), text.size());
-        std::string line = printable(text.substr(start, end - start));
-        cairo_text_extents_t extents;
-        cairo_text_extents(cr, line.c_str(), &extents);
-        double x = style.align == Align::Centre ? area.x + (area.w - extents.x_advance) / 2 : area.x;
-        cairo_move_to(cr, static_cast<int>(x), static_cast<int>(lineTop + font.ascent));
-        cairo_show_text(cr, line.c_str());
-        lineTop += lineHeight();
-        start = end + 1;
-    }
 }
 
 unsigned keyColour(const std::string& key)
@@ -130,7 +64,7 @@ void window(cairo_t* cr, const Item& item)
     fill(cr, bar, titleFill);
     outline(cr, item.rect, lineColour);
     TextStyle title{textColour, Align::Left, std::min(textSize(), bar.h - 12), true};
-    text(cr, item.text, {bar.x + 2 * padding, bar.y, bar.w - 4 * padding, bar.h}, title);
+    drawText(cr, item.text, {bar.x + 2 * padding, bar.y, bar.w - 4 * padding, bar.h}, title);
 }
 
 // A button, combo box or check box; focused ones are lit.
@@ -161,7 +95,7 @@ void control(cairo_t* cr, const Item& item)
         area.w -= static_cast<int>(2 * h) + padding;
     }
     int inset = item.align == Align::Centre ? 0 : padding;
-    text(cr, item.text, {area.x + inset, area.y, area.w - inset, area.h}, {textRgb, item.align});
+    drawText(cr, item.text, {area.x + inset, area.y, area.w - inset, area.h}, {textRgb, item.align});
 }
 
 // A white field, drawn also when empty; the cursor while it is edited.
@@ -170,7 +104,7 @@ void field(cairo_t* cr, const Item& item)
     fill(cr, item.rect, fieldFill);
     outline(cr, item.rect, item.focused ? focusFill : lineColour, item.focused ? 3 : 1);
     Rect area = shrunk(item.rect, padding);
-    text(cr, item.text, {area.x, item.rect.y, area.w, item.rect.h}, {darkText});
+    drawText(cr, item.text, {area.x, item.rect.y, area.w, item.rect.h}, {darkText});
     if (!item.editing)
         return;
     cairo_text_extents_t extents;
@@ -184,7 +118,7 @@ void row(cairo_t* cr, const Item& item)
     if (item.current)
         fill(cr, item.rect, lit ? focusFill : currentFill);
     Rect area{item.rect.x + padding, item.rect.y, item.rect.w - padding, item.rect.h};
-    text(cr, item.text, area, {lit ? darkText : textColour});
+    drawText(cr, item.text, area, {lit ? darkText : textColour});
 }
 
 // Cairo's and fontconfig's caches are given back at exit, so that a leak
@@ -200,7 +134,7 @@ void part(cairo_t* cr, const Item& item)
     Rect inset{item.rect.x + padding, item.rect.y, item.rect.w - padding, item.rect.h};
     switch (item.part) {
     case Part::Window: window(cr, item); break;
-    case Part::Label: text(cr, item.text, item.rect, {}); break;
+    case Part::Label: drawText(cr, item.text, item.rect, {}); break;
     case Part::Field: field(cr, item); break;
     case Part::List: fill(cr, item.rect, listFill); break;
     case Part::Popup:
@@ -210,7 +144,7 @@ void part(cairo_t* cr, const Item& item)
     case Part::Row: row(cr, item); break;
     case Part::StatusBar:
         fill(cr, item.rect, statusFill);
-        text(cr, item.text, inset, {statusText});
+        drawText(cr, item.text, inset, {statusText});
         break;
     default: control(cr, item); break;
     }
@@ -238,7 +172,7 @@ void paintScene(cairo_t* cr, const Scene& scene)
 void paintLegend(cairo_t* cr, const Rect& area, const std::string& legend)
 {
     fill(cr, area, statusFill);
-    text(cr, legend, area, {statusText, Align::Centre, 14});
+    drawText(cr, legend, area, {statusText, Align::Centre, 14});
 }
 
 } // namespace pchost

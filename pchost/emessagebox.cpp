@@ -42,8 +42,8 @@ eMessageBox::eMessageBox(eString message, eString caption, int flags, int defaul
         textWidth = std::max(textWidth, pchost::textWidth(" " + line));
     int textHeight = std::max<int>(1, lines.size()) * pchost::lineHeight();
     int buttonHeight = pchost::fontSize() + 15;
-    eSize client(std::max({textWidth, pchost::textWidth(caption) + 4 * margin, buttonWidth}) + 2 * margin,
-        textHeight + buttonHeight + 3 * margin);
+    int width = std::max({textWidth, pchost::textWidth(caption) + 4 * margin, buttonWidth});
+    eSize client(width + 2 * margin, textHeight + buttonHeight + 3 * margin);
     cresize(client);
     move(ePoint((pchost::screenWidth - getSize().w) / 2, (pchost::screenHeight - getSize().h) / 2));
 

@@ -43,7 +43,8 @@ public:
     {
         switch (item.part) {
         case Part::Window: window(item); break;
-        case Part::List: rowsAt = {cellsOf(item.rect), cellsOf(item.clip).intersect(interior)}; break;
+        case Part::List: rowsAt = {cellsOf(item.rect), cellsOf(item.clip).intersect(interior)};
+            break;
         case Part::Popup: popup(item); break;
         case Part::Row: row(item); break;
         default: widget(item); break;

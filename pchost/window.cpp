@@ -150,7 +150,8 @@ WindowFrontEnd::WindowFrontEnd()
     // that nobody sees. SDL_VIDEODRIVER in the environment still wins.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
-        throw std::runtime_error(std::string("cannot open a window (no display?): ") + SDL_GetError());
+        throw std::runtime_error(std::string("cannot open a window (no display?): ") +
+            SDL_GetError());
     window = SDL_CreateWindow("nimbrel-host", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
         screenWidth, screenHeight + legendHeight, 0);
     if (!window) {

