@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "pchost/keys.h"
+#include "pchost/metrics.h"
 
 using pchost::Key;
 using pchost::keyCode;
@@ -54,10 +55,10 @@ const eString& eListBoxEntryText::getHelpText() const
     return helpText;
 }
 
-// One row of the host's text screen.
+// A line of text in the skin's font with a little room around it.
 int eListBoxEntryText::getEntryHeight()
 {
-    return 16;
+    return pchost::entryHeight();
 }
 
 eListBoxBase::eListBoxBase(eWidget* parent, const eWidget*, int takeFocus, int itemHeight,

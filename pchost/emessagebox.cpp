@@ -1,37 +1,32 @@
 #include "host/emessagebox.h"
 
 #include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "host/elabel.h"
+#include "pchost/metrics.h"
+#include "pchost/scene.h"
 
 namespace {
 
-const int cellWidth = 8;
-const int cellHeight = 16;
-const int screenWidth = 720;
-const int screenHeight = 576;
+const int margin = 10;
+const int buttonWidth = 100;
 
-// Columns and rows the text needs.
-eSize textCells(const eString& text)
+std::vector<std::string> linesOf(const std::string& text)
 {
-    int columns = 0;
-    int rows = 1;
-    int current = 0;
-    for (char c : text) {
-        if (c == '\n') {
-            ++rows;
-            current = 0;
-        } else {
-            columns = std::max(columns, ++current);
-        }
-    }
-    return eSize(columns, rows);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 } // namespace
 
-// The text takes the top rows and the OK button the last, one blank row
-// between; every widget keeps its first column for the focus mark.
+// The text at the top, one line per row, the OK button centred under it;
+// the box in the middle of the screen.
 eMessageBox::eMessageBox(eString message, eString caption, int flags, int defaultButton,
     int timeout)
     : eWindow(0)
@@ -41,21 +36,25 @@ eMessageBox::eMessageBox(eString message, eString caption, int flags, int defaul
     , timeout(timeout)
 {
     setText(caption);
-    eSize cells = textCells(message);
-    int columns = std::max({cells.w + 2, static_cast<int>(caption.size()) + 4, 8});
-    eSize client(columns * cellWidth, (cells.h + 2) * cellHeight);
+    std::vector<std::string> lines = linesOf(message);
+    int textWidth = 0;
+    for (const std::string& line : lines)
+        textWidth = std::max(textWidth, pchost::textWidth(" " + line));
+    int textHeight = std::max<int>(1, lines.size()) * pchost::lineHeight();
+    int buttonHeight = pchost::fontSize() + 15;
+    int width = std::max({textWidth, pchost::textWidth(caption) + 4 * margin, buttonWidth});
+    eSize client(width + 2 * margin, textHeight + buttonHeight + 3 * margin);
     cresize(client);
-    eSize whole = getSize();
-    move(ePoint((screenWidth - whole.w) / 2 / cellWidth * cellWidth,
-        (screenHeight - whole.h) / 2 / cellHeight * cellHeight));
+    move(ePoint((pchost::screenWidth - getSize().w) / 2, (pchost::screenHeight - getSize().h) / 2));
 
     auto* label = new eLabel(this);
     label->setText(message);
-    label->resize(eSize(client.w, cells.h * cellHeight));
+    label->move(ePoint(margin, margin));
+    label->resize(eSize(client.w - 2 * margin, textHeight));
     auto* ok = new eButton(this);
     ok->setText("OK");
-    ok->move(ePoint((columns - 3) / 2 * cellWidth, (cells.h + 1) * cellHeight));
-    ok->resize(eSize(3 * cellWidth, cellHeight));
+    ok->move(ePoint((client.w - buttonWidth) / 2, textHeight + 2 * margin));
+    ok->resize(eSize(buttonWidth, buttonHeight));
     ok->selected.connect([this] { close(0); });
 }
 

@@ -197,12 +197,12 @@ bool eDecoWidget::isDecoLoaded() const
     return decoLoaded;
 }
 
-// One cell of the text screen on each side, a row for the title above and
-// one below.
+// A title bar above the client area and a thin border around it; on the
+// text screen that is one cell on each side and two rows above.
 eWindow::eWindow(int takeFocus)
     : eWidget(nullptr, takeFocus)
 {
-    setFrame(ePoint(8, 16), eSize(16, 32));
+    setFrame(ePoint(8, 32), eSize(16, 40));
 }
 
 eWindow::~eWindow() = default;

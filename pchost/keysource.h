@@ -42,6 +42,8 @@ private:
 KeyPress nextKey();
 void beforeBlocking();
 void recordMessage(const std::string& title, const std::string& text, const BoxIntegers& integers);
-void recordSnap();
+// Records the screen as text, or with PNG_FILE writes it there as a picture
+// (throws std::runtime_error when that fails or the host cannot paint pixels).
+void recordSnap(const std::string& pngFile = "");
 
 } // namespace pchost

@@ -17,17 +17,19 @@
 #include "pchost/session.h"
 #include "pchost/skin.h"
 #include "pchost/terminal.h"
+#include "pchost/window.h"
 
 namespace {
 
 const char usage[] =
-    "usage: nimbrel-host [--store DIR] [--fontsize N] [--keys \"K K ...\"] [PLUGIN.so]\n";
+    "usage: nimbrel-host [--store DIR] [--fontsize N] [--keys \"K K ...\" | --window] [PLUGIN.so]\n";
 
 struct Options {
     std::string store;
     bool hasStore = false;
     std::string keys;
     bool scripted = false;
+    bool window = false;
     std::string plugin;
 };
 
@@ -55,12 +57,16 @@ Options parseOptions(int argc, char** argv)
         } else if (arg == "--keys") {
             options.keys = argv[++i];
             options.scripted = true;
+        } else if (arg == "--window") {
+            options.window = true;
         } else if (arg.compare(0, 1, "-") == 0 || i != argc - 1) {
             throw UsageError("unexpected argument: " + arg);
         } else {
             options.plugin = arg;
         }
     }
+    if (options.window && options.scripted)
+        throw UsageError("--keys and --window exclude each other");
     return options;
 }
 
@@ -129,10 +135,13 @@ int run(const Options& options)
     PluginExec entry = loadPlugin(options.plugin.empty() ? dir + "/nimbrel.so" : options.plugin);
     // Taken only now, so that errors above are printed to a normal terminal;
     // given back when this returns or an exception leaves it.
+    std::unique_ptr<pchost::WindowFrontEnd> window;
     std::unique_ptr<pchost::TerminalFrontEnd> terminal;
-    if (!options.scripted)
+    if (options.window)
+        window = std::make_unique<pchost::WindowFrontEnd>();
+    else if (!options.scripted)
         terminal = pchost::startTerminal();
-    if (!options.scripted && !terminal)
+    if (!options.scripted && !options.window && !terminal)
         pchost::setKeySource(pchost::makeLineKeySource(std::cin, std::cout));
     entry(nullptr);
     return 0;

@@ -6,6 +6,9 @@
 
 #include "pchost/keys.h"
 #include "pchost/keysource.h"
+#include "pchost/pixels.h"
+#include "pchost/scene.h"
+#include "pchost/textgrid.h"
 
 namespace pchost {
 
@@ -97,6 +100,8 @@ std::vector<KeyPress> parseKeys(const std::string& list)
         KeyPress press{Key::Text, ""};
         if (word.compare(0, 5, "text:") == 0)
             press.text = word.substr(5);
+        else if (word.compare(0, 5, "snap:") == 0 && word.size() > 5)
+            press = {Key::Snap, word.substr(5)};
         else if (!keyByName(word, press.key))
             throw std::invalid_argument("unknown key name: " + word);
         keys.push_back(press);
@@ -163,8 +168,17 @@ void recordMessage(const std::string& title, const std::string& text, const BoxI
         std::cout << current.messages.back() << std::endl;
 }
 
-void recordSnap()
+std::string screenText()
 {
+    return paintText(buildScene()).text();
+}
+
+void recordSnap(const std::string& pngFile)
+{
+    if (!pngFile.empty()) {
+        writeScreenPng(pngFile);
+        return;
+    }
     Session& current = session();
     current.snaps.push_back(screenText());
     if (current.echo)

@@ -11,7 +11,8 @@ enum class Key {
     Up, Down, Left, Right, Ok, Exit, Red, Green, Yellow, Blue,
     Digit0, Digit1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9,
     Text,  // types KeyPress::text into the input field being edited
-    Snap,  // records (and, when echoing, prints) the whole screen as text
+    Snap,  // records (and, when echoing, prints) the whole screen as text; with
+           // KeyPress::text, writes it to that file as a PNG picture instead
 };
 
 struct KeyPress {
@@ -25,7 +26,7 @@ struct ScriptExhausted : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Parses a key list such as: down ok text:"Sat 1.0" green snap
+// Parses a key list such as: down ok text:"Sat 1.0" green snap snap:menu.png
 // Throws std::invalid_argument naming the first word that is no key.
 std::vector<KeyPress> parseKeys(const std::string& list);
 

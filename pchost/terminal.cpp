@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "pchost/keysource.h"
+#include "pchost/legend.h"
 #include "pchost/terminaldraw.h"
 #include "pchost/terminalkeys.h"
 
@@ -61,13 +62,17 @@ void releaseSignals()
 }
 
 // Keys from the keyboard; the screen is drawn before every wait and before
-// every shell command.
+// every shell command. Keys typed while a command blocked were typed blind,
+// at a screen that has changed since: they are dropped once it is shown.
 class TerminalKeys : public KeySource {
 public:
     KeyPress nextKey() override
     {
         while (terminal) {
             draw();
+            if (commandRan)
+                flushinp();
+            commandRan = false;
             errno = 0;
             int code = getch();
             if (code == ERR && errno == EINTR)
@@ -97,12 +102,11 @@ private:
         // What a shell command wrote to the terminal is unknown to curses.
         if (commandRan)
             clearok(curscr, TRUE);
-        commandRan = false;
         move(0, 0);
         refresh();
     }
 
-    bool commandRan = false;
+    bool commandRan = false;  // since the last key was read
     DryExits dry;
 };
 

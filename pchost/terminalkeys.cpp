@@ -1,8 +1,5 @@
 #include "pchost/terminalkeys.h"
 
-#include "host/elabel.h"
-#include "pchost/widgethost.h"
-
 // Last: curses defines macros (move, clear, ...) that clash with the toolkit.
 #include <curses.h>
 
@@ -48,25 +45,6 @@ std::optional<KeyPress> translateKey(int code, bool editing)
     if (std::optional<Key> key = remoteKey(code))
         return KeyPress{*key, ""};
     return std::nullopt;
-}
-
-bool editingText()
-{
-    const std::vector<eWidget*>& windows = eWidgetHost::topLevels();
-    for (auto window = windows.rbegin(); window != windows.rend(); ++window) {
-        if (!(*window)->isVisible())
-            continue;
-        auto* field = dynamic_cast<eTextInputField*>(eWidgetHost::focused(*window));
-        return field && field->isEditing();
-    }
-    return false;
-}
-
-const char* keyLegend(bool editing)
-{
-    if (editing)
-        return "type the text  Backspace deletes  F3 a<>A  Enter or Esc ends typing";
-    return "arrows move  Enter ok  Esc exit  F1 red  F2 green  F3 yellow  F4 blue  0-9 digits";
 }
 
 } // namespace pchost

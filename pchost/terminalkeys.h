@@ -12,12 +12,4 @@ namespace pchost {
 // printable keys type themselves and Backspace deletes.
 std::optional<KeyPress> translateKey(int code, bool editing);
 
-// True when the focused widget of the window in front, the one whose modal
-// loop waits for a key, is an input field being edited.
-bool editingText();
-
-// One line naming the keys, for the bottom of the terminal; another while
-// an input field is edited.
-const char* keyLegend(bool editing);
-
 } // namespace pchost

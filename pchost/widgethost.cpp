@@ -173,7 +173,7 @@ int eWidgetHost::run(eWidget* window)
     while (window->running) {
         pchost::KeyPress press = pchost::nextKey();
         if (press.key == pchost::Key::Snap)
-            pchost::recordSnap();
+            pchost::recordSnap(press.text);
         else
             dispatch(window, press);
     }

@@ -15,6 +15,17 @@ check() {
     fi
 }
 
+# Runs COMMAND every 0.1 s, up to 20 s, until it succeeds.
+wait_until() {
+    waited=0
+    while [ "$waited" -lt 200 ]; do
+        "$@" && return 0
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    return 1
+}
+
 finish() {
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]

@@ -118,6 +118,7 @@ TEST(PluginExec, FontSizeAndColour)
     plugin_exec(nullptr);
     EXPECT_EQ(fd, 26);
     EXPECT_EQ(color, "8");
+    clearSkinFontSize();  // the host lays out later tests' lists in the default size
 }
 
 eListBoxBase* menuList(install& menu)

@@ -7,8 +7,9 @@
 #include "host/elabel.h"
 #include "host/elistbox.h"
 #include "pchost/session.h"
+#include "pchost/widgethost.h"
 
-// Geometry, ownership and the text screen.
+// The screen as text.
 namespace {
 
 std::vector<std::string> screenLines()
@@ -20,83 +21,54 @@ std::vector<std::string> screenLines()
     return lines;
 }
 
-TEST(Geometry, AWindowsFrameLiesAroundItsClientArea)
+// LENGTH characters of the text screen from the cell of WIDGET's top left
+// corner, or from its bottom left one.
+std::string cellsAt(const eWidget* widget, size_t length, bool bottom = false)
 {
-    eWindow window;
-    window.cmove(ePoint(200, 150));
-    window.cresize(eSize(280, 200));
-    EXPECT_EQ(window.getPosition().x, 192);
-    EXPECT_EQ(window.getPosition().y, 134);
-    EXPECT_EQ(window.getSize().width(), 296);
-    EXPECT_EQ(window.getSize().height(), 232);
-
-    window.move(ePoint(180, 100));
-    window.resize(eSize(370, 420));
-    EXPECT_EQ(window.getClientPosition().x, 188);
-    EXPECT_EQ(window.getClientPosition().y, 116);
-    EXPECT_EQ(window.getClientSize().width(), 354);
-    EXPECT_EQ(window.getClientSize().height(), 388);
-
-    auto* label = new eLabel(&window);
-    label->cmove(ePoint(10, 20));
-    label->cresize(eSize(30, 40));
-    EXPECT_EQ(label->getPosition().x, 10);
-    EXPECT_EQ(label->getSize().height(), 40);
+    ePoint at = eWidgetHost::screenPosition(widget);
+    int y = bottom ? at.y + widget->getSize().h - 1 : at.y;
+    return screenLines().at(y / 16).substr(at.x / 8, length);
 }
 
-struct Tracked : eLabel {
-    Tracked(eWidget* parent, int& deleted) : eLabel(parent), deleted(deleted) {}
-    ~Tracked() override { ++deleted; }
-    int& deleted;
-};
-
-TEST(Tree, ParentsDeleteTheirChildrenAndChildrenLeaveTheirParents)
-{
-    int deleted = 0;
-    {
-        eWindow window;
-        auto* first = new Tracked(&window, deleted);
-        new Tracked(first, deleted);
-        auto* last = new Tracked(&window, deleted);
-        delete last;
-        EXPECT_EQ(deleted, 1);
-        ASSERT_EQ(window.getChildren().size(), 1u);
-        EXPECT_EQ(window.getChildren()[0], first);
-    }
-    EXPECT_EQ(deleted, 3);
-}
-
-TEST(Screen, DrawsFrameTitleAndWidgetsAtTheirCells)
+// A frame with the title around the window, each widget at its cell with
+// the focus mark, an input field visible even when empty, a later window
+// over an earlier one.
+TEST(Screen, DrawsFramesAndWidgetsAtTheirCells)
 {
     eWindow window;
     window.cmove(ePoint(200, 150));
     window.cresize(eSize(280, 200));
     window.setText("Title");
     auto* button = new eButton(&window);
-    button->move(ePoint(10, 10));
     button->resize(eSize(200, 16));
     button->setText("Press me");
     auto* box = new eCheckbox(&window, 1);
-    box->move(ePoint(10, 42));
+    box->move(ePoint(0, 32));
     box->setText("Ticked");
-    auto* hidden = new eLabel(&window);
-    hidden->setText("Hidden text");
-    hidden->hide();
+    auto* field = new eTextInputField(&window);
+    field->move(ePoint(0, 64));
+    field->resize(eSize(100, 16));
     window.show();
 
-    std::vector<std::string> lines = screenLines();
-    ASSERT_EQ(lines.size(), 36u);
-    for (const std::string& line : lines)
-        EXPECT_EQ(line.size(), 90u);
-    EXPECT_EQ(lines[8].substr(24, 10), "+- Title -");
-    EXPECT_EQ(lines[9][24], '|');
-    EXPECT_EQ(lines[22].substr(24, 3), "+--");
-    EXPECT_EQ(lines[10].substr(26, 9), ">Press me");
-    EXPECT_EQ(lines[12].substr(26, 11), " [x] Ticked");
-    EXPECT_EQ(pchost::screenText().find("Hidden"), std::string::npos);
+    EXPECT_EQ(pchost::screenText().size(), 36u * 91);  // 36 lines of 90 and a line end
+    EXPECT_EQ(cellsAt(&window, 10), "+- Title -");
+    EXPECT_EQ(cellsAt(&window, 3, true), "+--");
+    EXPECT_EQ(cellsAt(button, 9), ">Press me");
+    EXPECT_EQ(cellsAt(box, 11), " [x] Ticked");
+    EXPECT_EQ(cellsAt(field, 13), " [          ]");
+    field->typeText("ab");
+    EXPECT_EQ(cellsAt(field, 13), " [ab        ]");
 
-    window.hide();
+    eWindow above;
+    above.move(window.getPosition());
+    above.resize(window.getSize());
+    above.setText("On top");
+    above.show();
+    EXPECT_EQ(cellsAt(&window, 11), "+- On top -");
     EXPECT_EQ(pchost::screenText().find("Press me"), std::string::npos);
+    above.hide();
+    window.hide();
+    EXPECT_EQ(pchost::screenText().find("Title"), std::string::npos);
 }
 
 TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
@@ -105,7 +77,7 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
     window.cmove(ePoint(8, 32));
     window.cresize(eSize(400, 300));
     auto* list = new eListBox<eListBoxEntryText>(&window);
-    list->resize(eSize(200, 32));  // room for two rows
+    list->resize(eSize(200, 2 * eListBoxEntryText::getEntryHeight()));  // room for two rows
     for (const char* text : {" one", " two", " three"})
         new eListBoxEntryText(list, text);
     auto* combo = new eComboBox(&window, 2);
@@ -113,11 +85,14 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
     combo->resize(eSize(100, 16));
     for (const char* text : {"red", "green", "blue"})
         new eListBoxEntryText(combo->getListBox(), text);
-    pchost::startScript("down down snap down ok down snap");
+    auto* field = new eTextInputField(&window);
+    field->move(ePoint(0, 160));
+    field->resize(eSize(100, 16));
+    pchost::startScript("down down snap down ok down snap exit down ok text:ab snap");
     window.show();
     window.exec();
 
-    ASSERT_EQ(pchost::snaps().size(), 2u);
+    ASSERT_EQ(pchost::snaps().size(), 3u);
     const std::string& listFocused = pchost::snaps()[0];
     EXPECT_NE(listFocused.find("|  two"), std::string::npos);
     EXPECT_NE(listFocused.find("|> three"), std::string::npos);
@@ -128,25 +103,7 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
     EXPECT_NE(comboOpen.find("| red "), std::string::npos);
     EXPECT_EQ(comboOpen.find("blue"), std::string::npos);  // two rows open
     EXPECT_EQ(combo->getCurrent()->getText(), "red");
-}
-
-TEST(Screen, LaterWindowsCoverEarlierOnes)
-{
-    eWindow below;
-    below.cmove(ePoint(8, 16));
-    below.cresize(eSize(400, 100));
-    auto* label = new eLabel(&below);
-    label->setText("covered text");
-    eWindow above;
-    above.cmove(ePoint(8, 16));
-    above.cresize(eSize(400, 100));
-    above.setText("On top");
-    above.show();
-    below.show();
-    EXPECT_NE(pchost::screenText().find("covered text"), std::string::npos);
-    above.show();
-    EXPECT_EQ(pchost::screenText().find("covered text"), std::string::npos);
-    EXPECT_NE(pchost::screenText().find("On top"), std::string::npos);
+    EXPECT_NE(pchost::snaps()[2].find(">[ab_       ]"), std::string::npos);  // the cursor
 }
 
 } // namespace

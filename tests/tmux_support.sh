@@ -5,7 +5,10 @@
 host="$NIMBREL_BUILD/nimbrel-host"
 work=/tmp/tmux-test
 mkdir -p "$work"
-tmux="tmux -L nimbrel-test -f /dev/null"
+tmux="tmux -S $work/tmux.sock -f /dev/null"
+# A server ends with its last session: one that stays keeps it up while
+# the host's terminals come and go.
+$tmux new-session -d -s keep "exec sleep 3600"
 trap '$tmux kill-server 2>/dev/null' EXIT
 . "$NIMBREL_SOURCE/tests/check.sh"
 
@@ -17,29 +20,15 @@ keys() { $tmux send-keys -t term "$@"; }
 resize() { $tmux resize-window -t term -x "$1" -y "$2"; }
 host_pid() { cat "$work/pid"; }
 
-# Waits up to 20 s for TEXT to be on the screen (or, with "gone", off it).
+on_screen() { screen | grep -qF -- "$1"; }
+off_screen() { ! on_screen "$1"; }
+# Waits for TEXT to be on the screen (or, with "gone", off it).
 wait_for() {
-    local text=$1 want=${2:-shown} i
-    for ((i = 0; i < 200; i++)); do
-        if screen | grep -qF -- "$text"; then
-            [ "$want" = shown ] && return 0
-        else
-            [ "$want" = gone ] && return 0
-        fi
-        sleep 0.1
-    done
-    echo "--- waited in vain for '$text' to be $want; the screen:" >&2
+    local test=on_screen
+    [ "${2:-}" = gone ] && test=off_screen
+    wait_until $test "$1" && return 0
+    echo "--- waited in vain for '$1' to be ${2:-shown}; the screen:" >&2
     screen >&2
-    return 1
-}
-
-# Waits up to 5 s for FILE to exist.
-wait_for_file() {
-    local i
-    for ((i = 0; i < 50; i++)); do
-        [ -e "$1" ] && return 0
-        sleep 0.1
-    done
     return 1
 }
 
