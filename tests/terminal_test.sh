@@ -27,38 +27,15 @@ check "main menu back" wait_for "> About..."
 keys Escape
 ended_cleanly 0 "Esc"
 
-# Test plug-ins that show a window and run a shell command without ever
-# waiting for a key, then throw or exit.
-cat >"$work/way.cpp" <<'CPP'
-#include <cstdlib>
-#include <stdexcept>
-#include "host/ewidget.h"
-extern "C" int plugin_exec(void*)
-{
-    eWindow window;
-    window.resize(eSize(400, 200));
-    window.show();
-    std::system("sleep 0.5");
-    if (WAY == 1)
-        throw std::runtime_error("the plug-in gave up");
-    std::exit(4);
-}
-CPP
-# Builds the test plug-in NAME.so with WAY.
-build_way() {
-    c++ -std=c++17 -shared -fPIC -I"$NIMBREL_SOURCE" $(pkg-config --cflags sigc++-3.0) \
-        -DWAY="$2" -o "$work/$1.so" "$work/way.cpp"
-}
-if build_way throw 1 && build_way exit 2; then
-    start_host 100 40 --store /tmp/store "$work/throw.so"
-    ended_cleanly 1 "exception"
-    check "exception: message readable after the terminal is back" \
-        wait_for "nimbrel-host: the plug-in gave up"
-    start_host 100 40 --store /tmp/store "$work/exit.so"
-    ended_cleanly 4 "exit() in the plug-in"
-else
-    check "test plug-ins build" false
-fi
+# Test plug-ins (tests/plugins/way.cpp) that show a window and run a shell
+# command without ever waiting for a key, then throw or exit.
+plugins=$NIMBREL_BUILD/test-plugins
+start_host 100 40 --store /tmp/store "$plugins/throw.so"
+ended_cleanly 1 "exception"
+check "exception: message readable after the terminal is back" \
+    wait_for "nimbrel-host: the plug-in gave up"
+start_host 100 40 --store /tmp/store "$plugins/exit.so"
+ended_cleanly 4 "exit() in the plug-in"
 
 # Signals end the host, but the terminal is restored first.
 for signal in TERM:143 HUP:129 INT:130; do
