@@ -129,7 +129,7 @@ TEST(ImageInfo, ReplacesWhateverStandsThere)
         writeFile("/tmp/outside", "untouched\n");
         shell(std::string("cd /tmp/store/image/3 && ") + c.prepare);
 
-        EXPECT_TRUE(writeImageInfo("3", "Sat 1.0"));
+        EXPECT_TRUE(writeImageInfo("/tmp/store/image/3", "Sat 1.0"));
 
         EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=Sat 1.0\n");
         EXPECT_EQ(shell("test -L /tmp/store/image/3/Image.info"), 1);
@@ -145,10 +145,10 @@ TEST(ImageInfo, FailedWriteKeepsTheOldName)
     writeFile("/tmp/store/image/3/Image.info", "name=old\n");
     writeFile("/tmp/store/image/3/other", "takes the last inode\n");
 
-    EXPECT_FALSE(writeImageInfo("3", "new"));
+    EXPECT_FALSE(writeImageInfo("/tmp/store/image/3", "new"));
 
     EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=old\n");
-    EXPECT_FALSE(writeImageInfo("4", "x"));
+    EXPECT_FALSE(writeImageInfo("/tmp/store/image/4", "x"));
     EXPECT_FALSE(pathExists("/tmp/store/image/4"));
     shell("umount /tmp/store/image/3 && rm -rf /tmp/store");
 }
