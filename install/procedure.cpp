@@ -75,8 +75,9 @@ Outcome Installation::run()
     std::perror(request.file.c_str());  // the trace line that marks a start
     if (!mountPointReady())
         return Outcome::failed("could not mount cramfs");
-    // What stopped runs left; unchecked: a leftover that stays fails the copy.
-    runCommand("rm -rf " + shellQuote(mpoint) + "/image/.install-*");
+    // What stopped runs and renames left; unchecked: a leftover that stays fails the copy.
+    eString images = shellQuote(mpoint) + "/image/";
+    runCommand("rm -rf " + images + ".install-* " + images + "*/Image.info.new");
     if (!runFormatted("mount -t cramfs %s/%s /tmp/image -o loop", mpoint, request.file))
         return Outcome::failed("could not mount cramfs");
     const char* failure = nullptr;

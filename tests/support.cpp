@@ -1,7 +1,11 @@
 #include "tests/support.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -9,6 +13,7 @@
 
 #include "plugin/globals.h"
 #include "store/shell.h"
+#include "tests/images.h"
 
 std::string readFile(const std::string& path)
 {
@@ -46,6 +51,19 @@ int shell(const std::string& line)
 {
     int status = std::system(line.c_str());
     return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string capture(const std::string& line)
+{
+    std::string out;
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("cannot run " + line);
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        out.append(buffer, n);
+    pclose(pipe);
+    return out;
 }
 
 const char* const TestStore::menuHead =
@@ -90,4 +108,93 @@ void TestStore::addSlot(int slot, const std::string& info) const
 void TestStore::addCorruptedSlot(int slot) const
 {
     shell("mkdir -p " + shellQuote(path("image/" + std::to_string(slot))));
+}
+
+std::string slotTree(const std::string& dir)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> entries;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename(), entry = it->path().string().substr(dir.size());
+        if (name == "Image.info" || name == "Image.info.new")
+            continue;
+        struct stat st;
+        lstat(it->path().c_str(), &st);
+        entry += " " + std::to_string(st.st_mode);
+        if (it->is_symlink())
+            entry += " -> " + fs::read_symlink(it->path(), error).string();
+        else if (it->is_regular_file())
+            entry += " " + std::to_string(std::hash<std::string>()(readFile(it->path())));
+        entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    std::string tree;
+    for (const std::string& entry : entries)
+        tree += entry + "\n";
+    return tree;
+}
+
+namespace {
+
+// The faults of the boot menu pair; COMPLETE tells whether a slot is complete.
+template <class Complete>
+std::string menuFaults(const std::string& root, Complete complete)
+{
+    std::string faults, head = readFile(root + "/tools/menu.org");
+    std::string menu = readFile(root + "/tools/menu"), line;
+    if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
+        faults += "tools/menu is no head with whole lines\n";
+    std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
+    int entries = 0, last = -1;
+    for (int entry = 0, slot = 0; std::getline(lines, line); last = slot) {
+        char extra;
+        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
+                &entry, &slot, &extra) != 2 || entry != ++entries || slot <= last)
+            return faults + "bad start line " + line + "\n";
+        if (!complete(slot))
+            faults += "a start line leads to incomplete slot " + std::to_string(slot) + "\n";
+    }
+    std::smatch conf;
+    std::string config = readFile(root + "/tools/lcdmenu.conf");
+    static const std::regex form("default_entry=0\nline_spacing=(\\d+)\nmenu_items=TovraImage,([^\n]*)\n"
+                                 "text_align=0\nmenu_color=[^\n]*\n");
+    bool whole = std::regex_match(config, conf, form);
+    std::string items = whole ? conf[2].str() : "";
+    if (!whole || std::stoi(conf[1]) != entries + 1 ||
+        std::count(items.begin(), items.end(), ',') != entries || (entries && items.back() != ','))
+        faults += "tools/lcdmenu.conf does not go with tools/menu\n";
+    return faults;
+}
+
+} // namespace
+
+std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
+    const std::string& image)
+{
+    std::string trees[10];
+    auto tree = [&](int slot) -> const std::string& {
+        if (trees[slot].empty())
+            trees[slot] = slotTree(root + "/image/" + std::to_string(slot));
+        return trees[slot];
+    };
+    auto isComplete = [&](int slot) {
+        return std::find(complete.begin(), complete.end(), tree(slot)) != complete.end();
+    };
+    std::string faults = menuFaults(root, isComplete);
+    bool holdsImage = image.empty() || pathExists(root + "/" + image);
+    static const std::regex nameLine("name=[^\n]*\n");
+    for (int slot = 0; slot < 10; ++slot) {
+        std::string info = root + "/image/" + std::to_string(slot) + "/Image.info";
+        if (pathExists(info) && (!isComplete(slot) || !std::regex_match(readFile(info), nameLine)))
+            faults += "slot " + std::to_string(slot) + " is installed but not complete\n";
+        holdsImage = holdsImage || (pathExists(info) && tree(slot) == complete.at(0));
+    }
+    return holdsImage ? faults : faults + image + " is lost\n";
+}
+
+std::string runHost(const std::string& store, const std::string& keys, const std::string& env)
+{
+    return capture(env + " setsid -w " + shellQuote(std::string(NIMBREL_BUILD) + "/nimbrel-host") +
+        " --store " + shellQuote(store) + " --keys " + shellQuote(keys) + " 2>/dev/null; echo exit=$?");
 }

@@ -1,0 +1,67 @@
+/* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
+ * the host's whole process group, as a power switch would, right before its
+ * K-th step: a shell command or a sync of a file, directory or file system.
+ * NIMBREL_FULL=NAME makes every write into a file called NAME fail as on a
+ * full disk. Other programs (setsid, say) and the host's children run
+ * without it. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static long crashAt, steps;
+static char full[256];
+
+__attribute__((constructor)) static void setUp(void)
+{
+    if (strcmp(program_invocation_short_name, "nimbrel-host") != 0)
+        return;
+    const char* at = getenv("NIMBREL_CRASH_AT");
+    const char* name = getenv("NIMBREL_FULL");
+    crashAt = at ? atol(at) : 0;
+    snprintf(full, sizeof full, "/%s", name ? name : "");
+    unsetenv("LD_PRELOAD");
+}
+
+static void step(void)
+{
+    if (++steps == crashAt)
+        kill(0, SIGKILL);
+}
+
+#define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
+
+int system(const char* line)
+{
+    step();
+    return NEXT(system)(line);
+}
+
+int fsync(int fd)
+{
+    step();
+    return NEXT(fsync)(fd);
+}
+
+int syncfs(int fd)
+{
+    step();
+    return NEXT(syncfs)(fd);
+}
+
+ssize_t write(int fd, const void* data, size_t size)
+{
+    char link[64], path[4096];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t length = full[1] ? readlink(link, path, sizeof path - 1) : -1;
+    size_t tail = strlen(full);
+    if (length >= (ssize_t)tail && memcmp(path + length - tail, full, tail) == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return NEXT(write)(fd, data, size);
+}
