@@ -28,6 +28,7 @@ TEST(Refusal, SpaceFirstThenSelection)
         {"no image, room", 1, 0, 30000, select},
         {"no slot, room", 0, 1, 30000, select},
         {"no image, no room", 1, 0, 10000, space},
+        {"no image, exactly the room", 1, 0, 20000, select},
         {"more than 2 TiB free", 0, 0, 3LL << 30, nullptr},
     };
     for (const Case& c : cases) {
@@ -108,49 +109,39 @@ TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
     }
 }
 
-TEST(ImageInfo, ReplacesWhateverStandsThere)
+TEST(ImageInfo, ReplacesWhateverStandsThereOrFailsLeavingNoScratch)
 {
+    const std::string dir = "/tmp/store/image/3";
     struct Case {
         const char* title;
-        const char* prepare;  // run in the slot
+        const char* prepare;  // run in DIR
+        const char* info;  // Image.info afterwards; null: the write fails
     };
     const Case cases[] = {
-        {"nothing", "true"},
-        {"an older name file", "printf 'name=old\\nextra=1\\n' > Image.info"},
-        {"a link out of the slot", "ln -s /tmp/outside Image.info"},
-        {"a dangling link", "ln -s /tmp/nowhere/x Image.info"},
-        {"a directory", "mkdir -p Image.info/sub"},
-        {"a link where the new file is made", "ln -s /tmp/outside Image.info.new"},
+        {"nothing", "true", "name=Sat 1.0\n"},
+        {"an older name file", "printf 'name=old\\nextra=1\\n' > Image.info", "name=Sat 1.0\n"},
+        {"a link out of the slot", "ln -s /tmp/outside Image.info", "name=Sat 1.0\n"},
+        {"a dangling link", "ln -s /tmp/nowhere/x Image.info", "name=Sat 1.0\n"},
+        {"a directory", "mkdir -p Image.info/sub", "name=Sat 1.0\n"},
+        {"a link where the new file is made", "ln -s /tmp/outside Image.info.new", "name=Sat 1.0\n"},
+        {"a directory that cannot go", "mkdir Image.info && mount -t tmpfs busy Image.info", nullptr},
+        {"a full disk", "mount -t tmpfs -o nr_inodes=2 full . && cd . && echo name=old > Image.info", nullptr},
+        {"no slot", "cd .. && rmdir 3", nullptr},
     };
-    mpoint = "/tmp/store";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        shell("rm -rf /tmp/store && mkdir -p /tmp/store/image/3");
+        shell("umount " + dir + "/Image.info " + dir + " 2>/dev/null; rm -rf /tmp/store && mkdir -p " + dir);
         writeFile("/tmp/outside", "untouched\n");
-        shell(std::string("cd /tmp/store/image/3 && ") + c.prepare);
+        ASSERT_EQ(shell("cd " + dir + " && " + c.prepare), 0);
+        std::string before = readFile(dir + "/Image.info");
 
-        EXPECT_TRUE(writeImageInfo("/tmp/store/image/3", "Sat 1.0"));
+        EXPECT_EQ(writeImageInfo(dir, "Sat 1.0"), c.info != nullptr);
 
-        EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=Sat 1.0\n");
-        EXPECT_EQ(shell("test -L /tmp/store/image/3/Image.info"), 1);
-        EXPECT_FALSE(pathExists("/tmp/store/image/3/Image.info.new"));
+        EXPECT_EQ(readFile(dir + "/Image.info"), c.info ? c.info : before);
+        EXPECT_EQ(shell("test -L " + dir + "/Image.info"), 1);
+        EXPECT_FALSE(pathExists(dir + "/Image.info.new"));
         EXPECT_EQ(readFile("/tmp/outside"), "untouched\n");
     }
-}
-
-TEST(ImageInfo, FailedWriteKeepsTheOldName)
-{
-    mpoint = "/tmp/store";
-    shell("mkdir -p /tmp/store/image/3 && mount -t tmpfs -o nr_inodes=3 full /tmp/store/image/3");
-    writeFile("/tmp/store/image/3/Image.info", "name=old\n");
-    writeFile("/tmp/store/image/3/other", "takes the last inode\n");
-
-    EXPECT_FALSE(writeImageInfo("/tmp/store/image/3", "new"));
-
-    EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=old\n");
-    EXPECT_FALSE(writeImageInfo("/tmp/store/image/4", "x"));
-    EXPECT_FALSE(pathExists("/tmp/store/image/4"));
-    shell("umount /tmp/store/image/3 && rm -rf /tmp/store");
 }
 
 } // namespace

@@ -193,6 +193,12 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     return holdsImage ? faults : faults + image + " is lost\n";
 }
 
+std::string leftovers(const std::string& root)
+{
+    return capture("cd " + shellQuote(root) + " && ls -d image/.install-* image/*/Image.info.new tools/*.new"
+        " squashfs.img 2>/dev/null; mountpoint -q /tmp/image && echo /tmp/image mounted");
+}
+
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env)
 {
     return capture(env + " setsid -w " + shellQuote(std::string(NIMBREL_BUILD) + "/nimbrel-host") +

@@ -54,6 +54,11 @@ std::string slotTree(const std::string& dir);
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image = "");
 
+// What should not be left in the store at ROOT once an installation has
+// run to its end: scratch slots, scratch name and menu files, squashfs.img,
+// a mount on /tmp/image. One line each, empty when there is none.
+std::string leftovers(const std::string& root);
+
 // Runs nimbrel-host on STORE with KEYS, in a process group of its own and
 // with the environment assignments ENV; returns what it printed and a last
 // line "exit=STATUS".
