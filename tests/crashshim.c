@@ -1,9 +1,8 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
- * the host's whole process group, as a power switch would, right before its
- * K-th step: a shell command or a sync of a file, directory or file system.
- * NIMBREL_FULL=NAME makes every write into a file called NAME fail as on a
- * full disk. Other programs (setsid, say) and the host's children run
- * without it. */
+ * the host's process group, as a power switch would, right before its K-th
+ * shell command or sync; NIMBREL_FULL=NAME fails every write into a file
+ * called NAME as a full disk would. Other programs (setsid, the host's
+ * children) run without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>

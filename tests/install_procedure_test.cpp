@@ -107,14 +107,16 @@ TEST_F(InstallTest, SlotMadeStartableWithItsNameAndTheSettingsAsked)
     }
 }
 
-TEST_F(InstallTest, LinksInTheImageLeadWhereTheBootedImageFindsThem)
+// Links in an image are taken as the booted image takes them, with the
+// slot as its root: no change of the installation leads out of the slot.
+TEST_F(InstallTest, LinksInTheImageNeverLeadOutOfTheSlot)
 {
-    struct Case {
+    using Files = std::vector<std::pair<const char*, const char*>>;  // content; null: absent
+    const struct {
         const char* title;
-        const char* changes;
-        std::vector<std::pair<const char*, const char*>> files;  // content; null: absent
-    };
-    const Case cases[] = {
+        const char* changes;  // run in the image's tree
+        Files files;  // in the slot afterwards
+    } cases[] = {
         {"etc and var_init behind links that resolve only inside the slot",
             "mkdir flash && mv etc var_init flash/ && ln -s /flash/etc etc && ln -s /flash/var_init var_init",
             {{"flash/etc/init.d/rcS", patchedRcS}, {"flash/etc/init.d/rcS_org", imageRcS},
@@ -122,16 +124,46 @@ TEST_F(InstallTest, LinksInTheImageLeadWhereTheBootedImageFindsThem)
                 {"flash/var_init/tuxbox/config/enigma/config", flashSettings}}},
         {"no var_init: the image's var stays", "rm -rf var_init",
             {{"var/log/messages", "old var of the image\n"}, {"etc/init.d/rcS", patchedRcS}}},
+        {"Image.info and go name files of /etc", "ln -s /etc/decoy Image.info && ln -s /etc/init.d/rcS go", {}},
+        {"go is a directory of the system", "ln -s /etc/init.d go", {}},
+        {"etc is /etc", "rm -rf etc && ln -s /etc etc", {}},
+        {"init.d is /etc/init.d", "rm -rf etc/init.d && ln -s /etc/init.d etc/init.d", {}},
+        {"rcS_org is /etc, rcS1 a file of /etc", "ln -s /etc etc/init.d/rcS_org && ln -s /etc/decoy etc/init.d/rcS1",
+            {}},
+        {"rcS names a file of /etc", "rm etc/init.d/rcS && ln -s /etc/decoy etc/init.d/rcS", {}},
+        {"rcS is a pipe that nobody writes", "rm etc/init.d/rcS && mkfifo etc/init.d/rcS", {}},
+        {"rcS leads to an endless device",
+            "rm etc/init.d/rcS && mkdir dev && mknod dev/zero c 1 5 && ln -s /dev/zero etc/init.d/rcS", {}},
+        {"var_init and var are /var", "rm -rf var var_init && ln -s /var var_init && ln -s /var var", {}},
+        {"var_init/tmp is /var/tmp", "rm -rf var_init/tmp && ln -s /var/tmp var_init/tmp", {}},
+        {"the settings are the system's",
+            "rm -rf var_init/tuxbox/config/enigma && ln -s /var/tuxbox/config/enigma var_init/tuxbox/config/enigma",
+            {}},
+        {"tuxbox is the system's", "rm -rf var_init/tuxbox && ln -s /var/tuxbox var_init/tuxbox", {}},
+        {"the way up leads out", "rm -rf var_init && ln -s ../../../../../var var_init", {}},
     };
-    for (const Case& c : cases) {
+    // A private copy of /etc, so that a fault cannot harm the machine's.
+    shell("mkdir /tmp/etc && cp -a /etc/. /tmp/etc && mount --bind /tmp/etc /etc");
+    writeFile("/etc/decoy", "a file of the running system\n");
+    writeFile("/etc/init.d/rcS", "#!/bin/sh\nmount -t jffs2 /dev/mtdblock/2 /var\n", 0755);
+    writeFile("/var/tmp/init", "init of the running system\n");
+    auto outside = [&] {
+        return fingerprint({"/etc", "/var", store.root(), "/tmp/org"},
+            {store.path("image"), store.path("tools/menu"), store.path("tools/lcdmenu.conf")});
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
         shell("rm -rf " + store.path("image"));
         image("", c.changes);
+        std::string before = outside();
         InstallRequest wanted = installRequest("new.img", "5");
         wanted.copySettings = true;
 
         EXPECT_EQ(installImage(wanted).message, "Image is installed");
 
+        EXPECT_EQ(changedLines(before, outside()), "");
+        EXPECT_EQ(readFile(inSlot("5", "Image.info")), "name=Image-5\n");
+        EXPECT_EQ(shell("test -f " + inSlot("5", "go") + " && ! test -L " + inSlot("5", "go")), 0);
         for (const auto& [path, content] : c.files) {
             if (content)
                 EXPECT_EQ(readFile(inSlot("5", path)), content) << path;
@@ -169,4 +201,5 @@ TEST_F(InstallTest, AnyFileNameOrMountPointInstallsAndRunsNothing)
     }
     EXPECT_EQ(capture("ls /tmp/rebooted /tmp/pwned.img 2>/dev/null"), "");
 }
+
 } // namespace

@@ -14,13 +14,12 @@ TEST(Refusal, SpaceFirstThenSelection)
 {
     const char* const space = "no Space !!!\nMemory < 20000 kB\n";
     const char* const select = "no Image or no Directory selected";
-    struct Case {
+    const struct {
         const char* title;
         int noliste, noiort;
         long long freemem;
         const char* message;  // null: the installation runs
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"all there, room to spare", 0, 0, 20001, nullptr},
         {"exactly the room needed", 0, 0, 20000, nullptr},
         {"one kB short", 0, 0, 19999, space},
@@ -31,7 +30,7 @@ TEST(Refusal, SpaceFirstThenSelection)
         {"no image, exactly the room", 1, 0, 20000, select},
         {"more than 2 TiB free", 0, 0, 3LL << 30, nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
         InstallRequest request;
         request.noliste = c.noliste;
@@ -49,29 +48,15 @@ TEST(Refusal, SpaceFirstThenSelection)
     }
 }
 
-TEST(FreeSpace, KilobytesOfAnyBlockSize)
+TEST(FreeSpace, KilobytesOfAnyBlockSizeWithoutOverflow)
 {
-    struct Case {
+    const struct {
         unsigned long long blocks, blockSize;
         long long kilobytes;
-    };
-    const Case cases[] = {
-        {10000, 4096, 40000},
-        {100, 512, 50},
-        {3, 512, 1},
-        {1, 1024, 1},
-        {0, 4096, 0},
-        {1ULL << 31, 4096, 1LL << 33},  // 8 TiB
-        {ULLONG_MAX, 1ULL << 20, LLONG_MAX},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.blocks) + " x " + std::to_string(c.blockSize));
-        EXPECT_EQ(blocksToKilobytes(c.blocks, c.blockSize), c.kilobytes);
-    }
-}
-
-TEST(FreeSpace, UnmeasurableIsZero)
-{
+    } cases[] = {{10000, 4096, 40000}, {100, 512, 50}, {3, 512, 1}, {1, 1024, 1}, {0, 4096, 0},
+        {1ULL << 31, 4096, 1LL << 33}, {ULLONG_MAX, 1ULL << 20, LLONG_MAX}};
+    for (const auto& c : cases)
+        EXPECT_EQ(blocksToKilobytes(c.blocks, c.blockSize), c.kilobytes) << c.blocks << " x " << c.blockSize;
     EXPECT_EQ(freeKilobytes("/tmp/no/such/directory"), 0);
     EXPECT_GT(freeKilobytes("/tmp"), 0);
 }
@@ -82,12 +67,11 @@ TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
     shell("rm -rf /tmp/slot && mkdir -p /tmp/slot/flash/etc/init.d && cd /tmp/slot &&"
         " ln -s /flash/etc etc && ln -s flash rel && ln -s ../../.. up && ln -s / top &&"
         " ln -s loop loop && ln -s /etc/passwd info && ln -s init.d flash/etc/boot");
-    struct Case {
+    const struct {
         const char* path;
         LastLink last;
         const char* resolved;  // relative to the slot; null: the links loop
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"etc/init.d/rcS", LastLink::Keep, "/flash/etc/init.d/rcS"},
         {"etc", LastLink::Keep, "/etc"},
         {"etc", LastLink::Follow, "/flash/etc"},
@@ -102,7 +86,7 @@ TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
         {"loop", LastLink::Keep, "/loop"},
         {"./etc/./init.d", LastLink::Keep, "/flash/etc/init.d"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         std::string resolved = pathInSlot(slot, c.path, c.last);
         EXPECT_EQ(resolved, c.resolved ? slot + c.resolved : "");
@@ -112,12 +96,11 @@ TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
 TEST(ImageInfo, ReplacesWhateverStandsThereOrFailsLeavingNoScratch)
 {
     const std::string dir = "/tmp/store/image/3";
-    struct Case {
+    const struct {
         const char* title;
         const char* prepare;  // run in DIR
         const char* info;  // Image.info afterwards; null: the write fails
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"nothing", "true", "name=Sat 1.0\n"},
         {"an older name file", "printf 'name=old\\nextra=1\\n' > Image.info", "name=Sat 1.0\n"},
         {"a link out of the slot", "ln -s /tmp/outside Image.info", "name=Sat 1.0\n"},
@@ -128,7 +111,7 @@ TEST(ImageInfo, ReplacesWhateverStandsThereOrFailsLeavingNoScratch)
         {"a full disk", "mount -t tmpfs -o nr_inodes=2 full . && cd . && echo name=old > Image.info", nullptr},
         {"no slot", "cd .. && rmdir 3", nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
         shell("umount " + dir + "/Image.info " + dir + " 2>/dev/null; rm -rf /tmp/store && mkdir -p " + dir);
         writeFile("/tmp/outside", "untouched\n");
