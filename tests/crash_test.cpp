@@ -43,7 +43,7 @@ std::string installNewKeys(const std::string& store)
 }
 
 // A template store in /tmp/template (slot 5 installed from another image,
-// new.img of the kind asked for, its boot menu) that each run starts from
+// new.img of the kind asked for, the boot menu) that each run starts from
 // as /tmp/run, and the trees of complete slots: new.img's first.
 class CrashTest : public ::testing::Test {
 protected:
@@ -55,7 +55,11 @@ protected:
         makeImage(store.path("old.img"), "--name old");
         ASSERT_EQ(installImage(installRequest("old.img", "5")).kind, Outcome::Done);
         shell("rm " + store.path("old.img"));
-        makeImage(store.path("new.img"), options);
+        // An image that carries an Image.info must not look installed early.
+        shell("rm -rf /tmp/tree");
+        makeTree("/tmp/tree");
+        writeFile("/tmp/tree/Image.info", "name=carried\n");
+        makeImage(store.path("new.img"), options + " --from /tmp/tree");
         fresh();
         ASSERT_THAT(runHost(run, installKeys), HasSubstr("[Info] Image is installed"));
         trees = {slotTree(run + "/image/0"), slotTree(store.path("image/5"))};

@@ -61,7 +61,8 @@ TEST(SizeText, TakesTheFieldBeforeTheSeparatorOfAPlainFile)
         {"head -c 1500 /dev/zero | tr '\\0' 9 >/tmp/d", std::string(1023, '9') + " kB"},
         {"true", ""},  // no file
         {"printf '1\\t/x\\n' >/tmp/target && ln -s /tmp/target /tmp/d", ""},
-        {"mkfifo /tmp/d", ""},  // nobody writes it: reading must not wait
+        // A pipe: read, it would wait for the writer, and the size would be its.
+        {"mkfifo /tmp/d && { timeout 2 sh -c \"echo '5\t/x' >/tmp/d\" & }", ""},
         {"mkdir /tmp/d", ""},
     };
     for (const auto& c : cases) {
