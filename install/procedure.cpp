@@ -1,12 +1,12 @@
 #include "install/procedure.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 
 #include "install/adapt.h"
+#include "install/staging.h"
 #include "plugin/globals.h"
 #include "store/durable.h"
 #include "store/imagename.h"
@@ -15,31 +15,6 @@
 #include "store/slots.h"
 
 namespace {
-
-// Whether a file system is mounted on directory DIR.
-bool isMountPoint(const char* dir)
-{
-    struct stat here, parent;
-    eString up = eString(dir) + "/..";
-    return stat(dir, &here) == 0 && stat(up.c_str(), &parent) == 0 && here.st_dev != parent.st_dev;
-}
-
-// Makes /tmp/image ready to mount on: a directory of its own, never a link,
-// which would carry the whole installation elsewhere. A mount that a stopped
-// run left there goes first.
-bool mountPointReady()
-{
-    struct stat st;
-    if (lstat("/tmp/image", &st) != 0)
-        return errno == ENOENT && mkdir("/tmp/image", 0755) == 0;
-    if (!S_ISDIR(st.st_mode))
-        return false;
-    for (int tries = 0; isMountPoint("/tmp/image"); ++tries) {
-        if (tries == 3 || !runCommand("umount /tmp/image"))
-            return false;
-    }
-    return true;
-}
 
 // One run of the installation. The tree is copied and made startable in a
 // scratch directory beside the slots, which no slot scan looks at, and
@@ -58,16 +33,16 @@ private:
     Outcome finish(const char* failure);
 
     const InstallRequest& request;
-    eString scratchName;  // under image/
+    eString scratchEntry;  // its name under image/
     eString scratch;
     bool cut = false;
 };
 
 Installation::Installation(const InstallRequest& request)
     : request(request)
+    , scratchEntry(scratchName(request.slot))
 {
-    scratchName = ".install-" + request.slot;
-    scratch.sprintf("%s/image/%s", mpoint.c_str(), scratchName.c_str());
+    scratch.sprintf("%s/image/%s", mpoint.c_str(), scratchEntry.c_str());
 }
 
 Outcome Installation::run()
@@ -75,9 +50,7 @@ Outcome Installation::run()
     std::perror(request.file.c_str());  // the trace line that marks a start
     if (!mountPointReady())
         return Outcome::failed("could not mount cramfs");
-    // What stopped runs and renames left; unchecked: a leftover that stays fails the copy.
-    eString images = shellQuote(mpoint) + "/image/";
-    runCommand("rm -rf " + images + ".install-* " + images + "*/Image.info.new");
+    removeLeftovers();  // a leftover scratch directory that stays fails the copy
     if (!runFormatted("mount -t cramfs %s/%s /tmp/image -o loop", mpoint, request.file))
         return Outcome::failed("could not mount cramfs");
     const char* failure = nullptr;
@@ -118,7 +91,7 @@ const char* Installation::copyIntoScratch()
     struct stat st;
     // Into a leftover, cp would copy the tree one level down.
     if (lstat(scratch.c_str(), &st) == 0 ||
-        !runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, scratchName)) {
+        !runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, scratchEntry)) {
         runCommand("umount /tmp/image");  // the copy's failure is the one to report
         return "could not copy squashfs";
     }
