@@ -55,7 +55,7 @@ bool replacePair(const std::string& script, const std::string& config)
         std::rename(menuNew.c_str(), menu.c_str()) == 0 &&
         std::rename(confNew.c_str(), conf.c_str()) == 0;
     if (!replaced) {
-        std::remove(menuNew.c_str());
+        std::remove(menuNew.c_str());  // unchecked: the failure is reported either way
         std::remove(confNew.c_str());
     }
     return replaced && syncDirectory(toolsPath(""));
