@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -155,14 +154,16 @@ std::string menuFaults(const std::string& root, Complete complete)
         if (!complete(slot))
             faults += "a start line leads to incomplete slot " + std::to_string(slot) + "\n";
     }
-    std::smatch conf;
+    // The five lines as they must be, given the items and colour they hold.
     std::string config = readFile(root + "/tools/lcdmenu.conf");
-    static const std::regex form("default_entry=0\nline_spacing=(\\d+)\nmenu_items=TovraImage,([^\n]*)\n"
-                                 "text_align=0\nmenu_color=[^\n]*\n");
-    bool whole = std::regex_match(config, conf, form);
-    std::string items = whole ? conf[2].str() : "";
-    if (!whole || std::stoi(conf[1]) != entries + 1 ||
-        std::count(items.begin(), items.end(), ',') != entries || (entries && items.back() != ','))
+    auto value = [&](const std::string& key) {
+        size_t at = config.find("\n" + key + "="), from = at + key.size() + 2;
+        return at == std::string::npos ? std::string() : config.substr(from, config.find('\n', from) - from);
+    };
+    std::string items = value("menu_items"), wanted = "default_entry=0\nline_spacing=" +
+        std::to_string(entries + 1) + "\nmenu_items=" + items + "\ntext_align=0\nmenu_color=" + value("menu_color") + "\n";
+    if (config != wanted || items.compare(0, 11, "TovraImage,") != 0 ||
+        std::count(items.begin(), items.end(), ',') != entries + 1 || items.back() != ',')
         faults += "tools/lcdmenu.conf does not go with tools/menu\n";
     return faults;
 }
@@ -183,10 +184,11 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     };
     std::string faults = menuFaults(root, isComplete);
     bool holdsImage = image.empty() || pathExists(root + "/" + image);
-    static const std::regex nameLine("name=[^\n]*\n");
     for (int slot = 0; slot < 10; ++slot) {
         std::string info = root + "/image/" + std::to_string(slot) + "/Image.info";
-        if (pathExists(info) && (!isComplete(slot) || !std::regex_match(readFile(info), nameLine)))
+        std::string name = readFile(info);
+        bool oneNameLine = name.compare(0, 5, "name=") == 0 && name.find('\n') == name.size() - 1;
+        if (pathExists(info) && (!isComplete(slot) || !oneNameLine))
             faults += "slot " + std::to_string(slot) + " is installed but not complete\n";
         holdsImage = holdsImage || (pathExists(info) && tree(slot) == complete.at(0));
     }
