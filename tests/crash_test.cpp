@@ -137,13 +137,10 @@ TEST_F(CrashTest, KilledAtEveryStepAndAtRandomInstantsOfRenameEraseAndColour)
 TEST_F(CrashTest, FullDiskKeepsTheOldBootMenuAndName)
 {
     makeTemplate("", true);
-    struct Case {
-        const char* file;
-        const char* keys;
-        const char* box;
-    };
     const char* const menuFailure = "[ERROR] could not write boot menu";
-    const Case cases[] = {
+    const struct {
+        const char *file, *keys, *box;
+    } cases[] = {
         {"Image.info.new", installKeys, "[ERROR] could not write Image.info"},
         {"Image.info.new", renameKeys, "[ERROR] could not rename Image"},
         {"menu.new", installKeys, menuFailure}, {"lcdmenu.conf.new", installKeys, menuFailure},
@@ -151,7 +148,7 @@ TEST_F(CrashTest, FullDiskKeepsTheOldBootMenuAndName)
         {"menu.new", eraseKeys, menuFailure}, {"lcdmenu.conf.new", eraseKeys, menuFailure},
         {"menu.new", colourKeys, menuFailure}, {"lcdmenu.conf.new", colourKeys, menuFailure},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " full, keys " + c.keys);
         fresh();
         std::string pair = readFile(run + "/tools/menu") + readFile(run + "/tools/lcdmenu.conf");
@@ -165,8 +162,6 @@ TEST_F(CrashTest, FullDiskKeepsTheOldBootMenuAndName)
     }
 }
 
-} // namespace
-
 // The store on an ext4 of its own whose disk is copied, without any sync,
 // right after each success message: what a power cut then leaves must hold
 // what was reported.
@@ -177,19 +172,16 @@ TEST(PowerCut, WhatWasReportedIsOnTheDisk)
     TestStore store("ext/store");
     makeImage(store.path("new.img"), "--two-part");
     shell("sync");
-    struct Step {
-        const char* keys;
-        const char* message;
-        const char* items;
+    const struct {
+        const char *keys, *message, *items;
         bool slotThere;
-    };
-    const Step steps[] = {
+    } steps[] = {
         {"ok green ok exit", "[Info] Image is installed", "TovraImage,Image-0,", true},
         {renameKeys, "[Info] Rename Image complete", "TovraImage,New,", true},
         {eraseKeys, "[Info] Erase Image complete", "TovraImage,", false},
     };
     std::vector<std::string> trees;
-    for (const Step& step : steps) {
+    for (const auto& step : steps) {
         SCOPED_TRACE(step.message);
         EXPECT_THAT(runHost(store.root(), step.keys), HasSubstr(step.message));
         ASSERT_EQ(shell("cp /tmp/disk /tmp/disk.cut && mount -o loop /tmp/disk.cut /tmp/cut &&"
@@ -203,3 +195,5 @@ TEST(PowerCut, WhatWasReportedIsOnTheDisk)
         shell("umount /tmp/cut");
     }
 }
+
+} // namespace

@@ -34,23 +34,9 @@ static void step(void)
 
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
-int system(const char* line)
-{
-    step();
-    return NEXT(system)(line);
-}
-
-int fsync(int fd)
-{
-    step();
-    return NEXT(fsync)(fd);
-}
-
-int syncfs(int fd)
-{
-    step();
-    return NEXT(syncfs)(fd);
-}
+int system(const char* line) { return step(), NEXT(system)(line); }
+int fsync(int fd) { return step(), NEXT(fsync)(fd); }
+int syncfs(int fd) { return step(), NEXT(syncfs)(fd); }
 
 ssize_t write(int fd, const void* data, size_t size)
 {

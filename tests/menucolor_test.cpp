@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "host/eskin.h"
-#include "manage/colorchoice.h"
 #include "manage/menucolor.h"
 #include "pchost/session.h"
 #include "plugin/globals.h"
@@ -27,23 +26,6 @@ protected:
 
     TestStore store;
 };
-
-TEST(ChooseColor, OnlyTheSevenColourKeysChangeTheColour)
-{
-    const struct {
-        intptr_t key;
-        std::string expected;
-    } cases[] = {
-        {2, "2"}, {3, "3"}, {5, "5"}, {8, "8"},
-        {0, "kept"}, {1, "kept"}, {9, "kept"}, {-2, "kept"}, {42, "kept"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.key);
-        color = "kept";
-        chooseColor(c.key);
-        EXPECT_EQ(c.expected, color);
-    }
-}
 
 TEST_F(MenucolorTest, LeavingWritesTheChosenOrTheKeptColour)
 {
