@@ -108,18 +108,12 @@ TEST_F(ImageinfoTest, MeasuresWithTheStoresDuIntoAFreshFile)
 
 TEST_F(ImageinfoTest, RowsShowNameAndSizeOrState)
 {
-    std::vector<std::string> texts;
-    std::string screen = runImageinfo(texts);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "----------"), 10);
-    EXPECT_THAT(screen, Not(HasSubstr("kB")));
-    EXPECT_FALSE(pathExists("/tmp/du.log"));
-
     store.addSlot(0, "name=Zero\n");
     store.addSlot(3, "name=\n");
     store.addCorruptedSlot(6);
     store.addSlot(10, "name=Ten\n");
-    texts.clear();
-    screen = runImageinfo(texts);
+    std::vector<std::string> texts;
+    std::string screen = runImageinfo(texts);
     for (int slot = 0; slot < 10; ++slot)
         EXPECT_THAT(screen, HasSubstr("Image " + std::to_string(slot) + ":"));
     EXPECT_THAT(screen, Not(HasSubstr("Image 10:")));
