@@ -33,6 +33,6 @@ bool writeImageInfo(const eString& dir, const eString& name)
 bool removeImageInfo(const eString& dir)
 {
     std::error_code error;
-    std::filesystem::remove_all((dir + "/Image.info").c_str(), error);
-    return !error && syncDirectory(dir);
+    bool removed = std::filesystem::remove_all((dir + "/Image.info").c_str(), error) > 0;
+    return !error && (!removed || syncDirectory(dir));
 }
