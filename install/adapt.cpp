@@ -2,6 +2,7 @@
 
 #include "install/slotpath.h"
 #include "plugin/globals.h"
+#include "store/handles.h"
 #include "store/shell.h"
 
 namespace {
@@ -9,6 +10,17 @@ namespace {
 eString keptPath(const eString& slot, const char* path)
 {
     return pathInSlot(slot, path, LastLink::Keep);
+}
+
+// Whether the running system has settings that "cp DIR/*" would copy.
+bool haveSettings()
+{
+    DirHandle dir = openDir("/var/tuxbox/config/enigma");
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+        if (entry->d_name[0] != '.')
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -49,8 +61,8 @@ void patchStartScript(const eString& slot)
 void copySettings(const eString& slot)
 {
     eString settings = keptPath(slot, "var/tuxbox/config/enigma");
-    if (settings.empty())
-        return;
+    if (settings.empty() || !haveSettings())
+        return;  // the image keeps its own
     // Unchecked: the image starts without the running system's settings too.
     runFormatted("rm -rf %s", settings);
     runFormatted("mkdir %s", settings);

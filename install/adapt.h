@@ -17,5 +17,6 @@ bool copyGo(const eString& slot);
 // commands turned into comments, mode 755.
 void patchStartScript(const eString& slot);
 
-// Replaces the image's settings with those of the running system.
+// Replaces the image's settings with those of the running system; without
+// any there (no settings directory, or an empty one) they stay as they are.
 void copySettings(const eString& slot);

@@ -2,75 +2,84 @@
 
 #include <climits>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 
 #include "install/adapt.h"
 #include "install/slotpath.h"
 #include "install/space.h"
 #include "install/squashfs.h"
+#include "install/staging.h"
 #include "plugin/globals.h"
+#include "store/durable.h"
 #include "store/imagename.h"
 #include "store/nameedit.h"
 #include "store/shell.h"
+#include "store/slots.h"
 
 namespace {
 
-// One run of the installation. Each stage returns the message of the step
-// that failed, or null to go on.
+// One run of the installation. The tree is copied and made startable in a
+// scratch directory beside the slots, which no slot scan looks at, and
+// becomes the slot with one rename once all of it is on the disk. Each
+// stage returns the message of the step that failed, or null to go on.
 class Installation {
 public:
     explicit Installation(const InstallRequest& request);
     Outcome run();
 
 private:
-    const char* swapToSquashfs();
-    const char* copyIntoSlot();
-    const char* adaptSlot();
+    const char* copyIntoScratch();
+    const char* adaptScratch();
+    const char* commitSlot();
     Outcome finish(const char* failure);
 
     const InstallRequest& request;
-    eString slotDir;
+    eString scratchEntry;  // its name under image/
+    eString scratch;
     bool cut = false;
 };
 
 Installation::Installation(const InstallRequest& request)
     : request(request)
+    , scratchEntry(scratchName(request.slot))
 {
-    slotDir.sprintf("%s/image/%s", mpoint.c_str(), request.slot.c_str());
+    scratch.sprintf("%s/image/%s", mpoint.c_str(), scratchEntry.c_str());
 }
 
 Outcome Installation::run()
 {
     std::perror(request.file.c_str());  // the trace line that marks a start
-    runCommand("mkdir /tmp/image");  // fails harmlessly when it is there from before
+    if (!mountPointReady())
+        return Outcome::failed("could not mount cramfs");
+    removeLeftovers();  // a leftover scratch directory that stays fails the copy
     if (!runFormatted("mount -t cramfs %s/%s /tmp/image -o loop", mpoint, request.file))
         return Outcome::failed("could not mount cramfs");
     const char* failure = nullptr;
-    bool twoPart = isCramfsHead();
-    if (twoPart)
-        failure = swapToSquashfs();
-    if (!failure)
+    // A cramfs without bin is only the head of a two-part image; the root
+    // tree is the squashfs behind it.
+    if (isCramfsHead())
+        failure = mountSquashfsPart(request.file, cut);
+    if (!failure) {
         if (std::optional<Outcome> full = refuseWhenFull(cut))
             return *full;
+        failure = copyIntoScratch();
+    }
     if (!failure)
-        failure = copyIntoSlot();
+        failure = adaptScratch();
     if (!failure)
-        failure = adaptSlot();
+        failure = commitSlot();
     return finish(failure);
 }
 
-// A cramfs without bin is only the head of a two-part image; the root tree
-// is the squashfs behind it.
-const char* Installation::swapToSquashfs()
-{
-    return mountSquashfsPart(request.file, cut);
-}
-
-const char* Installation::copyIntoSlot()
+const char* Installation::copyIntoScratch()
 {
     if (!isDirectory(mpoint + "/image"))
         runFormatted("mkdir %s/image", mpoint);  // a failure shows in the copy
-    if (!runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, request.slot)) {
+    struct stat st;
+    // Into a leftover, cp would copy the tree one level down.
+    if (lstat(scratch.c_str(), &st) == 0 ||
+        !runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, scratchEntry)) {
         runCommand("umount /tmp/image");  // the copy's failure is the one to report
         return "could not copy squashfs";
     }
@@ -79,17 +88,31 @@ const char* Installation::copyIntoSlot()
     return nullptr;
 }
 
-const char* Installation::adaptSlot()
+const char* Installation::adaptScratch()
 {
-    moveVarInit(slotDir);
+    moveVarInit(scratch);
     // Without go the slot cannot start, so it must not become an installed slot.
-    if (!copyGo(slotDir))
+    if (!copyGo(scratch))
         return "could not copy go";
-    if (!writeImageInfo(request.slot, imageName(request.slot, request.name)))
-        return "could not write Image.info";
-    patchStartScript(slotDir);
+    patchStartScript(scratch);
     if (request.copySettings)
-        copySettings(slotDir);
+        copySettings(scratch);
+    return nullptr;
+}
+
+// The whole tree on the disk first, then Image.info (replacing any the image
+// carried), then the slot's name: an installed slot is always complete.
+const char* Installation::commitSlot()
+{
+    if (!syncFileSystem(mpoint))
+        return "could not copy squashfs";
+    if (!writeImageInfo(scratch, imageName(request.slot, request.name)))
+        return "could not write Image.info";
+    eString images;
+    if (std::rename(scratch.c_str(), slotDir(request.slot).c_str()) != 0)
+        return "could not copy squashfs";
+    if (!syncDirectory(images.sprintf("%s/image", mpoint.c_str())))
+        return "could not write Image.info";
     return nullptr;
 }
 
@@ -99,11 +122,14 @@ Outcome Installation::finish(const char* failure)
     // leftover one goes too, unless it is the single-part image just installed.
     if (cut || (!failure && request.file != "squashfs.img"))
         removeCut();
-    if (failure)
+    if (failure) {
+        runFormatted("rm -rf %s", scratch);  // unchecked: the next installation removes it too
         return Outcome::failed(failure);
+    }
     if (cut)
         runFormatted("rm %s/%s", mpoint, request.file);  // unchecked: the image is installed anyway
-    nameedit();
+    if (!nameedit())
+        return bootMenuFailure();
     return Outcome::done("Image is installed");
 }
 

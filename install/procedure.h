@@ -21,8 +21,11 @@ struct InstallRequest {
 std::optional<Outcome> refusal(const InstallRequest& request);
 
 // Unpacks the image file into the slot, makes the slot startable, records
-// its name and rebuilds the boot menu. A failed step ends the run with its
-// message; the image file stays unless the installation succeeded.
+// its name and rebuilds the boot menu. The slot appears whole and on the
+// disk, or not at all. A failed step ends the run with its message and
+// leaves the slot free; the image file stays unless the installation
+// succeeded. Refuses with "could not mount cramfs" when /tmp/image is no
+// directory of its own.
 Outcome installImage(const InstallRequest& request);
 
 // Free space of the file system holding PATH in kB, 0 when it cannot be

@@ -1,6 +1,7 @@
 #include "manage/menucolor.h"
 
 #include "manage/colorchoice.h"
+#include "plugin/message.h"
 #include "store/nameedit.h"
 
 namespace {
@@ -42,6 +43,7 @@ void Menucolor::Listeselected(eListBoxEntryText* entry)
 {
     if (entry)
         chooseColor(reinterpret_cast<intptr_t>(entry->getKey()));
-    nameedit();
+    if (!nameedit())
+        showOutcome(bootMenuFailure());
     close(0);
 }

@@ -3,7 +3,8 @@
 #include "host/ewidget.h"
 
 // Lets the user choose the boot menu's colour; leaving it, with or without
-// a choice, regenerates the boot menu and closes.
+// a choice, regenerates the boot menu (showing an error box when that
+// fails) and closes.
 class Menucolor : public eWindow {
 public:
     Menucolor();

@@ -1,19 +1,28 @@
 #include "manage/overview.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "plugin/globals.h"
-#include "store/handles.h"
+#include "store/durable.h"
 #include "store/shell.h"
 
 eString sizeText(const char* duFile)
 {
-    FileHandle du = openFile(duFile, "r");
-    if (!du)
+    // Never read through a link, nor wait on a pipe put there.
+    Descriptor du(open(duFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (!du || fstat(du.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return "";
     char line[1024];
-    if (!std::fgets(line, sizeof line, du.get()))
+    ssize_t length = read(du.get(), line, sizeof line - 1);
+    if (length <= 0)
         return "? kB";
+    line[length] = '\0';
+    if (char* end = std::strchr(line, '\n'))
+        end[1] = '\0';  // only the first line counts
     eString size = line;
     const char* slash = std::strchr(line, '/');
     if (slash && slash > line)
@@ -23,8 +32,15 @@ eString sizeText(const char* duFile)
 
 eString measureSlot(int slot)
 {
+    // Whatever stands at /tmp/du.temp goes, so du never writes through a
+    // link into another file; it writes into the file made here instead.
+    Descriptor out = createFresh("/tmp/du.temp", 0);
+    if (out && out.get() > 9)
+        out = Descriptor(fcntl(out.get(), F_DUPFD, 3));  // the shell takes one digit after >&
+    if (!out || out.get() > 9)
+        return "";
     // Unchecked: a failed du leaves an empty or partial file, which the size text shows.
-    runFormatted("%s/tools/du -s %s/image/%d > /tmp/du.temp", mpoint, mpoint, slot);
+    runFormatted("%s/tools/du -s %s/image/%d >&%d", mpoint, mpoint, slot, out.get());
     return sizeText("/tmp/du.temp");
 }
 

@@ -100,17 +100,23 @@ void renameclear::oksel()
         refuseEmpty();
         return;
     }
-    act(static_cast<const char*>(current->getKey()));
-    nameedit();
+    std::optional<Outcome> outcome = act(static_cast<const char*>(current->getKey()));
+    // Every attempt ends with the boot menu rebuilt; a success it cannot show
+    // is reported as that failure instead.
+    if (!nameedit() && outcome && outcome->kind == Outcome::Done)
+        outcome = bootMenuFailure();
+    if (outcome)
+        showOutcome(*outcome);
     close(0);
 }
 
-void renameclear::act(const eString& nr)
+std::optional<Outcome> renameclear::act(const eString& nr)
 {
     if (mode == 1)
-        showOutcome(renameImage(nr, newname->getText()));
-    else if (mode == 2)
-        showOutcome(eraseImage(nr));
+        return renameImage(nr, newname->getText());
+    if (mode == 2)
+        return eraseImage(nr);
+    return std::nullopt;
 }
 
 void renameclear::refuseEmpty()

@@ -1,7 +1,10 @@
 #pragma once
+#include <optional>
+
 #include "host/elabel.h"
 #include "host/elistbox.h"
 #include "host/ewidget.h"
+#include "store/outcome.h"
 #include "store/slots.h"
 
 // Renames (mode 1) or erases (mode 2) one image slot chosen from a list of
@@ -15,7 +18,8 @@ private:
     void applyMode(eLabel* caption, eButton* button);
     void LoadNamen();
     void oksel();
-    void act(const eString& nr);
+    // The rename or erase of slot NR; nothing in another mode.
+    std::optional<Outcome> act(const eString& nr);
     void refuseEmpty();
 
     eComboBox* imagebox;

@@ -1,7 +1,9 @@
 #include "manage/slotedit.h"
 
 #include "plugin/globals.h"
+#include "store/durable.h"
 #include "store/imagename.h"
+#include "store/nameedit.h"
 #include "store/shell.h"
 #include "store/slots.h"
 
@@ -20,14 +22,22 @@ std::vector<SlotEntry> listSlots(bool withCorrupted)
 
 Outcome renameImage(const eString& nr, const eString& typed)
 {
-    if (!writeImageInfo(nr, imageName(nr, typed)))
+    if (!writeImageInfo(slotDir(nr), imageName(nr, typed)))
         return Outcome::failed("could not rename Image");
     return Outcome::done("Rename Image complete");
 }
 
 Outcome eraseImage(const eString& nr)
 {
-    if (!runFormatted("rm -rf %s/image/%s", mpoint, nr))
+    // Out of the installed state and out of the boot menu first: stopped
+    // while its files go, the slot is left corrupted, and no item starts it.
+    if (!removeImageInfo(slotDir(nr)))
+        return Outcome::failed("could not erase Image");
+    if (!nameedit())
+        return bootMenuFailure();
+    eString images;
+    if (!runFormatted("rm -rf %s/image/%s", mpoint, nr) ||
+        !syncDirectory(images.sprintf("%s/image", mpoint.c_str())))
         return Outcome::failed("could not erase Image");
     return Outcome::done("Erase Image complete");
 }

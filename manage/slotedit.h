@@ -5,8 +5,8 @@
 #include "store/outcome.h"
 
 // The work of the rename and erase dialog, without a window. NR is a slot
-// number as decimal text, the key of the chosen list entry. None of these
-// regenerates the boot menu.
+// number as decimal text, the key of the chosen list entry. Each action's
+// caller regenerates the boot menu afterwards.
 
 // One entry of the dialog's list: the slot and the text shown for it.
 struct SlotEntry {
@@ -21,5 +21,6 @@ std::vector<SlotEntry> listSlots(bool withCorrupted);
 // Rewrites NR's Image.info with TYPED, or with "Image-NR" when TYPED is empty.
 Outcome renameImage(const eString& nr, const eString& typed);
 
-// Removes NR's whole slot directory.
+// Removes NR's whole slot directory, after taking it out of the installed
+// state and out of the boot menu (a failure there leaves the files).
 Outcome eraseImage(const eString& nr);

@@ -13,8 +13,13 @@ constexpr int nameLength = 10;
 // The name an image gets: TYPED, or "Image-NR" when nothing was typed.
 eString imageName(const eString& nr, const eString& typed);
 
-// Replaces slot NR's Image.info by the one line "name=NAME". Whatever stood
-// there (a file, a link, a directory) is replaced, never written through: an
-// installed image may carry an Image.info that leads out of its slot. False
-// when the new file could not be written whole; the old one stays then.
-bool writeImageInfo(const eString& nr, const eString& name);
+// Replaces the Image.info of slot directory DIR by the one line "name=NAME",
+// durably. Whatever stood there (a file, a link, a directory) is replaced,
+// never written through: an installed image may carry an Image.info that
+// leads out of its slot. False when the new file could not be put in place;
+// the old one stays then, and no scratch file.
+bool writeImageInfo(const eString& dir, const eString& name);
+
+// Takes slot directory DIR out of the installed state: removes its
+// Image.info durably. True also when it had none.
+bool removeImageInfo(const eString& dir);

@@ -1,8 +1,11 @@
 #include "store/nameedit.h"
 
+#include <cstdio>
+#include <string>
+
 #include "plugin/globals.h"
+#include "store/durable.h"
 #include "store/handles.h"
-#include "store/shell.h"
 #include "store/slots.h"
 
 namespace {
@@ -10,48 +13,80 @@ namespace {
 eString toolsPath(const char* file)
 {
     eString path;
-    return path.sprintf("%s/tools/%s", mpoint.c_str(), file);
+    return path.sprintf("%s/tools%s", mpoint.c_str(), file);
 }
 
-// Starts tools/menu afresh from its head. Without a head the old script is
-// emptied instead, so that no stale start lines survive beside the new ones.
-void resetMenuScript()
+// A name as an item of menu_items: it ends at its first control character
+// and has blanks for commas, which separate the items. So no name can shift
+// the items against the entry numbers of the script's start lines.
+std::string menuItem(const eString& name)
 {
-    if (!runFormatted("cp %s/tools/menu.org %s/tools/menu", mpoint, mpoint))
-        openFile(toolsPath("menu"), "w");  // opened only to truncate
+    std::string item;
+    for (unsigned char c : name) {
+        if (c < ' ' || c == 0x7f)
+            break;
+        item += c == ',' ? ' ' : static_cast<char>(c);
+    }
+    return item;
 }
 
-void appendStartLine(int entry, int slot)
+// Reads tools/menu.org into HEAD; FOUND tells whether it was there. False
+// when it opened but could not be read whole.
+bool readHead(std::string& head, bool& found)
 {
-    FileHandle script = openFile(toolsPath("menu"), "a");
-    if (script)
-        std::fprintf(script.get(),
-            "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go\n", entry, slot);
+    FileHandle org = openFile(toolsPath("/menu.org"), "rb");
+    found = static_cast<bool>(org);
+    char buffer[4096];
+    while (org && !std::feof(org.get())) {
+        head.append(buffer, std::fread(buffer, 1, sizeof buffer, org.get()));
+        if (std::ferror(org.get()))
+            return false;
+    }
+    return true;
 }
 
-void writeMenuConfig(int entries, const eString& items)
+// Puts both files in place, one rename right after the other, and makes
+// that durable. On failure neither scratch file stays behind.
+bool replacePair(const std::string& script, const std::string& config)
 {
-    FileHandle config = openFile(toolsPath("lcdmenu.conf"), "w");
-    if (config)
-        std::fprintf(config.get(),
-            "default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
-            entries, items.c_str(), color.c_str());
+    eString menu = toolsPath("/menu"), conf = toolsPath("/lcdmenu.conf");
+    eString menuNew = menu + ".new", confNew = conf + ".new";
+    bool replaced = writeNewFile(menuNew, script, 0755) && writeNewFile(confNew, config, 0644) &&
+        std::rename(menuNew.c_str(), menu.c_str()) == 0 &&
+        std::rename(confNew.c_str(), conf.c_str()) == 0;
+    if (!replaced) {
+        std::remove(menuNew.c_str());  // unchecked: the failure is reported either way
+        std::remove(confNew.c_str());
+    }
+    return replaced && syncDirectory(toolsPath(""));
 }
 
 } // namespace
 
-void nameedit()
+bool nameedit()
 {
-    eString items = "TovraImage,";
+    std::string script;
+    bool withHead = false;
+    if (!readHead(script, withHead))
+        return false;
+    eString items = "TovraImage,", line;
     int entry = 1;
-    resetMenuScript();
     for (int slot = 0; slot < slotCount; ++slot) {
         if (probeSlot(slot) != SlotState::Installed)
             continue;
-        appendStartLine(entry, slot);
-        items += slotName(slot) + ",";
+        if (withHead)
+            script += line.sprintf(
+                "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go\n", entry, slot);
+        items += menuItem(slotName(slot)) + ",";
         ++entry;
     }
-    writeMenuConfig(entry, items);
-    runFormatted("chmod 755 %s/tools/menu", mpoint);  // best effort, like the copy
+    eString config;
+    config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
+        entry, items.c_str(), color.c_str());
+    return replacePair(script, config);
+}
+
+Outcome bootMenuFailure()
+{
+    return Outcome::failed("could not write boot menu");
 }

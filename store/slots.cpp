@@ -10,6 +10,12 @@ eString slotDirPath(int slot)
     return path.sprintf("%s/image/%d/", mpoint.c_str(), slot);
 }
 
+eString slotDir(const eString& nr)
+{
+    eString path;
+    return path.sprintf("%s/image/%s", mpoint.c_str(), nr.c_str());
+}
+
 eString slotInfoPath(int slot)
 {
     eString path;

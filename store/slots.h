@@ -8,6 +8,8 @@ enum class SlotState { Free, Installed, Corrupted };
 
 // The slot directory, "MPOINT/image/N/" (with its trailing slash).
 eString slotDirPath(int slot);
+// Slot NR's directory "MPOINT/image/NR", NR as the dialogs keep it ("3").
+eString slotDir(const eString& nr);
 // The slot's name file, "MPOINT/image/N/Image.info".
 eString slotInfoPath(int slot);
 

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "manage/imageinfo.h"
 #include "manage/overview.h"
 #include "pchost/session.h"
@@ -24,192 +27,108 @@ protected:
     void SetUp() override
     {
         fd = 20;
-        shell("rm -f /tmp/du.temp /tmp/du.log");
+        writeFile(store.path("tools/du"), fakeDu, 0755);
+        shell("rm -rf /tmp/du.temp /tmp/du.log");
     }
 
-    // The overview as the main menu runs it; returns the screen it showed.
-    std::string runImageinfo()
+    // Runs the overview as the main menu does; returns its screen and the
+    // texts of its labels.
+    std::string runImageinfo(std::vector<std::string>& texts)
     {
         pchost::startScript("snap green");
         Imageinfo window;
         window.show();
-        window.exec();
+        EXPECT_EQ(window.exec(), 0);
         window.hide();
-        return pchost::snaps().empty() ? "" : pchost::snaps()[0];
-    }
-
-    // The label of WINDOW whose text is TEXT, or null.
-    static const eWidget* labelWithText(const eWidget& window, const std::string& text)
-    {
         for (const eWidget* child : window.getChildren())
-            if (child->getText() == text)
-                return child;
-        return nullptr;
+            texts.push_back(child->getText());
+        return pchost::snaps().at(0);
     }
 
     TestStore store;
 };
 
-TEST(SizeText, TakesTheFieldBeforeTheSeparatorOrTheWholeLine)
+TEST(SizeText, TakesTheFieldBeforeTheSeparatorOfAPlainFile)
 {
     const struct {
-        const char* content;
+        const char* prepare;  // makes /tmp/d
         std::string expected;
     } cases[] = {
-        {"123\t/hdd/image/3\n", "123 kB"},
-        {"", "? kB"},  // right after a row with a size: nothing may carry over
-        {"98765 /hdd/image/0\nsecond line/\n", "98765 kB"},
-        {"no slash at all\n", "no slash at all\n kB"},
-        {"/hdd/image/3\n", "/hdd/image/3\n kB"},
-        {"7/x\n", " kB"},
-        {"123\t", "123\t kB"},
+        {"printf '123\\t/hdd/image/3\\n' >/tmp/d", "123 kB"},
+        {"true >/tmp/d", "? kB"},  // right after a row with a size: nothing may carry over
+        {"printf '98765 /hdd/image/0\\nsecond line/\\n' >/tmp/d", "98765 kB"},
+        {"printf 'no slash at all\\n' >/tmp/d", "no slash at all\n kB"},
+        {"printf '/hdd/image/3\\n' >/tmp/d", "/hdd/image/3\n kB"},
+        {"printf '7/x\\n' >/tmp/d", " kB"},
+        {"printf '123\\t' >/tmp/d", "123\t kB"},
+        {"head -c 1500 /dev/zero | tr '\\0' 9 >/tmp/d", std::string(1023, '9') + " kB"},
+        {"true", ""},  // no file
+        {"printf '1\\t/x\\n' >/tmp/target && ln -s /tmp/target /tmp/d", ""},
+        {"mkdir /tmp/d", ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.content);
-        writeFile("/tmp/du.sample", c.content);
-        EXPECT_EQ(c.expected, sizeText("/tmp/du.sample"));
+        SCOPED_TRACE(c.prepare);
+        shell("rm -rf /tmp/d && " + std::string(c.prepare));
+        EXPECT_EQ(sizeText("/tmp/d"), c.expected);
+    }
+    // A pipe: opening it must not wait for a writer, and one with a line
+    // waiting in it is not read either.
+    shell("rm -rf /tmp/d && mkfifo /tmp/d");
+    alarm(5);  // a wait ends the test program
+    EXPECT_EQ(sizeText("/tmp/d"), "");
+    int writer = open("/tmp/d", O_RDWR);
+    ASSERT_EQ(write(writer, "5\t/x\n", 5), 5);
+    EXPECT_EQ(sizeText("/tmp/d"), "");
+    alarm(0);
+    close(writer);
+}
+
+TEST_F(ImageinfoTest, MeasuresWithTheStoresDuIntoAFreshFile)
+{
+    store.addSlot(4, "name=Four\n");
+    writeFile("/tmp/victim", "untouched\n");
+    const struct {
+        const char* prepare;  // done to /tmp/du.temp and tools/du
+        const char* size;
+    } cases[] = {
+        {"true", "123 kB"},
+        {"ln -s /tmp/victim /tmp/du.temp", "123 kB"},
+        {"mkfifo /tmp/du.temp", "123 kB"},
+        {"mkdir -p /tmp/du.temp/x", "123 kB"},
+        {"echo '555\t/stale/row' >/tmp/du.temp && rm tools/du", "? kB"},  // du cannot start
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prepare);
+        shell("rm -rf /tmp/du.temp && cd " + store.root() + " && " + c.prepare);
+        EXPECT_EQ(measureSlot(4), c.size);
+        EXPECT_EQ(shell("test -f /tmp/du.temp && ! test -L /tmp/du.temp"), 0);
+        EXPECT_EQ(readFile("/tmp/victim"), "untouched\n");
     }
 }
 
-TEST(SizeText, ReadsAtMost1023CharactersOfTheLine)
+TEST_F(ImageinfoTest, RowsShowNameAndSizeOrState)
 {
-    writeFile("/tmp/du.sample", std::string(1500, '9') + "\t/hdd/image/1\n");
-    EXPECT_EQ(std::string(1023, '9') + " kB", sizeText("/tmp/du.sample"));
-}
-
-TEST(SizeText, IsEmptyWhenTheFileDoesNotOpen)
-{
-    EXPECT_EQ("", sizeText("/tmp/no-such-du.temp"));
-}
-
-TEST_F(ImageinfoTest, MeasuresAnInstalledSlotWithTheStoresDu)
-{
-    writeFile(store.path("tools/du"), fakeDu, 0755);
-    store.addSlot(4, "name=Four\n");
-    EXPECT_EQ("123 kB", measureSlot(4));
-    EXPECT_EQ(store.path("image/4") + "\n", readFile("/tmp/du.log"));
-    EXPECT_EQ("123\t" + store.path("image/4") + "\n", readFile("/tmp/du.temp"));
-}
-
-TEST_F(ImageinfoTest, DuThatCannotStartGivesAnUnknownSize)
-{
-    shell("rm '" + store.path("tools/du") + "'");
-    store.addSlot(4, "name=Four\n");
-    writeFile("/tmp/du.temp", "555\t/stale/row\n");
-    EXPECT_EQ("? kB", measureSlot(4));
-}
-
-TEST_F(ImageinfoTest, StatusTextFollowsTheSlotState)
-{
-    store.addSlot(1, "name=One\n");
-    store.addSlot(2, "name=\n");
-    const struct {
-        int slot;
-        SlotState state;
-        std::string expected;
-    } cases[] = {
-        {1, SlotState::Installed, "One"},
-        {2, SlotState::Installed, ""},
-        {3, SlotState::Corrupted, "corrupted"},
-        {4, SlotState::Free, "----------"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.slot);
-        EXPECT_EQ(c.expected, statusText(c.slot, c.state));
-    }
-}
-
-TEST_F(ImageinfoTest, EmptyStoreShowsTenFreeRowsWithoutSizes)
-{
-    std::string screen = runImageinfo();
-    for (int slot = 0; slot < 10; ++slot)
-        EXPECT_THAT(screen, HasSubstr("Image " + std::to_string(slot) + ":"));
-    EXPECT_THAT(screen, Not(HasSubstr("kB")));
-
-    Imageinfo window;
-    int free = 0;
-    for (const eWidget* child : window.getChildren())
-        free += child->getText() == "----------";
-    EXPECT_EQ(10, free);
-    EXPECT_FALSE(pathExists("/tmp/du.temp"));
-}
-
-TEST_F(ImageinfoTest, RowsShowSizeAndNameOrState)
-{
-    writeFile(store.path("tools/du"), fakeDu, 0755);
     store.addSlot(0, "name=Zero\n");
     store.addSlot(3, "name=\n");
     store.addCorruptedSlot(6);
     store.addSlot(10, "name=Ten\n");
-
-    std::string screen = runImageinfo();
-    EXPECT_THAT(screen, HasSubstr("Zero"));
-    EXPECT_THAT(screen, HasSubstr("123 kB"));
-    EXPECT_THAT(screen, HasSubstr("corrupted"));
+    std::vector<std::string> texts;
+    std::string screen = runImageinfo(texts);
+    for (int slot = 0; slot < 10; ++slot)
+        EXPECT_THAT(screen, HasSubstr("Image " + std::to_string(slot) + ":"));
     EXPECT_THAT(screen, Not(HasSubstr("Image 10:")));
-    EXPECT_THAT(screen, Not(HasSubstr("Ten")));
-    EXPECT_EQ(store.path("image/0") + "\n" + store.path("image/3") + "\n",
-        readFile("/tmp/du.log"));
-
-    Imageinfo window;
-    int sizes = 0;
-    for (const eWidget* child : window.getChildren())
-        sizes += child->getText() == "123 kB";
-    EXPECT_EQ(2, sizes);
-}
-
-TEST_F(ImageinfoTest, RowsAreFourPixelsMoreThanTheFontApart)
-{
-    writeFile(store.path("tools/du"), fakeDu, 0755);
-    store.addSlot(9, "name=Nine\n");
-    for (int size : {20, 16}) {
-        SCOPED_TRACE(size);
-        fd = size;
-        Imageinfo window;
-        for (int slot = 0; slot < 10; ++slot) {
-            const eWidget* nr = labelWithText(window, "Image " + std::to_string(slot) + ":");
-            ASSERT_NE(nullptr, nr);
-            EXPECT_EQ(10, nr->getPosition().x);
-            EXPECT_EQ(slot * (size + 4), nr->getPosition().y);
-            EXPECT_EQ(size + 15, nr->getSize().height());
-        }
-        const eWidget* size9 = labelWithText(window, "123 kB");
-        const eWidget* name9 = labelWithText(window, "Nine");
-        ASSERT_NE(nullptr, size9);
-        ASSERT_NE(nullptr, name9);
-        EXPECT_EQ(110, size9->getPosition().x);
-        EXPECT_EQ(9 * (size + 4), size9->getPosition().y);
-        EXPECT_EQ(230, name9->getPosition().x);
-        EXPECT_EQ(9 * (size + 4), name9->getPosition().y);
-    }
-}
-
-TEST_F(ImageinfoTest, WindowHasItsTitleAndAnOkButtonThatCloses)
-{
-    Imageinfo window;
-    EXPECT_EQ("Image Info", window.getText());
-    EXPECT_EQ(170, window.getClientPosition().x);
-    EXPECT_EQ(100, window.getClientPosition().y);
-    EXPECT_EQ(360, window.getClientSize().width());
-    EXPECT_EQ(360, window.getClientSize().height());
-    const eWidget* ok = labelWithText(window, "OK");
-    ASSERT_NE(nullptr, ok);
-    EXPECT_EQ(130, ok->getPosition().x);
-    EXPECT_EQ(300, ok->getPosition().y);
-    EXPECT_EQ("green", ok->getShortcut());
-
-    // Leaving by exit instead would end the loop with -1.
-    pchost::startScript("green");
-    window.show();
-    EXPECT_EQ(0, window.exec());
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "123 kB"), 2);
+    for (const char* text : {"Zero", "", "corrupted"})
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), text), 1) << text;
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "----------"), 7);
+    EXPECT_EQ(readFile("/tmp/du.log"), store.path("image/0") + "\n" + store.path("image/3") + "\n");
 }
 
 TEST_F(ImageinfoTest, MainMenuEntryOpensTheOverview)
 {
     pchost::startScript("down down down ok snap green exit");
     plugin_exec(nullptr);
-    ASSERT_EQ(1u, pchost::snaps().size());
-    EXPECT_THAT(pchost::snaps()[0], HasSubstr("Image Info"));
+    EXPECT_THAT(pchost::snaps().at(0), HasSubstr("Image Info"));
 }
 
 } // namespace

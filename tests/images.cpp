@@ -18,19 +18,6 @@ std::string quoted(const std::string& value)
     return out + "'";
 }
 
-std::string capture(const std::string& line)
-{
-    std::string out;
-    FILE* pipe = popen(line.c_str(), "r");
-    if (!pipe)
-        throw std::runtime_error("cannot run " + line);
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
-
 void runMaker(const std::string& arguments)
 {
     std::string maker = std::string(NIMBREL_SOURCE) + "/scripts/make-image";

@@ -14,13 +14,12 @@ TEST(Refusal, SpaceFirstThenSelection)
 {
     const char* const space = "no Space !!!\nMemory < 20000 kB\n";
     const char* const select = "no Image or no Directory selected";
-    struct Case {
+    const struct {
         const char* title;
         int noliste, noiort;
         long long freemem;
         const char* message;  // null: the installation runs
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"all there, room to spare", 0, 0, 20001, nullptr},
         {"exactly the room needed", 0, 0, 20000, nullptr},
         {"one kB short", 0, 0, 19999, space},
@@ -28,9 +27,10 @@ TEST(Refusal, SpaceFirstThenSelection)
         {"no image, room", 1, 0, 30000, select},
         {"no slot, room", 0, 1, 30000, select},
         {"no image, no room", 1, 0, 10000, space},
+        {"no image, exactly the room", 1, 0, 20000, select},
         {"more than 2 TiB free", 0, 0, 3LL << 30, nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
         InstallRequest request;
         request.noliste = c.noliste;
@@ -48,29 +48,15 @@ TEST(Refusal, SpaceFirstThenSelection)
     }
 }
 
-TEST(FreeSpace, KilobytesOfAnyBlockSize)
+TEST(FreeSpace, KilobytesOfAnyBlockSizeWithoutOverflow)
 {
-    struct Case {
+    const struct {
         unsigned long long blocks, blockSize;
         long long kilobytes;
-    };
-    const Case cases[] = {
-        {10000, 4096, 40000},
-        {100, 512, 50},
-        {3, 512, 1},
-        {1, 1024, 1},
-        {0, 4096, 0},
-        {1ULL << 31, 4096, 1LL << 33},  // 8 TiB
-        {ULLONG_MAX, 1ULL << 20, LLONG_MAX},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.blocks) + " x " + std::to_string(c.blockSize));
-        EXPECT_EQ(blocksToKilobytes(c.blocks, c.blockSize), c.kilobytes);
-    }
-}
-
-TEST(FreeSpace, UnmeasurableIsZero)
-{
+    } cases[] = {{10000, 4096, 40000}, {100, 512, 50}, {3, 512, 1}, {1, 1024, 1}, {0, 4096, 0},
+        {1ULL << 31, 4096, 1LL << 33}, {ULLONG_MAX, 1ULL << 20, LLONG_MAX}};
+    for (const auto& c : cases)
+        EXPECT_EQ(blocksToKilobytes(c.blocks, c.blockSize), c.kilobytes) << c.blocks << " x " << c.blockSize;
     EXPECT_EQ(freeKilobytes("/tmp/no/such/directory"), 0);
     EXPECT_GT(freeKilobytes("/tmp"), 0);
 }
@@ -81,12 +67,11 @@ TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
     shell("rm -rf /tmp/slot && mkdir -p /tmp/slot/flash/etc/init.d && cd /tmp/slot &&"
         " ln -s /flash/etc etc && ln -s flash rel && ln -s ../../.. up && ln -s / top &&"
         " ln -s loop loop && ln -s /etc/passwd info && ln -s init.d flash/etc/boot");
-    struct Case {
+    const struct {
         const char* path;
         LastLink last;
         const char* resolved;  // relative to the slot; null: the links loop
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"etc/init.d/rcS", LastLink::Keep, "/flash/etc/init.d/rcS"},
         {"etc", LastLink::Keep, "/etc"},
         {"etc", LastLink::Follow, "/flash/etc"},
@@ -101,56 +86,45 @@ TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
         {"loop", LastLink::Keep, "/loop"},
         {"./etc/./init.d", LastLink::Keep, "/flash/etc/init.d"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         std::string resolved = pathInSlot(slot, c.path, c.last);
         EXPECT_EQ(resolved, c.resolved ? slot + c.resolved : "");
     }
 }
 
-TEST(ImageInfo, ReplacesWhateverStandsThere)
+TEST(ImageInfo, ReplacesWhateverStandsThereOrFailsLeavingNoScratch)
 {
-    struct Case {
+    const std::string dir = "/tmp/store/image/3";
+    const struct {
         const char* title;
-        const char* prepare;  // run in the slot
+        const char* prepare;  // run in DIR
+        const char* info;  // Image.info afterwards; null: the write fails
+    } cases[] = {
+        {"nothing", "true", "name=Sat 1.0\n"},
+        {"an older name file", "printf 'name=old\\nextra=1\\n' > Image.info", "name=Sat 1.0\n"},
+        {"a link out of the slot", "ln -s /tmp/outside Image.info", "name=Sat 1.0\n"},
+        {"a dangling link", "ln -s /tmp/nowhere/x Image.info", "name=Sat 1.0\n"},
+        {"a directory", "mkdir -p Image.info/sub", "name=Sat 1.0\n"},
+        {"a link where the new file is made", "ln -s /tmp/outside Image.info.new", "name=Sat 1.0\n"},
+        {"a directory that cannot go", "mkdir Image.info && mount -t tmpfs busy Image.info", nullptr},
+        {"a full disk", "mount -t tmpfs -o nr_inodes=2 full . && cd . && echo name=old > Image.info", nullptr},
+        {"no slot", "cd .. && rmdir 3", nullptr},
     };
-    const Case cases[] = {
-        {"nothing", "true"},
-        {"an older name file", "printf 'name=old\\nextra=1\\n' > Image.info"},
-        {"a link out of the slot", "ln -s /tmp/outside Image.info"},
-        {"a dangling link", "ln -s /tmp/nowhere/x Image.info"},
-        {"a directory", "mkdir -p Image.info/sub"},
-        {"a link where the new file is made", "ln -s /tmp/outside Image.info.new"},
-    };
-    mpoint = "/tmp/store";
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
-        shell("rm -rf /tmp/store && mkdir -p /tmp/store/image/3");
+        shell("umount " + dir + "/Image.info " + dir + " 2>/dev/null; rm -rf /tmp/store && mkdir -p " + dir);
         writeFile("/tmp/outside", "untouched\n");
-        shell(std::string("cd /tmp/store/image/3 && ") + c.prepare);
+        ASSERT_EQ(shell("cd " + dir + " && " + c.prepare), 0);
+        std::string before = readFile(dir + "/Image.info");
 
-        EXPECT_TRUE(writeImageInfo("3", "Sat 1.0"));
+        EXPECT_EQ(writeImageInfo(dir, "Sat 1.0"), c.info != nullptr);
 
-        EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=Sat 1.0\n");
-        EXPECT_EQ(shell("test -L /tmp/store/image/3/Image.info"), 1);
-        EXPECT_FALSE(pathExists("/tmp/store/image/3/Image.info.new"));
+        EXPECT_EQ(readFile(dir + "/Image.info"), c.info ? c.info : before);
+        EXPECT_EQ(shell("test -L " + dir + "/Image.info"), 1);
+        EXPECT_FALSE(pathExists(dir + "/Image.info.new"));
         EXPECT_EQ(readFile("/tmp/outside"), "untouched\n");
     }
-}
-
-TEST(ImageInfo, FailedWriteKeepsTheOldName)
-{
-    mpoint = "/tmp/store";
-    shell("mkdir -p /tmp/store/image/3 && mount -t tmpfs -o nr_inodes=3 full /tmp/store/image/3");
-    writeFile("/tmp/store/image/3/Image.info", "name=old\n");
-    writeFile("/tmp/store/image/3/other", "takes the last inode\n");
-
-    EXPECT_FALSE(writeImageInfo("3", "new"));
-
-    EXPECT_EQ(readFile("/tmp/store/image/3/Image.info"), "name=old\n");
-    EXPECT_FALSE(writeImageInfo("4", "x"));
-    EXPECT_FALSE(pathExists("/tmp/store/image/4"));
-    shell("umount /tmp/store/image/3 && rm -rf /tmp/store");
 }
 
 } // namespace

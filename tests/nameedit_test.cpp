@@ -6,13 +6,17 @@
 
 namespace {
 
-std::string startLine(int entry, int slot)
+// The script's start lines for entries 1, 2, ... and the given slots.
+std::string startLines(const std::vector<int>& slots)
 {
-    return "test \"$RC\" -eq " + std::to_string(entry) +
-        " && $mpoint/tools/chroot $mpoint/image/" + std::to_string(slot) + " ../go\n";
+    std::string lines;
+    for (size_t entry = 1; entry <= slots.size(); ++entry)
+        lines += "test \"$RC\" -eq " + std::to_string(entry) +
+            " && $mpoint/tools/chroot $mpoint/image/" + std::to_string(slots[entry - 1]) + " ../go\n";
+    return lines;
 }
 
-std::string config(int entries, const std::string& items, const std::string& colour)
+std::string config(size_t entries, const std::string& items, const std::string& colour = "")
 {
     return "default_entry=0\nline_spacing=" + std::to_string(entries) + "\nmenu_items=" + items +
         "\ntext_align=0\nmenu_color=" + colour + "\n";
@@ -29,120 +33,76 @@ protected:
     TestStore store;
 };
 
-TEST_F(NameeditTest, WorkedExampleByteForByte)
+TEST_F(NameeditTest, OneStartLineAndItemPerInstalledSlotInSlotOrder)
 {
-    store.addSlot(0, "name=Gemini\n");
-    store.addCorruptedSlot(2);
-    store.addSlot(5, "name=Image-5\n");
-    color = "4";
+    std::vector<std::pair<int, std::string>> ten;
+    std::string tenItems = "TovraImage,";
+    for (int slot = 0; slot < 10; ++slot) {
+        ten.push_back({slot, "name=" + std::string(200, 'a' + slot) + "\n"});
+        tenItems += std::string(200, 'a' + slot) + ",";
+    }
+    const struct {
+        const char* title;
+        std::vector<std::pair<int, std::string>> slots;  // Image.info; empty: none
+        const char* more;  // run in image/
+        const char* colour;
+        std::vector<int> listed;
+        std::string items;
+    } cases[] = {
+        {"no image/ at all", {}, "", "7", {}, "TovraImage,"},
+        {"gaps close up", {{0, "name=Gemini\n"}, {2, ""}, {5, "name=Image-5\n"}}, "", "4", {0, 5},
+            "TovraImage,Gemini,Image-5,"},
+        {"slot order, not age; other entries never looked at", {{9, "name=Last\n"}, {3, "name=First\n"}},
+            "mkdir 03 10 && echo name=Ten > 10/Image.info && touch 4", "", {3, 9}, "TovraImage,First,Last,"},
+        {"no name line, a blank", {{1, "other=1\n"}, {2, "name=Sat 1.0\n"}}, "", "", {1, 2},
+            "TovraImage,,Sat 1.0,"},
+        {"control characters end a name, commas are blanks",
+            {{1, std::string("name=a\0b\n", 9)}, {2, "name=c\rd\n"}, {3, "name=e,f\n"}}, "", "", {1, 2, 3},
+            "TovraImage,a,c,e f,"},
+        {"long names are never cut", ten, "", "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, tenItems},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        shell("rm -rf " + store.path("image"));
+        for (const auto& [slot, info] : c.slots)
+            info.empty() ? store.addCorruptedSlot(slot) : store.addSlot(slot, info);
+        if (*c.more)
+            shell("cd " + store.path("image") + " && " + c.more);
+        color = c.colour;
 
-    nameedit();
+        EXPECT_TRUE(nameedit());
 
-    EXPECT_EQ(menu(),
-        std::string(TestStore::menuHead) +
-            "test \"$RC\" -eq 1 && $mpoint/tools/chroot $mpoint/image/0 ../go\n"
-            "test \"$RC\" -eq 2 && $mpoint/tools/chroot $mpoint/image/5 ../go\n");
-    EXPECT_EQ(conf(),
-        "default_entry=0\nline_spacing=3\nmenu_items=TovraImage,Gemini,Image-5,\n"
-        "text_align=0\nmenu_color=4\n");
-}
-
-TEST_F(NameeditTest, WithoutSlotsTheMenuIsItsHead)
-{
-    for (const char* prepare : {"", "mkdir image"}) {
-        SCOPED_TRACE(prepare);
-        shell("cd '" + store.root() + "' && " + (*prepare ? prepare : "true"));
-        color = "7";
-        nameedit();
-        EXPECT_EQ(menu(), TestStore::menuHead);
-        EXPECT_EQ(conf(), config(1, "TovraImage,", "7"));
+        EXPECT_EQ(menu(), TestStore::menuHead + startLines(c.listed));
+        EXPECT_EQ(conf(), config(c.listed.size() + 1, c.items, c.colour));
+        EXPECT_EQ(fileMode(store.path("tools/menu")), 0755);
     }
 }
 
-TEST_F(NameeditTest, EntryNumbersCloseUpOverGapsInSlotOrder)
-{
-    store.addSlot(9, "name=Last\n");
-    store.addSlot(3, "name=First\n");
-    store.addCorruptedSlot(5);
-    shell("mkdir -p '" + store.path("image/10") + "' '" + store.path("image/03") + "'");
-    writeFile(store.path("image/10/Image.info"), "name=Ten\n");
-    writeFile(store.path("image/4"), "a plain file is no slot\n");
-
-    nameedit();
-
-    EXPECT_EQ(menu(), std::string(TestStore::menuHead) + startLine(1, 3) + startLine(2, 9));
-    EXPECT_EQ(conf(), config(3, "TovraImage,First,Last,", ""));
-}
-
-TEST_F(NameeditTest, SlotWithoutNameLineKeepsItsEntry)
-{
-    store.addSlot(1, "other=1\n");
-    store.addSlot(2, "name=Sat 1.0\n");
-    nameedit();
-    EXPECT_EQ(menu(), std::string(TestStore::menuHead) + startLine(1, 1) + startLine(2, 2));
-    EXPECT_EQ(conf(), config(3, "TovraImage,,Sat 1.0,", ""));
-}
-
-TEST_F(NameeditTest, MenuIsExecutableEvenWhenItsHeadIsNot)
-{
-    writeFile(store.path("tools/menu.org"), TestStore::menuHead, 0644);
-    nameedit();
-    EXPECT_EQ(fileMode(store.path("tools/menu")), 0755);
-}
-
-TEST_F(NameeditTest, RewritesBothFilesCompletely)
+TEST_F(NameeditTest, RewritesBothFilesWhole)
 {
     store.addSlot(0, "name=A\n");
-    writeFile(store.path("tools/menu"), "old script\n" + startLine(1, 7));
+    writeFile(store.path("tools/menu.org"), TestStore::menuHead, 0644);
+    writeFile(store.path("tools/menu"), "old script\n" + startLines({7}));
     writeFile(store.path("tools/lcdmenu.conf"), "hand_edited=1\n");
-    nameedit();
-    std::string first = menu();
-    EXPECT_EQ(first, std::string(TestStore::menuHead) + startLine(1, 0));
-    EXPECT_EQ(conf(), config(2, "TovraImage,A,", ""));
-    nameedit();
-    EXPECT_EQ(menu(), first);
-}
-
-TEST_F(NameeditTest, TenLongNamesAreNeverCut)
-{
-    std::string items = "TovraImage,";
-    for (int slot = 0; slot < 10; ++slot) {
-        std::string name(200, static_cast<char>('a' + slot));
-        store.addSlot(slot, "name=" + name + "\n");
-        items += name + ",";
+    for (int call = 0; call < 2; ++call) {
+        EXPECT_TRUE(nameedit());
+        EXPECT_EQ(menu(), TestStore::menuHead + startLines({0}));
+        EXPECT_EQ(conf(), config(2, "TovraImage,A,"));
+        EXPECT_EQ(fileMode(store.path("tools/menu")), 0755);
     }
-    nameedit();
-    EXPECT_EQ(conf(), config(11, items, ""));
-}
-
-TEST_F(NameeditTest, MissingHeadLeavesNoStaleLines)
-{
-    store.addSlot(2, "name=B\n");
-    writeFile(store.path("tools/menu"), "stale\n" + startLine(1, 8));
-    shell("rm '" + store.path("tools/menu.org") + "'");
-    nameedit();
-    EXPECT_EQ(menu(), startLine(1, 2));
+    // Without a head, start lines could start nothing.
+    shell("rm " + store.path("tools/menu.org"));
+    EXPECT_TRUE(nameedit());
+    EXPECT_EQ(menu(), "");
+    EXPECT_EQ(conf(), config(2, "TovraImage,A,"));
 }
 
 TEST_F(NameeditTest, MissingToolsDirectoryIsSurvived)
 {
-    store.addSlot(0, "name=A\n");
-    shell("rm -rf '" + store.path("tools") + "'");
-    nameedit();
+    // A full disk and scratch files that cannot be made: the crash tests.
+    shell("rm -rf " + store.path("tools"));
+    EXPECT_FALSE(nameedit());
     EXPECT_FALSE(pathExists(store.path("tools")));
-}
-
-TEST(NameeditQuoting, MountPointWithShellCharacters)
-{
-    TestStore store("a b;touch pwned;'q'$(touch pwned2)");
-    store.addSlot(4, "name=Q\n");
-    nameedit();
-    EXPECT_EQ(readFile(store.path("tools/menu")),
-        std::string(TestStore::menuHead) + startLine(1, 4));
-    EXPECT_EQ(fileMode(store.path("tools/menu")), 0755);
-    EXPECT_FALSE(pathExists("pwned"));
-    EXPECT_FALSE(pathExists("pwned2"));
-    EXPECT_FALSE(pathExists("/tmp/pwned"));
 }
 
 } // namespace

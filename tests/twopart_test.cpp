@@ -97,22 +97,12 @@ TEST_F(TwoPartTest, MountedFromTheImageFileWithoutACut)
     }
 }
 
-// A store on a file system of its own, ext2 with half of it kept for root:
-// free space for users and free blocks differ there, unlike on tmpfs.
-class ReservedDisk {
-public:
-    ReservedDisk()
-    {
-        if (shell("truncate -s 24M /tmp/disk.img && mkfs.ext2 -q -m 50 /tmp/disk.img &&"
-                " mkdir -p /tmp/disk && mount -o loop /tmp/disk.img /tmp/disk") != 0)
-            throw std::runtime_error("cannot make the ext2 disk");
-    }
-    ~ReservedDisk() { shell("umount /tmp/disk && rm -rf /tmp/disk /tmp/disk.img"); }
-};
 
 class TooLargeTest : public ShimTest {
 protected:
-    ReservedDisk disk;
+    // Half of it kept for root: free space for users and free blocks
+    // differ there, unlike on tmpfs.
+    LoopDisk disk{"disk", "24M", "mkfs.ext2 -q -m 50"};
     TestStore store{"disk/store"};
 };
 

@@ -1,0 +1,19 @@
+#pragma once
+#include "host/estring.h"
+
+// Where an installation works before its slot exists: /tmp/image, on which
+// the image is mounted, and a scratch directory beside the slots.
+
+// Makes /tmp/image ready to mount on: a directory of its own (made when
+// missing) with nothing mounted on it; a mount that a stopped run left
+// there is unmounted. False, with nothing changed, when it is a link or no
+// directory, or the old mount does not go.
+bool mountPointReady();
+
+// The scratch directory's name under image/ for slot NR, ".install-NR": no
+// slot scan looks at it, so a half-made slot there is never listed.
+eString scratchName(const eString& nr);
+
+// Removes what stopped installations and renames left in the store: scratch
+// directories and Image.info.new files in the slots. Best effort.
+void removeLeftovers();

@@ -1,0 +1,57 @@
+#include "store/durable.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool writeAll(int fd, const std::string& content)
+{
+    size_t done = 0;
+    while (done < content.size()) {
+        ssize_t written = ::write(fd, content.data() + done, content.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+bool syncOpened(const eString& path, int flags, int (*flush)(int))
+{
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | flags));
+    return fd && flush(fd.get()) == 0 && fd.close();
+}
+
+} // namespace
+
+Descriptor createFresh(const eString& path, int extraFlags)
+{
+    std::error_code error;
+    std::filesystem::remove_all(path.c_str(), error);  // does not follow a link
+    if (error)
+        return Descriptor();
+    return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | extraFlags, 0644));
+}
+
+bool writeNewFile(const eString& path, const std::string& content, unsigned mode)
+{
+    Descriptor file = createFresh(path, O_CLOEXEC);
+    bool written = file && writeAll(file.get(), content) && fchmod(file.get(), mode) == 0 &&
+        fsync(file.get()) == 0 && file.close();
+    if (!written)
+        unlink(path.c_str());  // the failure is reported; a part of the file is no use
+    return written;
+}
+
+bool syncDirectory(const eString& path)
+{
+    return syncOpened(path, O_DIRECTORY, fsync);
+}
+
+bool syncFileSystem(const eString& path)
+{
+    return syncOpened(path, O_DIRECTORY, syncfs);
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+
+#include "host/estring.h"
+#include "store/descriptor.h"
+
+// Writing the store so that a power cut or a kill at any instant leaves
+// either the old state or the new one on the disk.
+
+// Removes whatever stands at PATH (a leftover of a stopped run, a link, a
+// pipe) and creates an empty file there for writing, never through a link.
+// EXTRA_FLAGS go to open() (O_CLOEXEC, say). Empty when either step fails.
+Descriptor createFresh(const eString& path, int extraFlags);
+
+// Creates PATH afresh with CONTENT and MODE and makes it durable; every
+// write, the sync and the close are checked. On failure nothing of it stays.
+bool writeNewFile(const eString& path, const std::string& content, unsigned mode);
+
+// Makes the entries of directory PATH durable: files made, renamed or
+// removed in it.
+bool syncDirectory(const eString& path);
+
+// Writes everything of the file system that holds PATH to the disk.
+bool syncFileSystem(const eString& path);

@@ -1,0 +1,200 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <sstream>
+
+#include "install/procedure.h"
+#include "tests/images.h"
+#include "tests/support.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+// The host's keys for each action; the installation copies the settings.
+const char installKeys[] = "ok down down down ok green ok exit";
+const char renameKeys[] = "down ok down ok text:New ok green ok exit";
+const char eraseKeys[] = "down down ok green ok exit";
+const char colourKeys[] = "down down down down ok down ok exit";
+
+// The crash shim, built once per test program run.
+std::string shim()
+{
+    static const std::string path = "/tmp/crashshim.so";
+    if (!pathExists(path) &&
+        shell("cc -shared -fPIC -o " + path + " " + NIMBREL_SOURCE "/tests/crashshim.c -ldl") != 0)
+        throw std::runtime_error("cannot build the crash shim");
+    // An ASan host would refuse a library loaded before its runtime.
+    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" + path;
+}
+
+// The keys that install new.img with the settings, wherever the install
+// dialog lists it: a stopped run may have left squashfs.img there too.
+std::string installNewKeys(const std::string& store)
+{
+    std::istringstream files(capture("ls -f " + store));
+    std::string keys = "ok ok";
+    for (std::string file; std::getline(files, file) && file != "new.img";)
+        keys += file.find(".img") != std::string::npos ? " down" : "";
+    return keys + " ok down down down ok green ok exit";
+}
+
+// A template store in /tmp/template (slot 5 installed from another image,
+// new.img of the kind asked for, the boot menu) that each run starts from
+// as /tmp/run, and the trees of complete slots: new.img's first.
+class CrashTest : public ::testing::Test {
+protected:
+    void makeTemplate(const std::string& options, bool withSlot0 = false)
+    {
+        useCramfsStandIn();
+        writeFlashSettings();
+        shell("cd " + store.root() + " && rm -rf image *.img tools/menu tools/lcdmenu.conf");
+        makeImage(store.path("old.img"), "--name old");
+        ASSERT_EQ(installImage(installRequest("old.img", "5")).kind, Outcome::Done);
+        shell("rm " + store.path("old.img"));
+        // An image that carries an Image.info must not look installed early.
+        shell("rm -rf /tmp/tree");
+        makeTree("/tmp/tree");
+        writeFile("/tmp/tree/Image.info", "name=carried\n");
+        makeImage(store.path("new.img"), options + " --from /tmp/tree");
+        fresh();
+        ASSERT_THAT(runHost(run, installKeys), HasSubstr("[Info] Image is installed"));
+        trees = {slotTree(run + "/image/0"), slotTree(store.path("image/5"))};
+        if (withSlot0)
+            shell("cd " + run + " && cp -a image/0 " + store.path("image") +
+                " && cp tools/menu tools/lcdmenu.conf " + store.path("tools"));
+    }
+
+    void fresh() const { shell("rm -rf " + run + " && cp -a " + store.root() + " " + run); }
+
+    // The store is sound, and a following installation works without help.
+    void expectSoundAndInstallable()
+    {
+        EXPECT_EQ(storeFaults(run, trees, "new.img"), "");
+        if (!pathExists(run + "/new.img"))
+            shell("cp " + store.path("new.img") + " " + run);
+        EXPECT_THAT(runHost(run, installNewKeys(run)), HasSubstr("[Info] Image is installed"));
+        EXPECT_EQ(storeFaults(run, trees, "new.img"), "");
+        EXPECT_EQ(leftovers(run), "");
+    }
+
+    // Kills the host at each step of the action of KEYS in turn, until it
+    // runs to its end.
+    void killAtEveryStep(const char* keys)
+    {
+        for (int step = 1; step < 100; ++step) {
+            SCOPED_TRACE(std::string(keys) + ", killed at step " + std::to_string(step));
+            fresh();
+            std::string out = runHost(run, keys, shim() + " NIMBREL_CRASH_AT=" + std::to_string(step));
+            expectSoundAndInstallable();
+            if (out.find("exit=0") != std::string::npos) {
+                EXPECT_GT(step, 3) << "the shim stopped nothing";
+                return;
+            }
+        }
+        ADD_FAILURE() << "never ran to its end";
+    }
+
+    TestStore store{"template"};
+    const std::string run = "/tmp/run";
+    std::vector<std::string> trees;
+};
+
+TEST_F(CrashTest, KilledAtEveryStepOfAnInstallation)
+{
+    for (const char* options : {"", "--two-part"}) {
+        SCOPED_TRACE(options);
+        makeTemplate(options);
+        killAtEveryStep(installKeys);
+    }
+}
+
+TEST_F(CrashTest, KilledAtEveryStepAndAtRandomInstantsOfRenameEraseAndColour)
+{
+    makeTemplate("", true);
+    std::mt19937 random(std::random_device{}());
+    for (const char* keys : {renameKeys, eraseKeys, colourKeys}) {
+        killAtEveryStep(keys);
+        fresh();
+        auto start = std::chrono::steady_clock::now();
+        runHost(run, keys);
+        std::uniform_real_distribution<double> instant(0,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        for (int kill = 0; kill < 6; ++kill) {
+            std::string after = std::to_string(instant(random));
+            SCOPED_TRACE(std::string(keys) + ", killed after " + after + " s");
+            fresh();
+            shell("setsid " NIMBREL_BUILD "/nimbrel-host --store " + run + " --keys '" + keys +
+                "' >/dev/null 2>&1 & sleep " + after + "; kill -KILL -$! 2>/dev/null; wait");
+            expectSoundAndInstallable();
+        }
+    }
+}
+
+TEST_F(CrashTest, FullDiskKeepsTheOldBootMenuAndName)
+{
+    makeTemplate("", true);
+    const char* const menuFailure = "[ERROR] could not write boot menu";
+    const struct {
+        const char *file, *keys, *box;
+    } cases[] = {
+        {"Image.info.new", installKeys, "[ERROR] could not write Image.info"},
+        {"Image.info.new", renameKeys, "[ERROR] could not rename Image"},
+        {"menu.new", installKeys, menuFailure}, {"lcdmenu.conf.new", installKeys, menuFailure},
+        {"menu.new", renameKeys, menuFailure}, {"lcdmenu.conf.new", renameKeys, menuFailure},
+        {"menu.new", eraseKeys, menuFailure}, {"lcdmenu.conf.new", eraseKeys, menuFailure},
+        {"menu.new", colourKeys, menuFailure}, {"lcdmenu.conf.new", colourKeys, menuFailure},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " full, keys " + c.keys);
+        fresh();
+        std::string pair = readFile(run + "/tools/menu") + readFile(run + "/tools/lcdmenu.conf");
+
+        std::string out = runHost(run, c.keys, shim() + " NIMBREL_FULL=" + c.file);
+
+        EXPECT_THAT(out, HasSubstr(c.box));
+        EXPECT_THAT(out, Not(HasSubstr("[Info]")));
+        EXPECT_EQ(readFile(run + "/tools/menu") + readFile(run + "/tools/lcdmenu.conf"), pair);
+        expectSoundAndInstallable();
+    }
+}
+
+// The store on an ext4 of its own whose disk is copied, without any sync,
+// right after each success message: what a power cut then leaves must hold
+// what was reported.
+TEST(PowerCut, WhatWasReportedIsOnTheDisk)
+{
+    LoopDisk disk("ext", "64M", "mkfs.ext4 -q");
+    ASSERT_EQ(shell("mkdir -p /tmp/cut"), 0);
+    TestStore store("ext/store");
+    makeImage(store.path("new.img"), "--two-part");
+    shell("sync");
+    const struct {
+        const char *keys, *message, *items;
+        bool slotThere;
+    } steps[] = {
+        {"ok green ok exit", "[Info] Image is installed", "TovraImage,Image-0,", true},
+        {renameKeys, "[Info] Rename Image complete", "TovraImage,New,", true},
+        {eraseKeys, "[Info] Erase Image complete", "TovraImage,", false},
+    };
+    std::vector<std::string> trees;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.message);
+        EXPECT_THAT(runHost(store.root(), step.keys), HasSubstr(step.message));
+        ASSERT_EQ(shell("cp " + disk.disk() + " /tmp/disk.cut && mount -o loop /tmp/disk.cut /tmp/cut &&"
+                        " umount /tmp/cut && e2fsck -fn /tmp/disk.cut >/dev/null 2>&1 &&"
+                        " mount -o loop /tmp/disk.cut /tmp/cut"), 0);
+        if (trees.empty())
+            trees = {slotTree(store.path("image/0"))};
+        EXPECT_EQ(storeFaults("/tmp/cut/store", trees), "");
+        EXPECT_THAT(readFile("/tmp/cut/store/tools/lcdmenu.conf"), HasSubstr(step.items + std::string("\n")));
+        EXPECT_EQ(pathExists("/tmp/cut/store/image/0"), step.slotThere);
+        shell("umount /tmp/cut");
+    }
+    shell("rm -rf /tmp/cut /tmp/disk.cut");
+}
+
+} // namespace

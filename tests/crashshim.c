@@ -1,0 +1,52 @@
+/* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
+ * the host's process group, as a power switch would, right before its K-th
+ * shell command or sync; NIMBREL_FULL=NAME fails every write into a file
+ * called NAME as a full disk would. Other programs (setsid, the host's
+ * children) run without it. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static long crashAt, steps;
+static char full[256];
+
+__attribute__((constructor)) static void setUp(void)
+{
+    if (strcmp(program_invocation_short_name, "nimbrel-host") != 0)
+        return;
+    const char* at = getenv("NIMBREL_CRASH_AT");
+    const char* name = getenv("NIMBREL_FULL");
+    crashAt = at ? atol(at) : 0;
+    snprintf(full, sizeof full, "/%s", name ? name : "");
+    unsetenv("LD_PRELOAD");
+}
+
+static void step(void)
+{
+    if (++steps == crashAt)
+        kill(0, SIGKILL);
+}
+
+#define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
+
+int system(const char* line) { return step(), NEXT(system)(line); }
+int fsync(int fd) { return step(), NEXT(fsync)(fd); }
+int syncfs(int fd) { return step(), NEXT(syncfs)(fd); }
+
+ssize_t write(int fd, const void* data, size_t size)
+{
+    char link[64], path[4096];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t length = full[1] ? readlink(link, path, sizeof path - 1) : -1;
+    size_t tail = strlen(full);
+    if (length >= (ssize_t)tail && memcmp(path + length - tail, full, tail) == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return NEXT(write)(fd, data, size);
+}
