@@ -148,7 +148,7 @@ TEST_F(InstallTest, LinksInTheImageNeverLeadOutOfTheSlot)
     writeFile("/etc/init.d/rcS", "#!/bin/sh\nmount -t jffs2 /dev/mtdblock/2 /var\n", 0755);
     writeFile("/var/tmp/init", "init of the running system\n");
     auto outside = [&] {
-        return fingerprint({"/etc", "/var", store.root(), "/tmp/org"},
+        return fingerprint({"/etc", "/var/tmp", "/var/tuxbox", store.root(), "/tmp/org"},
             {store.path("image"), store.path("tools/menu"), store.path("tools/lcdmenu.conf")});
     };
     for (const auto& c : cases) {
