@@ -36,12 +36,4 @@ check "missing plug-in: named" eval '[ $status = 1 ] && has "$err" no-such-plugi
 run_host --fontsize big --keys ""
 check "bad font size: fails" test "$status" = 2
 
-# A plug-in whose window never closes: the host gives up after its exits.
-printf '%s\n' '#include "host/elistbox.h"' 'extern "C" int plugin_exec(void*) {' \
-    'eWindow window; new eListBox<eListBoxEntryText>(&window); window.show(); window.exec(); return 0; }' \
-    >/tmp/stuck.cpp
-c++ -std=c++17 -shared -fPIC -I"$NIMBREL_SOURCE" $(pkg-config --cflags sigc++-3.0) -o /tmp/stuck.so /tmp/stuck.cpp
-run_host --keys "down" /tmp/stuck.so
-check "exhausted script: exit 3, says why" eval '[ $status = 3 ] && has "$err" 100'
-
 finish

@@ -10,12 +10,17 @@
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 namespace {
 
-bool shows(const std::string& screen, const char* text)
+// The integers of the session's only message box.
+std::string boxIntegers()
 {
-    return screen.find(text) != std::string::npos;
+    EXPECT_EQ(pchost::shownBoxIntegers().size(), 1u);
+    const pchost::BoxIntegers& box = pchost::shownBoxIntegers().at(0);
+    return std::to_string(box.flags) + " " + std::to_string(box.defaultButton) + " " +
+        std::to_string(box.timeout);
 }
 
 TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
@@ -23,24 +28,17 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
     struct Case {
         const char* org;  // null: no /tmp/org
         bool earlierCall;  // one with /tmp/old in /tmp/org went first
-        const char* opensOn;  // null: refused
-        const char* color;
+        const char *opensOn, *color;  // opensOn null: refused
     };
     const Case cases[] = {
-        {nullptr, false, nullptr, ""},
-        {"", false, nullptr, ""},
-        {"\n", false, nullptr, ""},
-        {"\r\n", false, nullptr, ""},
-        {"", true, nullptr, "3"},
-        {"\n", true, nullptr, "3"},
-        {nullptr, true, "/tmp/old", "3"},
-        {"/tmp/store\n", true, "/tmp/store", "5"},
-        {"/tmp/store", false, "/tmp/store", "5"},
-        {"/tmp/store\r\n", false, "/tmp/store", "5"},
+        {nullptr, false, nullptr, ""}, {"", false, nullptr, ""}, {"\n", false, nullptr, ""},
+        {"\r\n", false, nullptr, ""}, {"", true, nullptr, "3"}, {"\n", true, nullptr, "3"},
+        {nullptr, true, "/tmp/old", "3"}, {"/tmp/store\n", true, "/tmp/store", "5"},
+        {"/tmp/store", false, "/tmp/store", "5"}, {"/tmp/store\r\n", false, "/tmp/store", "5"},
         {"/tmp/store\n/tmp/old\n", false, "/tmp/store", "5"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.org ? c.org : "no file") + (c.earlierCall ? " after a call" : ""));
+        SCOPED_TRACE(&c - cases);
         TestStore old("old"), store;
         writeFile(old.path("tools/lcdmenu.conf"), "menu_color=3\n");
         writeFile(store.path("tools/lcdmenu.conf"), "default_entry=0\nmenu_color=5\n");
@@ -54,27 +52,23 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
             clearSkinFontSize();
         }
         const int fdBefore = fd;
-        shell("rm -f /tmp/org");
+        shell("rm /tmp/org");
         if (c.org)
             writeFile("/tmp/org", c.org);
         pchost::startScript("snap exit");
 
         EXPECT_EQ(plugin_exec(nullptr), 0);
 
-        ASSERT_EQ(pchost::snaps().size(), 1u);
-        EXPECT_EQ(shows(pchost::snaps()[0], "Install new Image"), c.opensOn != nullptr);
+        bool menuShown = pchost::snaps().at(0).find("Install new Image") != std::string::npos;
+        EXPECT_EQ(menuShown, c.opensOn != nullptr);
         EXPECT_EQ(color, c.color);
+        EXPECT_EQ(mpoint, c.opensOn ? c.opensOn : mpoint);
+        EXPECT_EQ(fd, c.opensOn ? 20 : fdBefore);  // the skin has no font size now
         if (c.opensOn) {
-            EXPECT_EQ(mpoint, c.opensOn);
-            EXPECT_EQ(fd, 20);  // the skin has no font size
             EXPECT_THAT(pchost::shownMessages(), ElementsAre());
         } else {
-            EXPECT_EQ(fd, fdBefore);
             EXPECT_THAT(pchost::shownMessages(), ElementsAre("[Nimbrel] Tovra-Image must be started!"));
-            ASSERT_EQ(pchost::shownBoxIntegers().size(), 1u);
-            EXPECT_EQ(pchost::shownBoxIntegers()[0].flags, 129);
-            EXPECT_EQ(pchost::shownBoxIntegers()[0].defaultButton, 1);
-            EXPECT_EQ(pchost::shownBoxIntegers()[0].timeout, 0);
+            EXPECT_EQ(boxIntegers(), "129 1 0");
         }
     }
 }
@@ -85,12 +79,10 @@ TEST(MainMenu, EachEntryRunsItsWindowThenTheMenuShowsAgain)
         " Installed Images", " Menu color", " About..."};
     const char* const titles[] = {"Install Image", "Rename Image", "Erase Image", "Image Info",
         "Menu color", "About..."};
-    for (int entry = 0; entry < 6; ++entry) {
+    std::string keys;
+    for (int entry = 0; entry < 6; ++entry, keys += "down ") {
         SCOPED_TRACE(entries[entry]);
         TestStore store;
-        std::string keys;
-        for (int i = 0; i < entry; ++i)
-            keys += "down ";
         pchost::startScript(keys + "ok snap exit snap");
 
         EXPECT_EQ(plugin_exec(nullptr), 0);
@@ -105,11 +97,8 @@ TEST(MainMenu, EachEntryRunsItsWindowThenTheMenuShowsAgain)
             previous = at;
         }
     }
-    ASSERT_EQ(pchost::shownMessages().size(), 1u);
-    EXPECT_THAT(pchost::shownMessages()[0], ::testing::StartsWith("[About...] Nimbrel V1.2  Date: "));
-    EXPECT_EQ(pchost::shownBoxIntegers()[0].flags, 1);
-    EXPECT_EQ(pchost::shownBoxIntegers()[0].defaultButton, 1);
-    EXPECT_EQ(pchost::shownBoxIntegers()[0].timeout, 0);
+    EXPECT_THAT(pchost::shownMessages(), ElementsAre(StartsWith("[About...] Nimbrel V1.2  Date: ")));
+    EXPECT_EQ(boxIntegers(), "1 1 0");
 }
 
 } // namespace

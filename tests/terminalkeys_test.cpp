@@ -12,44 +12,31 @@
 // takes typed text.
 namespace {
 
-// The name of the key CODE means ("none" for no key, "text:c" for typing).
-std::string meaning(int code, bool editing)
+// What the key CODE means, then what it means while a field is edited:
+// a key name, "text:c" for typing or "none".
+std::string meanings(int code)
 {
-    std::optional<pchost::KeyPress> press = pchost::translateKey(code, editing);
-    if (!press)
-        return "none";
-    if (press->key == pchost::Key::Text)
-        return "text:" + press->text;
-    return pchost::keyName(press->key);
+    std::string both;
+    for (bool editing : {false, true}) {
+        std::optional<pchost::KeyPress> press = pchost::translateKey(code, editing);
+        both += !press ? "none" : press->key == pchost::Key::Text ? "text:" + press->text
+                                                                  : pchost::keyName(press->key);
+        both += editing ? "" : " ";
+    }
+    return both;
 }
 
 TEST(TerminalKeys, AsTheRemoteControlOrTypedWhileEditing)
 {
-    struct Case {
-        int code;
-        const char* plain;
-        const char* editing;
-    };
-    const Case cases[] = {
-        {KEY_UP, "up", "up"}, {KEY_DOWN, "down", "down"}, {KEY_LEFT, "left", "left"},
-        {KEY_RIGHT, "right", "right"}, {'\n', "ok", "ok"}, {'\r', "ok", "ok"},
-        {KEY_ENTER, "ok", "ok"}, {27, "exit", "exit"}, {KEY_F(1), "red", "red"},
-        {KEY_F(2), "green", "green"}, {KEY_F(3), "yellow", "yellow"}, {KEY_F(4), "blue", "blue"},
-        {'0', "0", "text:0"}, {'9', "9", "text:9"}, {'a', "none", "text:a"}, {'Z', "none", "text:Z"},
-        {' ', "none", "text: "}, {'~', "none", "text:~"}, {KEY_BACKSPACE, "none", "left"},
-        {127, "none", "left"}, {8, "none", "left"}, {KEY_F(5), "none", "none"},
-        {KEY_RESIZE, "none", "none"}, {200, "none", "none"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(meaning(c.code, false), c.plain) << c.code;
-        EXPECT_EQ(meaning(c.code, true), c.editing) << c.code;
-    }
-    for (const char* part : {"arrows", "Enter ok", "Esc exit", "F1 red", "F2 green", "F3 yellow",
-             "F4 blue", "0-9"})
-        EXPECT_NE(std::string(pchost::keyLegend(false)).find(part), std::string::npos) << part;
-    EXPECT_NE(std::string(pchost::keyLegend(true)).find("Backspace"), std::string::npos);
-    for (bool editing : {false, true})
-        EXPECT_LE(std::string(pchost::keyLegend(editing)).size(), 90u);  // the terminal's last line
+    const std::pair<int, const char*> cases[] = {{KEY_UP, "up up"}, {KEY_DOWN, "down down"},
+        {KEY_LEFT, "left left"}, {KEY_RIGHT, "right right"}, {'\n', "ok ok"}, {'\r', "ok ok"},
+        {KEY_ENTER, "ok ok"}, {27, "exit exit"}, {KEY_F(1), "red red"}, {KEY_F(2), "green green"},
+        {KEY_F(3), "yellow yellow"}, {KEY_F(4), "blue blue"}, {'0', "0 text:0"}, {'9', "9 text:9"},
+        {'a', "none text:a"}, {'Z', "none text:Z"}, {' ', "none text: "}, {'~', "none text:~"},
+        {KEY_BACKSPACE, "none left"}, {127, "none left"}, {8, "none left"}, {KEY_F(5), "none none"},
+        {KEY_RESIZE, "none none"}, {200, "none none"}};
+    for (const auto& [code, meant] : cases)
+        EXPECT_EQ(meanings(code), meant) << code;
 }
 
 TEST(TerminalKeys, EditingIsTheFrontWindowsFocusedField)
