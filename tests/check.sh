@@ -1,17 +1,14 @@
-# Sourced by the shell tests. check NAME COMMAND... counts one check, which
-# passes when COMMAND succeeds; finish prints the tally and fails the test
-# when any check failed.
+# Sourced by the shell tests.
 passed=0 failed=0
+# check NAME COMMAND...: one check, passed when COMMAND succeeds.
 check() {
     check_name=$1
     shift
-    if "$@" >/dev/null; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $check_name" >&2
-    fi
+    "$@" >/dev/null && passed=$((passed + 1)) && return
+    failed=$((failed + 1))
+    echo "FAILED: $check_name" >&2
 }
+# Prints the tally; fails when any check failed.
 finish() {
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]

@@ -16,11 +16,6 @@ has() { grep -qF -- "$2" <<<"$1"; }
 check "plugin_exec is the only exported symbol" test plugin_exec = \
     "$(nm -D --defined-only "$NIMBREL_BUILD/nimbrel.so" | awk '$2 != "A" {print $3}')"
 
-rm -f /tmp/org
-run_host --keys ""
-check "without /tmp/org: only the refusal, exit 0" \
-    test "$status $out" = "0 [Nimbrel] Tovra-Image must be started!"
-
 mkdir -p /tmp/store/tools
 run_host --store /tmp/store --fontsize 26 --keys "snap"
 check "--store writes /tmp/org" test "$(cat /tmp/org)" = /tmp/store

@@ -1,7 +1,10 @@
 #!/bin/sh
-# scripts/make-image: the layout of single-part and two-part images.
+# scripts/make-image: the layout of single-part and two-part images; and
+# pchost/mount, which mounts them as cramfs on a kernel without one and
+# passes every other mount on.
 set -eu
 maker=$NIMBREL_SOURCE/scripts/make-image
+wrapper=$NIMBREL_BUILD/pchost-bin/mount
 work=$(mktemp -d /tmp/image-maker.XXXXXX)
 cd "$work"
 . "$NIMBREL_SOURCE/tests/check.sh"
@@ -10,6 +13,9 @@ unpack() {
     dd if="$1" of="$1.sqfs" bs=512 skip=2304 status=none
     unsquashfs -d "$2" "$1.sqfs" >/dev/null 2>&1 || fsck.cramfs --extract="$2" "$1" >/dev/null 2>&1
 }
+status() { "$wrapper" "$@" >/dev/null 2>&1 && echo 0 || echo $?; }
+# What is left: a mount on mnt, scratch directories of the wrapper.
+leftovers() { mountpoint -q mnt && echo mounted; ls -d /tmp/cramfs.* 2>/dev/null; true; }
 
 "$maker" --size 2048 one.img
 unpack one.img one
@@ -34,6 +40,17 @@ unpack given.img gx
 check "a given tree is left as it is, its links stay links" \
     test "$(find given | sort)" = "$before" -a "$(readlink gx/etc-link)" = /etc
 check "unknown options are refused" sh -c '"$0" --bogus x.img 2>/dev/null; test $? = 2' "$maker"
+
+mkdir mnt
+check "mount: a cramfs mounts" test "$(status -t cramfs "$work/one.img" mnt -o loop)" = 0
+check "mount: read-only, with its tree" sh -c 'test -f mnt/bin/sh && ! touch mnt/new 2>/dev/null'
+umount mnt
+check "mount: unmounted, nothing is left" test -z "$(leftovers)"
+check "mount: a squashfs is no cramfs: 32, nothing left" \
+    test "$(status -t cramfs two.img.sqfs mnt -o loop)$(leftovers)" = 32
+check "mount: a missing file: 32" test "$(status -t cramfs nothere.img mnt -o loop)" = 32
+check "mount: other mounts pass on" test "$(status -t squashfs two.img.sqfs mnt -o loop)" = 0 -a -f mnt/bin/sh
+umount mnt
 
 cd /
 rm -rf "$work"

@@ -23,6 +23,17 @@ std::string boxIntegers()
         std::to_string(box.timeout);
 }
 
+// Runs the plug-in with /tmp/old in /tmp/org and a skin font size of 26.
+void callOnOld()
+{
+    writeFile("/tmp/org", "/tmp/old\n");
+    setSkinFontSize(26);
+    pchost::startScript("exit");
+    plugin_exec(nullptr);
+    EXPECT_EQ(fd, 26);
+    clearSkinFontSize();
+}
+
 TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
 {
     struct Case {
@@ -44,13 +55,8 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
         writeFile(store.path("tools/lcdmenu.conf"), "default_entry=0\nmenu_color=5\n");
         mpoint = color = "";  // as the library is loaded
         fd = 0;
-        if (c.earlierCall) {
-            writeFile("/tmp/org", "/tmp/old\n");
-            setSkinFontSize(26);
-            pchost::startScript("exit");
-            plugin_exec(nullptr);
-            clearSkinFontSize();
-        }
+        if (c.earlierCall)
+            callOnOld();
         const int fdBefore = fd;
         shell("rm /tmp/org");
         if (c.org)
@@ -62,11 +68,12 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
         bool menuShown = pchost::snaps().at(0).find("Install new Image") != std::string::npos;
         EXPECT_EQ(menuShown, c.opensOn != nullptr);
         EXPECT_EQ(color, c.color);
-        EXPECT_EQ(mpoint, c.opensOn ? c.opensOn : mpoint);
-        EXPECT_EQ(fd, c.opensOn ? 20 : fdBefore);  // the skin has no font size now
         if (c.opensOn) {
+            EXPECT_EQ(mpoint, c.opensOn);
+            EXPECT_EQ(fd, 20);  // the skin has no font size now
             EXPECT_THAT(pchost::shownMessages(), ElementsAre());
         } else {
+            EXPECT_EQ(fd, fdBefore);
             EXPECT_THAT(pchost::shownMessages(), ElementsAre("[Nimbrel] Tovra-Image must be started!"));
             EXPECT_EQ(boxIntegers(), "129 1 0");
         }

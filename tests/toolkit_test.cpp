@@ -26,13 +26,7 @@ int runKeys(eWindow& window, const char* keys)
 struct Playground {
     Playground()
     {
-        button("Help a", [this] {
-            eWindow dialog;
-            (new eButton(&dialog))->selected.connect([&dialog] { dialog.close(7); });
-            (new eButton(&dialog))->selected.connect([&dialog] { dialog.accept(); });
-            dialog.show();
-            log += "a" + std::to_string(dialog.exec());
-        });
+        button("Help a", [this] { log += "a" + std::to_string(runDialog()); });
         new eLabel(&window);
         eButton* hidden = button("", [this] { log += "h"; });
         hidden->setShortcut("yellow");
@@ -65,6 +59,14 @@ struct Playground {
         bar->move(ePoint(0, 160));
         bar->resize(eSize(400, 40));
     }
+    static int runDialog()
+    {
+        eWindow dialog;
+        (new eButton(&dialog))->selected.connect([&dialog] { dialog.close(7); });
+        (new eButton(&dialog))->selected.connect([&dialog] { dialog.accept(); });
+        dialog.show();
+        return dialog.exec();
+    }
     template <class Press>
     eButton* button(const char* help, Press press)
     {
@@ -74,8 +76,8 @@ struct Playground {
         return made;
     }
 
-    eWindow window;
     std::string log;
+    eWindow window;
     eComboBox* combo;
     eTextInputField* field;
     eStatusBar* bar;
@@ -129,8 +131,10 @@ TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
         EXPECT_EQ(playground.field->getText(), c.field);
         EXPECT_EQ(playground.combo->getCurrent()->getText(), c.combo);
         for (const char* help : {"Help a", "Help f", "Typing", "Help g"}) {
-            bool shown = c.status && pchost::snaps().at(0).find(help) != std::string::npos;
-            EXPECT_EQ(shown, c.status && help == std::string(c.status)) << help;
+            if (c.status) {
+                bool shown = pchost::snaps().at(0).find(help) != std::string::npos;
+                EXPECT_EQ(shown, help == std::string(c.status)) << help;
+            }
         }
     }
 }
