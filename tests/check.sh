@@ -1,18 +1,12 @@
-# Sourced by the shell tests. check NAME COMMAND... counts one check, which
-# passes when COMMAND succeeds; finish prints the tally and fails the test
-# when any check failed.
-passed=0
-failed=0
-
+# Sourced by the shell tests.
+passed=0 failed=0
+# check NAME COMMAND...: one check, passed when COMMAND succeeds.
 check() {
     check_name=$1
     shift
-    if "$@" >/dev/null; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $check_name" >&2
-    fi
+    "$@" >/dev/null && passed=$((passed + 1)) && return
+    failed=$((failed + 1))
+    echo "FAILED: $check_name" >&2
 }
 
 # Runs COMMAND every 0.1 s, up to 20 s, until it succeeds.
@@ -26,6 +20,7 @@ wait_until() {
     return 1
 }
 
+# Prints the tally; fails when any check failed.
 finish() {
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]

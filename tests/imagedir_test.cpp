@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstring>
+#include <libintl.h>
 #include <typeinfo>
 
 #include "host/elabel.h"
@@ -14,167 +17,141 @@
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 
 namespace {
 
 template <class Widget>
-std::vector<Widget*> childrenOf(const eWidget& window)
+Widget* child(const eWidget& window, int index = 0)
 {
-    std::vector<Widget*> found;
-    for (eWidget* child : window.getChildren()) {
-        if (typeid(*child) == typeid(Widget))
-            found.push_back(static_cast<Widget*>(child));
+    for (eWidget* widget : window.getChildren()) {
+        if (typeid(*widget) == typeid(Widget) && index-- == 0)
+            return static_cast<Widget*>(widget);
     }
-    return found;
+    return nullptr;
 }
 
-// The image files (first) and slots (second) combo boxes' entry texts.
+// The entry texts of the image files' (0) or the slots' (1) combo box,
+// whose first entry is the current one.
 std::vector<std::string> entries(const Imagedir& dialog, int box)
 {
+    eComboBox* combo = child<eComboBox>(dialog, box);
+    const std::vector<eListBoxEntry*>& rows = combo->getListBox()->getEntries();
+    EXPECT_EQ(combo->getCurrent(), rows.empty() ? nullptr : rows.front());
     std::vector<std::string> texts;
-    eComboBox* combo = childrenOf<eComboBox>(dialog).at(box);
-    for (eListBoxEntry* entry : combo->getListBox()->getEntries()) {
-        auto* row = static_cast<eListBoxEntryText*>(entry);
-        EXPECT_EQ(*static_cast<const eString*>(row->getKey()), row->getText());
-        texts.push_back(row->getText());
-    }
+    for (eListBoxEntry* entry : rows)
+        texts.push_back(entry->getText());
     return texts;
 }
 
-std::string current(const Imagedir& dialog, int box)
+// A gettext catalogue translating the three texts that may be translated.
+std::string catalogue()
 {
-    eListBoxEntryText* entry = childrenOf<eComboBox>(dialog).at(box)->getCurrent();
-    return entry ? entry->getText() : "(none)";
+    std::string head, strings;
+    auto put = [&head](uint32_t value) { head.append(reinterpret_cast<char*>(&value), 4); };
+    for (uint32_t value : {0x950412deU, 0U, 3U, 28U, 52U, 0U, 0U})
+        put(value);
+    for (const char* text : {"Directory:", "available Image", "copy from /var/tuxbox/config/enigma",
+             "Verzeichnis:", "Images da", "aus /var/tuxbox/config/enigma"}) {
+        put(std::strlen(text));
+        put(76 + strings.size());
+        strings += text + std::string(1, '\0');
+    }
+    return head + strings;
 }
 
+// The store lies on a disk of its own, whose free space a test can set.
 class ImagedirTest : public ::testing::Test {
 protected:
     ImagedirTest()
     {
-        fd = 24;
+        fd = 20;
         useCramfsStandIn();
         writeFlashSettings();
+        shell("rmdir /tmp/image 2>/dev/null; mkdir /tmp/disk && mount -t tmpfs disk /tmp/disk");
+    }
+    ~ImagedirTest() override
+    {
+        shell("umount /tmp/disk; rmdir /tmp/disk /tmp/image 2>/dev/null; rm -r /var/tuxbox/config");
     }
 
-    TestStore store;
+    static void leaveFree(int kilobytes)
+    {
+        shell("used=$(df -k --output=used /tmp/disk | tail -n 1) &&"
+            " mount -o remount,size=$((used + " + std::to_string(kilobytes) + "))k /tmp/disk");
+    }
+    // Runs a fresh dialog on KEYS; returns the Install button's help text
+    // and the free space label.
+    static std::pair<std::string, std::string> runDialog(const std::string& keys)
+    {
+        pchost::startScript(keys);
+        Imagedir dialog;
+        dialog.show();
+        EXPECT_EQ(dialog.exec(), 0);  // closed by the dialog itself, not by an exit
+        EXPECT_FALSE(dialog.isVisible());
+        return {child<eButton>(dialog)->getHelpText(), child<eLabel>(dialog, 3)->getText()};
+    }
 };
 
-TEST_F(ImagedirTest, WidgetsWhereTheyBelong)
+TEST_F(ImagedirTest, WidgetsTextsAndStartingState)
 {
     struct Row {
-        const std::type_info& kind;
-        const char* text;  // null: filled in elsewhere
-        ePoint position;
-        eSize size;
+        const char* text;  // null: set elsewhere
         const char* help;
+        bool decorated;
     };
-    const Row rows[] = {
-        {typeid(eLabel), "available Image", {100, 10}, {150, 28}, ""},
-        {typeid(eComboBox), nullptr, {10, 40}, {320, 39}, "Press OK and choose a Image"},
-        {typeid(eLabel), "Directory:", {10, 90}, {110, 34}, ""},
-        {typeid(eComboBox), nullptr, {10, 120}, {90, 39}, "Press OK and choose a Directory"},
-        {typeid(eLabel), "Image - Name:", {160, 90}, {170, 34}, ""},
-        {typeid(eTextInputField), "", {160, 120}, {170, 39}, "Press OK to edit Name"},
-        {typeid(eCheckbox), "Settings copy from Flash-Image", {10, 190}, {350, 34},
-            "copy from /var/tuxbox/config/enigma"},
-        {typeid(eLabel), nullptr, {10, 240}, {350, 28}, ""},
-        {typeid(eButton), "Install", {10, 280}, {150, 34}, ""},
-    };
+    const Row rows[] = {{"available Image", "", false}, {"", "Press OK and choose a Image", true},
+        {"Directory:", "", false}, {"", "Press OK and choose a Directory", true},
+        {"Image - Name:", "", false}, {"", "Press OK to edit Name", true},
+        {"Settings copy from Flash-Image", "copy from /var/tuxbox/config/enigma", false},
+        {nullptr, "", false}, {"Install", "", true}, {"", "", true}};
+    TestStore store;
     Imagedir dialog;
     EXPECT_EQ(dialog.getText(), "Install Image");
-    EXPECT_EQ(dialog.getPosition().x, 180);
-    EXPECT_EQ(dialog.getPosition().y, 100);
-    EXPECT_EQ(dialog.getSize().width(), 370);
-    EXPECT_EQ(dialog.getSize().height(), 420);
-    const std::vector<eWidget*>& children = dialog.getChildren();
-    ASSERT_EQ(children.size(), std::size(rows) + 1);
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(i);
-        const eWidget& child = *children[i];
-        EXPECT_EQ(typeid(child), rows[i].kind);
-        if (rows[i].text) {
-            EXPECT_EQ(child.getText(), rows[i].text);
+    ASSERT_EQ(dialog.getChildren().size(), std::size(rows));
+    for (const Row& row : rows) {
+        const eWidget* widget = dialog.getChildren()[&row - rows];
+        if (row.text) {
+            EXPECT_EQ(widget->getText(), row.text);
         }
-        EXPECT_EQ(child.getPosition().x, rows[i].position.x);
-        EXPECT_EQ(child.getPosition().y, rows[i].position.y);
-        EXPECT_EQ(child.getSize().width(), rows[i].size.width());
-        EXPECT_EQ(child.getSize().height(), rows[i].size.height());
-        EXPECT_EQ(child.getHelpText(), rows[i].help);
+        EXPECT_EQ(widget->getHelpText(), row.help);
+        EXPECT_EQ(dynamic_cast<const eDecoWidget*>(widget)->isDecoLoaded(), row.decorated) << row.help;
     }
-    auto* status = dynamic_cast<eStatusBar*>(children.back());
-    ASSERT_NE(status, nullptr);
-    EXPECT_EQ(status->getPosition().y, dialog.getClientSize().height() - 40);
-    EXPECT_EQ(status->getSize().width(), dialog.getClientSize().width());
-    EXPECT_EQ(status->getSize().height(), 40);
-}
+    EXPECT_EQ(child<eButton>(dialog)->getShortcut(), "green");
+    EXPECT_EQ(child<eButton>(dialog)->getShortcutPixmap(), "green");
+    EXPECT_EQ(child<eTextInputField>(dialog)->getEditHelpText(), "Entering Name (Yellow a>A)");
 
-TEST_F(ImagedirTest, DecorationShortcutAndStartingState)
-{
-    Imagedir dialog;
-    auto* button = childrenOf<eButton>(dialog).at(0);
-    EXPECT_EQ(button->getShortcut(), "green");
-    EXPECT_EQ(button->getShortcutPixmap(), "green");
-    auto* name = childrenOf<eTextInputField>(dialog).at(0);
-    auto* settings = childrenOf<eCheckbox>(dialog).at(0);
-    EXPECT_EQ(name->getText(), "");
-    EXPECT_EQ(name->getEditHelpText(), "Entering Name (Yellow a>A)");
-    EXPECT_FALSE(settings->isChecked());
-    for (eDecoWidget* decorated : std::vector<eDecoWidget*>{childrenOf<eComboBox>(dialog).at(0),
-             childrenOf<eComboBox>(dialog).at(1), name, button,
-             childrenOf<eStatusBar>(dialog).at(0)})
-        EXPECT_TRUE(decorated->isDecoLoaded()) << decorated->getDecoName();
-    EXPECT_EQ(name->getDecoName(), "eNumber");
-    EXPECT_EQ(settings->getDecoName(), "eCheckBox");
-}
-
-TEST_F(ImagedirTest, NameTakesTenOfTheOfferedCharacters)
-{
-    const std::pair<const char*, const char*> typed[] = {
-        {"Sat 1.0", "Sat 1.0"},
-        {"abcdefghijklmn", "abcdefghij"},
-        {"a_b/c,d=e;f", "abcdef"},
-        {"-+:.09 zZ", "-+:.09 zZ"},
-    };
-    for (const auto& [text, kept] : typed) {
-        SCOPED_TRACE(text);
-        Imagedir dialog;
-        auto* name = childrenOf<eTextInputField>(dialog).at(0);
-        name->typeText(text);
-        EXPECT_EQ(name->getText(), kept);
+    writeFile("/tmp/locale/xx/LC_MESSAGES/messages.mo", catalogue());
+    setenv("LANGUAGE", "xx", 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    bindtextdomain("messages", "/tmp/locale");
+    {
+        Imagedir translated;
+        EXPECT_EQ(child<eLabel>(translated)->getText(), "Images da");
+        EXPECT_EQ(child<eLabel>(translated, 1)->getText(), "Directory:");
+        EXPECT_EQ(child<eCheckbox>(translated)->getHelpText(), "aus /var/tuxbox/config/enigma");
     }
+    unsetenv("LANGUAGE");
+    std::setlocale(LC_ALL, "C");
+    shell("rm -r /tmp/locale");
 }
 
-TEST_F(ImagedirTest, ListsEntriesWhoseNameHoldsDotImg)
-{
-    for (const char* file : {"a.img", "b.img.bak", "c.imgx", "d.IMG", "e.bin", "sub/f.img"})
-        writeFile(store.path(file), "x");
-    shell("mkdir '" + store.path("old.img") + "'");
-
-    Imagedir dialog;
-
-    std::vector<std::string> listed = entries(dialog, 0);
-    std::sort(listed.begin(), listed.end());
-    EXPECT_THAT(listed, ElementsAre("a.img", "b.img.bak", "c.imgx", "old.img"));
-    EXPECT_EQ(current(dialog, 0), entries(dialog, 0).front());
-}
-
-TEST_F(ImagedirTest, OffersTheFreeSlots)
+TEST_F(ImagedirTest, ListsFilesHoldingDotImgAndTheFreeSlots)
 {
     struct Case {
-        const char* title;
-        std::vector<int> installed;
-        std::vector<int> corrupted;
-        std::vector<std::string> offered;
+        std::vector<const char*> files;
+        std::vector<int> installed, corrupted;
+        std::vector<std::string> listed, offered;
     };
     const std::vector<Case> cases = {
-        {"no image directory", {}, {}, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
-        {"gaps", {0, 1}, {4}, {"2", "3", "5", "6", "7", "8", "9"}},
-        {"all ten taken", {0, 1, 2, 3, 4, 5, 6, 7, 8}, {9}, {}},
+        {{"a.img", "b.img.bak", "c.imgx", "d.IMG", "e.bin", "sub/f.img", "old.img/x"}, {}, {},
+            {"a.img", "b.img.bak", "c.imgx", "old.img"}, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
+        {{"image/6"}, {0, 1}, {4}, {}, {"2", "3", "5", "6", "7", "8", "9"}},  // a file is no slot
+        {{}, {0, 1, 2, 3, 4, 5, 6, 7, 8}, {9}, {}, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.title);
-        shell("rm -rf '" + store.path("image") + "'");
+        TestStore store;
+        for (const char* file : c.files)
+            writeFile(store.path(file), "x");
         for (int slot : c.installed)
             store.addSlot(slot, "name=x\n");
         for (int slot : c.corrupted)
@@ -182,31 +159,54 @@ TEST_F(ImagedirTest, OffersTheFreeSlots)
 
         Imagedir dialog;
 
+        std::vector<std::string> listed = entries(dialog, 0);
+        std::sort(listed.begin(), listed.end());  // from directory order
+        EXPECT_THAT(listed, ElementsAreArray(c.listed));
         EXPECT_THAT(entries(dialog, 1), ElementsAreArray(c.offered));
-        EXPECT_EQ(current(dialog, 1), c.offered.empty() ? "(none)" : c.offered.front());
     }
 }
 
-TEST_F(ImagedirTest, PlainFileNamedLikeASlotLeavesItFree)
+TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
 {
-    writeFile(store.path("image/3"), "not a directory");
-    Imagedir dialog;
-    EXPECT_THAT(entries(dialog, 1), ElementsAre("0", "1", "2", "3", "4", "5", "6", "7", "8", "9"));
-}
-
-TEST(ImagedirSpace, LabelShowsTheFreeSpace)
-{
-    fd = 20;
-    shell("mkdir -p /tmp/space && mount -t tmpfs -o size=40000k space /tmp/space");
-    const std::pair<const char*, const char*> cases[] = {
-        {"/tmp/space", "40000 kB free Memory"},
-        {"/tmp/nowhere", "0 kB free Memory"},
+    const char space[] = "[Error] no Space !!!\\nMemory < 20000 kB\\n";
+    const char select[] = "[Error] no Image or no Directory selected";
+    const char installed[] = "[Info] Image is installed";
+    struct Case {
+        bool image;
+        int slotsTaken;  // from slot 0 on
+        int free;  // kB; -1: the mount point does not exist
+        const char* message;
     };
-    for (const auto& [mountPoint, label] : cases) {
-        SCOPED_TRACE(mountPoint);
-        mpoint = mountPoint;
-        Imagedir dialog;
-        EXPECT_EQ(childrenOf<eLabel>(dialog).at(3)->getText(), label);
+    const Case cases[] = {{false, 1, 100000, select}, {true, 10, 100000, select},
+        {false, 1, 20000, select}, {false, 1, 10000, space} /* space first */, {true, 1, 19996, space},
+        {true, 1, -1, space}, {true, 1, 20000, installed}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        TestStore store("disk/store");
+        if (c.image)
+            makeImage(store.path("new.img"), "--two-part");
+        for (int slot = 0; slot < c.slotsTaken; ++slot)
+            store.addSlot(slot, "name=x\n");
+        leaveFree(std::max(c.free, 0));
+        if (c.free < 0)
+            mpoint = store.path("nowhere");
+        std::string before = fingerprint({store.root()}, {});
+
+        auto [help, label] = runDialog("down ok down ok down ok text:\"S_a9 1.0/-+:.zq\" ok down ok green");
+
+        EXPECT_THAT(pchost::shownMessages(), ElementsAre(c.message));
+        EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, c.message == installed ? 1 : 129);
+        EXPECT_EQ(label, std::to_string(std::max(c.free, 0)) + " kB free Memory");
+        if (c.message == installed) {
+            EXPECT_EQ(readFile(store.path("image/2/Image.info")), "name=Sa9 1.0-+:\n");
+            EXPECT_EQ(readFile(store.path("image/2/var/tuxbox/config/enigma/config")), flashSettings);
+            EXPECT_FALSE(pathExists(store.path("new.img")));
+            EXPECT_EQ(help, "please wait !!!");
+        } else {
+            EXPECT_EQ(changedLines(before, fingerprint({store.root()}, {})), "");
+            EXPECT_FALSE(pathExists("/tmp/image"));
+            EXPECT_EQ(help, "");
+        }
     }
 }
 

@@ -1,11 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "host/elistbox.h"
 #include "pchost/session.h"
 #include "pchost/skin.h"
 #include "plugin/globals.h"
-#include "plugin/install.h"
 #include "plugin/plugin.h"
 #include "tests/support.h"
 
@@ -16,172 +14,98 @@ using ::testing::StartsWith;
 
 namespace {
 
-const char refusal[] = "[Nimbrel] Tovra-Image must be started!";
-
-// The globals as they are when the library has just been loaded.
-void freshLoad()
+// The integers of the session's only message box.
+std::string boxIntegers()
 {
-    mpoint = "";
-    color = "";
-    fd = 0;
-    clearSkinFontSize();
+    EXPECT_EQ(pchost::shownBoxIntegers().size(), 1u);
+    const pchost::BoxIntegers& box = pchost::shownBoxIntegers().at(0);
+    return std::to_string(box.flags) + " " + std::to_string(box.defaultButton) + " " +
+        std::to_string(box.timeout);
 }
 
-TEST(PluginExec, RefusesWithoutMountPoint)
+// Runs the plug-in with /tmp/old in /tmp/org and a skin font size of 26.
+void callOnOld()
 {
-    struct Case {
-        const char* name;
-        const char* org;  // null: no /tmp/org at all
-    };
-    const Case cases[] = {
-        {"no file", nullptr},
-        {"empty file", ""},
-        {"only a line end", "\n"},
-        {"only CR LF", "\r\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        freshLoad();
-        shell("rm -f /tmp/org");
-        if (c.org)
-            writeFile("/tmp/org", c.org);
-        pchost::startScript("snap");
-
-        EXPECT_EQ(plugin_exec(nullptr), 0);
-
-        EXPECT_THAT(pchost::shownMessages(), ElementsAre(refusal));
-        ASSERT_EQ(pchost::shownBoxIntegers().size(), 1u);
-        EXPECT_EQ(pchost::shownBoxIntegers()[0].flags, 129);
-        EXPECT_EQ(pchost::shownBoxIntegers()[0].defaultButton, 1);
-        EXPECT_EQ(pchost::shownBoxIntegers()[0].timeout, 0);
-        EXPECT_EQ(fd, 0);
-        EXPECT_EQ(color, "");
-        ASSERT_EQ(pchost::snaps().size(), 1u);
-        EXPECT_THAT(pchost::snaps()[0], HasSubstr("Tovra-Image must be started!"));
-        EXPECT_THAT(pchost::snaps()[0], Not(HasSubstr("Install new Image")));
-    }
-}
-
-TEST(PluginExec, TakesTheFirstLineWithoutItsLineEnd)
-{
-    const char* const orgs[] = {
-        "/tmp/store\n",
-        "/tmp/store",
-        "/tmp/store\r\n",
-        "/tmp/store\n/tmp/other\n",
-    };
-    for (const char* org : orgs) {
-        SCOPED_TRACE(org);
-        freshLoad();
-        TestStore store;
-        writeFile(store.path("tools/lcdmenu.conf"), "default_entry=0\nmenu_color=5\n");
-        writeFile("/tmp/org", org);
-        pchost::startScript("exit");
-
-        EXPECT_EQ(plugin_exec(nullptr), 0);
-
-        EXPECT_EQ(mpoint, "/tmp/store");
-        EXPECT_EQ(color, "5");
-        EXPECT_TRUE(pchost::shownMessages().empty());
-    }
-}
-
-TEST(PluginExec, KeepsTheMountPointWhenOrgVanishes)
-{
-    freshLoad();
-    TestStore store;
-    pchost::startScript("exit");
-    plugin_exec(nullptr);
-    shell("rm /tmp/org");
-    pchost::startScript("snap exit");
-
-    EXPECT_EQ(plugin_exec(nullptr), 0);
-
-    EXPECT_EQ(mpoint, store.root());
-    EXPECT_TRUE(pchost::shownMessages().empty());
-    ASSERT_EQ(pchost::snaps().size(), 1u);
-    EXPECT_THAT(pchost::snaps()[0], HasSubstr("Install new Image"));
-}
-
-TEST(PluginExec, FontSizeAndColour)
-{
-    freshLoad();
-    TestStore store;
-    pchost::startScript("exit");
-    plugin_exec(nullptr);
-    EXPECT_EQ(fd, 20);
-    EXPECT_EQ(color, "");  // no lcdmenu.conf yet
-
+    writeFile("/tmp/org", "/tmp/old\n");
     setSkinFontSize(26);
-    writeFile(store.path("tools/lcdmenu.conf"), "menu_color=8\n");
     pchost::startScript("exit");
     plugin_exec(nullptr);
     EXPECT_EQ(fd, 26);
-    EXPECT_EQ(color, "8");
     clearSkinFontSize();  // the host lays out later tests' lists in the default size
 }
 
-eListBoxBase* menuList(install& menu)
+TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
 {
-    for (eWidget* child : menu.getChildren()) {
-        if (auto* list = dynamic_cast<eListBoxBase*>(child))
-            return list;
+    struct Case {
+        const char* org;  // null: no /tmp/org
+        bool earlierCall;  // one with /tmp/old in /tmp/org went first
+        const char *opensOn, *color;  // opensOn null: refused
+    };
+    const Case cases[] = {
+        {nullptr, false, nullptr, ""}, {"", false, nullptr, ""}, {"\n", false, nullptr, ""},
+        {"\r\n", false, nullptr, ""}, {"", true, nullptr, "3"}, {"\n", true, nullptr, "3"},
+        {nullptr, true, "/tmp/old", "3"}, {"/tmp/store\n", true, "/tmp/store", "5"},
+        {"/tmp/store", false, "/tmp/store", "5"}, {"/tmp/store\r\n", false, "/tmp/store", "5"},
+        {"/tmp/store\n/tmp/old\n", false, "/tmp/store", "5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        TestStore old("old"), store;
+        writeFile(old.path("tools/lcdmenu.conf"), "menu_color=3\n");
+        writeFile(store.path("tools/lcdmenu.conf"), "default_entry=0\nmenu_color=5\n");
+        mpoint = color = "";  // as the library is loaded
+        fd = 0;
+        if (c.earlierCall)
+            callOnOld();
+        const int fdBefore = fd;
+        shell("rm /tmp/org");
+        if (c.org)
+            writeFile("/tmp/org", c.org);
+        pchost::startScript("snap exit");
+
+        EXPECT_EQ(plugin_exec(nullptr), 0);
+
+        bool menuShown = pchost::snaps().at(0).find("Install new Image") != std::string::npos;
+        EXPECT_EQ(menuShown, c.opensOn != nullptr);
+        EXPECT_EQ(color, c.color);
+        if (c.opensOn) {
+            EXPECT_EQ(mpoint, c.opensOn);
+            EXPECT_EQ(fd, 20);  // the skin has no font size now
+            EXPECT_THAT(pchost::shownMessages(), ElementsAre());
+        } else {
+            EXPECT_EQ(fd, fdBefore);
+            EXPECT_THAT(pchost::shownMessages(), ElementsAre("[Nimbrel] Tovra-Image must be started!"));
+            EXPECT_EQ(boxIntegers(), "129 1 0");
+        }
     }
-    return nullptr;
 }
 
-TEST(MainMenu, SixEntriesWithTheirKeysAndPlaces)
+TEST(MainMenu, EachEntryRunsItsWindowThenTheMenuShowsAgain)
 {
-    TestStore store;
-    install menu;
-    eListBoxBase* list = menuList(menu);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(menu.getText(), "Nimbrel");
-    EXPECT_EQ(menu.getClientPosition().x, 200);
-    EXPECT_EQ(menu.getClientPosition().y, 150);
-    EXPECT_EQ(menu.getClientSize().width(), 280);
-    EXPECT_EQ(menu.getClientSize().height(), 200);
-    EXPECT_EQ(list->getPosition().x, 10);
-    EXPECT_EQ(list->getPosition().y, 10);
-    EXPECT_EQ(list->getSize().width(), 260);
-    EXPECT_EQ(list->getSize().height(), 180);
-    EXPECT_EQ(list->getFlags(), 2);
-    const char* const texts[] = {" Install new Image", " Rename Image", " Erase Image",
+    const char* const entries[] = {" Install new Image", " Rename Image", " Erase Image",
         " Installed Images", " Menu color", " About..."};
-    ASSERT_EQ(list->getEntries().size(), 6u);
-    for (int i = 0; i < 6; ++i) {
-        auto* entry = static_cast<eListBoxEntryText*>(list->getEntries()[i]);
-        EXPECT_EQ(entry->getText(), texts[i]);
-        EXPECT_EQ(reinterpret_cast<intptr_t>(entry->getKey()), i);
+    const char* const titles[] = {"Install Image", "Rename Image", "Erase Image", "Image Info",
+        "Menu color", "About..."};
+    std::string keys;
+    for (int entry = 0; entry < 6; ++entry, keys += "down ") {
+        SCOPED_TRACE(entries[entry]);
+        TestStore store;
+        pchost::startScript(keys + "ok snap exit snap");
+
+        EXPECT_EQ(plugin_exec(nullptr), 0);
+
+        ASSERT_EQ(pchost::snaps().size(), 2u);
+        EXPECT_THAT(pchost::snaps()[0], HasSubstr(titles[entry]));
+        EXPECT_THAT(pchost::snaps()[0], Not(HasSubstr(entries[0])));
+        size_t previous = 0;
+        for (const char* text : entries) {
+            size_t at = pchost::snaps()[1].find(text);
+            EXPECT_TRUE(at != std::string::npos && at >= previous) << text;
+            previous = at;
+        }
     }
-}
-
-TEST(MainMenu, AboutBoxThenTheMenuAgain)
-{
-    TestStore store;
-    pchost::startScript("down down down down down ok snap ok snap exit");
-
-    EXPECT_EQ(plugin_exec(nullptr), 0);
-
-    ASSERT_EQ(pchost::shownMessages().size(), 1u);
-    EXPECT_THAT(pchost::shownMessages()[0], StartsWith("[About...] Nimbrel V1.2  Date: "));
-    ASSERT_EQ(pchost::shownBoxIntegers().size(), 1u);
-    EXPECT_EQ(pchost::shownBoxIntegers()[0].flags, 1);
-    EXPECT_EQ(pchost::shownBoxIntegers()[0].defaultButton, 1);
-    EXPECT_EQ(pchost::shownBoxIntegers()[0].timeout, 0);
-    ASSERT_EQ(pchost::snaps().size(), 2u);
-    EXPECT_THAT(pchost::snaps()[0], HasSubstr("About..."));
-    EXPECT_THAT(pchost::snaps()[0], Not(HasSubstr("Install new Image")));
-    EXPECT_THAT(pchost::snaps()[1], HasSubstr("Install new Image"));
-    EXPECT_THAT(pchost::snaps()[1], HasSubstr("About..."));
-}
-
-TEST(MainMenu, ExitClosesTheMenuWithoutEndlessExits)
-{
-    TestStore store;
-    pchost::startScript("down exit");
-    EXPECT_NO_THROW(EXPECT_EQ(plugin_exec(nullptr), 0));
-    EXPECT_TRUE(pchost::shownMessages().empty());
+    EXPECT_THAT(pchost::shownMessages(), ElementsAre(StartsWith("[About...] Nimbrel V1.2  Date: ")));
+    EXPECT_EQ(boxIntegers(), "1 1 0");
 }
 
 } // namespace

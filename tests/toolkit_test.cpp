@@ -6,8 +6,8 @@
 #include "host/elistbox.h"
 #include "pchost/session.h"
 
-// Widget behaviour as a user drives it: keys from a script, into a window
-// run modally. Once the keys run out, exit is pressed.
+// The toolkit as a user drives it: keys from a script into a window run
+// modally. Once the keys run out, exit is pressed.
 namespace {
 
 int runKeys(eWindow& window, const char* keys)
@@ -17,143 +17,129 @@ int runKeys(eWindow& window, const char* keys)
     return window.exec();
 }
 
-// A button that writes its name to LOG when pressed.
-eButton* loggingButton(eWidget* parent, const char* name, std::string& log)
-{
-    auto* button = new eButton(parent);
-    button->setText(name);
-    button->selected.connect([&log, name] { log += name; });
-    return button;
-}
-
-TEST(Focus, MovesOverFocusableShownWidgetsInCreationOrder)
-{
-    struct Case {
-        const char* keys;
-        const char* pressed;
-    };
-    const Case cases[] = {
-        {"ok", "a"},
-        {"down ok", "c"},  // the label and the hidden button are passed over
-        {"down down ok", "d"},
-        {"down down down ok", "d"},  // stays on the last one
-        {"up ok", "a"},
-        {"down down up ok", "c"},
-        {"down ok up ok", "ca"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keys);
-        std::string log;
-        eWindow window;
-        loggingButton(&window, "a", log);
+// A window with a widget of every kind, in focus order: button a (runs a
+// dialog whose buttons close it with 7 and accept it), a label and a hidden
+// button with shortcut yellow (both passed over), a combo box x y z, an
+// input field, a check box, button g (shortcut green, closes the window
+// with 3), a list p q r (closes it with 0) and a status bar. What the
+// widgets signal is written into log.
+struct Playground {
+    Playground()
+    {
+        button("Help a", [this] { log += "a" + std::to_string(runDialog()); });
         new eLabel(&window);
-        loggingButton(&window, "b", log)->hide();
-        loggingButton(&window, "c", log);
-        loggingButton(&window, "d", log);
-
-        EXPECT_EQ(runKeys(window, c.keys), -1);
-        EXPECT_EQ(log, c.pressed);
-    }
-}
-
-TEST(Focus, LeavesAWidgetThatIsDeleted)
-{
-    std::string log;
-    eWindow window;
-    loggingButton(&window, "a", log);
-    eButton* b = loggingButton(&window, "b", log);
-    b->selected.connect([b] { delete b; });
-    runKeys(window, "down ok ok");
-    EXPECT_EQ(log, "ba");
-    EXPECT_EQ(window.getChildren().size(), 1u);
-}
-
-TEST(Shortcut, PressesItsButtonFromAnywhereInTheWindow)
-{
-    struct Case {
-        const char* keys;
-        const char* pressed;
-    };
-    const Case cases[] = {
-        {"green", "g"},
-        {"down down green", "g"},
-        {"red", ""},
-        {"yellow", ""},  // its button is hidden
-        {"ok down ok green", "cgg"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keys);
-        std::string log;
-        eWindow window;
-        loggingButton(&window, "c", log);
-        loggingButton(&window, "g", log)->setShortcut("green");
-        eButton* hidden = loggingButton(&window, "y", log);
+        eButton* hidden = button("", [this] { log += "h"; });
         hidden->setShortcut("yellow");
         hidden->hide();
-        runKeys(window, c.keys);
-        EXPECT_EQ(log, c.pressed);
+        combo = new eComboBox(&window, 4);
+        for (const char* text : {"x", "y", "z"})
+            new eListBoxEntryText(combo->getListBox(), text);
+        combo->selchanged.connect([this](eListBoxEntryText* entry) { log += entry->getText(); });
+        field = new eTextInputField(&window);
+        field->setMaxChars(4);
+        field->setUseableChars("abcAB 12");
+        field->setHelpText("Help f");
+        field->setEditHelpText("Typing");
+        auto* box = new eCheckbox(&window, 0, 1);
+        box->selected.connect([this, box] { log += box->isChecked() ? "+" : "-"; });
+        button("Help g", [this] {
+            log += "g[" + bar->getShownText() + "]";
+            window.close(3);
+        })->setShortcut("green");
+        auto* list = new eListBox<eListBoxEntryText>(&window);
+        for (const char* text : {"p", "q", "r"})
+            new eListBoxEntryText(list, text);
+        list->selchanged.connect([this](eListBoxEntryText*) { log += "~"; });
+        list->selected.connect([this](eListBoxEntryText* entry) {
+            log += entry ? entry->getText() : eString("null");
+            window.close(0);
+        });
+        window.cresize(eSize(400, 200));
+        bar = new eStatusBar(&window);
+        bar->move(ePoint(0, 160));
+        bar->resize(eSize(400, 40));
     }
-}
+    static int runDialog()
+    {
+        eWindow dialog;
+        (new eButton(&dialog))->selected.connect([&dialog] { dialog.close(7); });
+        (new eButton(&dialog))->selected.connect([&dialog] { dialog.accept(); });
+        dialog.show();
+        return dialog.exec();
+    }
+    template <class Press>
+    eButton* button(const char* help, Press press)
+    {
+        auto* made = new eButton(&window);
+        made->setHelpText(help);
+        made->selected.connect(press);
+        return made;
+    }
 
-TEST(Shortcut, FocusesItsButtonSoTheStatusBarShowsItsHelpWhileItWorks)
-{
+    std::string log;
     eWindow window;
-    auto* first = new eButton(&window);
-    first->setHelpText("first help");
-    auto* install = new eButton(&window);
-    install->setShortcut("green");
-    auto* status = new eStatusBar(&window);
-    eString shownWhilePressed;
-    install->selected.connect([&] {
-        install->setHelpText("please wait !!!");
-        shownWhilePressed = status->getShownText();
-    });
+    eComboBox* combo;
+    eTextInputField* field;
+    eStatusBar* bar;
+};
 
-    runKeys(window, "green");
-
-    EXPECT_EQ(shownWhilePressed, "please wait !!!");
-}
-
-TEST(ModalLoop, ReturnsTheResultOfCloseAndNests)
+TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
 {
+    // Keys, what was signalled, the result of the window's run, the texts of
+    // the field and the combo box, and what the status bar showed at a snap.
     struct Case {
-        const char* keys;
-        int inner;
-        int outer;
+        const char *keys, *log;
+        int result;
+        const char *field, *combo, *status;
     };
     const Case cases[] = {
-        {"exit", 99, -1},  // the host closes a window on exit
-        {"green", 99, 3},
-        {"ok ok", 7, -1},
-        {"ok exit", -1, -1},
-        {"ok ok green", 7, 3},
-        {"ok down ok", 0, -1},  // accept
+        {"snap exit ok", "", -1, "", "x", "Help a"},  // the host closes a window on exit
+        {"ok ok", "a7", -1, "", "x", nullptr},  // dialogs nest
+        {"ok down ok", "a0", -1, "", "x", nullptr},
+        {"ok exit", "a-1", -1, "", "x", nullptr},
+        {"ok ok green", "a7g[Help g]", 3, "", "x", nullptr},
+        {"up ok ok", "a7", -1, "", "x", nullptr},
+        {"down down down ok ok", "+-", -1, "", "x", nullptr},
+        {"down down down down ok", "g[Help g]", 3, "", "x", nullptr},
+        {"down down down down down ok", "p", 0, "", "x", nullptr},
+        {"down down down down down down down down down ok", "~~r", 0, "", "x", nullptr},  // at the end
+        {"down down down down down down up up ok", "~~g[Help g]", 3, "", "x", nullptr},
+        {"down down down down down exit", "null", 0, "", "x", nullptr},
+        {"yellow red blue down down snap", "", -1, "", "x", "Help f"},
+        {"down ok down ok", "y", -1, "", "y", nullptr},
+        {"down ok down exit down down ok", "+", -1, "", "x", nullptr},  // exit only closes the list
+        {"down ok up ok", "x", -1, "", "x", nullptr},
+        {"down ok down down down down ok", "z", -1, "", "z", nullptr},
+        {"down ok down ok ok down ok", "yz", -1, "", "z", nullptr},
+        {"down down ok text:aXb?c snap ok", "", -1, "abc", "x", "Typing"},
+        {"down down ok text:abcabc ok snap", "", -1, "abca", "x", "Help f"},
+        {"down down text:abc", "", -1, "", "x", nullptr},  // not editing
+        {"down down ok text:abc left ok", "", -1, "ab", "x", nullptr},
+        {"down down ok left ok", "", -1, "", "x", nullptr},
+        {"down down ok text:ab exit text:c down ok", "+", -1, "ab", "x", nullptr},
+        {"down down ok down 1 2 7 ok down ok", "+", -1, "12", "x", nullptr},
+        {"down down ok text:\"a b\" yellow ok", "", -1, "a B", "x", nullptr},
+        {"down down ok text:c yellow ok", "", -1, "c", "x", nullptr},  // no C to switch to
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys);
-        int inner = 99;
-        eWindow outer;
-        auto* open = new eButton(&outer);
-        open->selected.connect([&inner] {
-            eWindow dialog;
-            auto* seven = new eButton(&dialog);
-            seven->selected.connect([&dialog] { dialog.close(7); });
-            auto* zero = new eButton(&dialog);
-            zero->selected.connect([&dialog] { dialog.accept(); });
-            dialog.show();
-            inner = dialog.exec();
-            dialog.hide();
-        });
-        auto* three = new eButton(&outer);
-        three->setShortcut("green");
-        three->selected.connect([&outer] { outer.close(3); });
+        Playground playground;
 
-        EXPECT_EQ(runKeys(outer, c.keys), c.outer);
-        EXPECT_EQ(inner, c.inner);
+        EXPECT_EQ(runKeys(playground.window, c.keys), c.result);
+
+        EXPECT_EQ(playground.log, c.log);
+        EXPECT_EQ(playground.field->getText(), c.field);
+        EXPECT_EQ(playground.combo->getCurrent()->getText(), c.combo);
+        for (const char* help : {"Help a", "Help f", "Typing", "Help g"}) {
+            if (c.status) {
+                bool shown = pchost::snaps().at(0).find(help) != std::string::npos;
+                EXPECT_EQ(shown, help == std::string(c.status)) << help;
+            }
+        }
     }
 }
 
-TEST(ModalLoop, GivesUpAfterAHundredUnansweredExits)
+TEST(ListBox, ThatNeverClosesMakesTheScriptGiveUpAfterAHundredExits)
 {
     eWindow window;
     auto* list = new eListBox<eListBoxEntryText>(&window);
@@ -161,63 +147,6 @@ TEST(ModalLoop, GivesUpAfterAHundredUnansweredExits)
     list->selected.connect([&nulls](eListBoxEntryText* entry) { nulls += entry == nullptr; });
     EXPECT_THROW(runKeys(window, "down"), pchost::ScriptExhausted);
     EXPECT_EQ(nulls, 100);
-}
-
-TEST(ListBox, SelectsTheCurrentEntryOrNull)
-{
-    struct Case {
-        const char* keys;
-        int entries;
-        const char* selected;
-        int changes;
-    };
-    const Case cases[] = {
-        {"ok", 3, "a", 0},
-        {"down ok", 3, "b", 1},
-        {"down down down ok", 3, "c", 2},
-        {"down up ok", 3, "a", 2},
-        {"up ok", 3, "a", 0},
-        {"down exit", 3, "null", 1},
-        {"ok", 0, "null", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keys);
-        eWindow window;
-        auto* list = new eListBox<eListBoxEntryText>(&window);
-        const char* const texts[] = {"a", "b", "c"};
-        for (int i = 0; i < c.entries; ++i)
-            new eListBoxEntryText(list, texts[i]);
-        std::string selected;
-        int changes = 0;
-        list->selected.connect([&](eListBoxEntryText* entry) {
-            selected = entry ? entry->getText() : eString("null");
-            window.close(0);
-        });
-        list->selchanged.connect([&changes](eListBoxEntryText*) { ++changes; });
-
-        EXPECT_EQ(runKeys(window, c.keys), 0);
-        EXPECT_EQ(selected, c.selected);
-        EXPECT_EQ(changes, c.changes);
-    }
-}
-
-TEST(ListBox, EntriesLeaveTheListWhenDeletedFirst)
-{
-    eWindow window;
-    auto* list = new eListBox<eListBoxEntryText>(&window);
-    auto* first = new eListBoxEntryText(list, "a", nullptr, 0, "", 0);
-    auto* second = new eListBoxEntryText(list, "b", nullptr, 0, "help", 0);
-    new eListBoxEntryText(list, "c");
-    EXPECT_EQ(first->getHelpText(), " ");
-    EXPECT_EQ(second->getHelpText(), "help");
-    ASSERT_TRUE(list->setCurrentIndex(2));
-    EXPECT_FALSE(list->setCurrentIndex(3));
-
-    delete second;
-    ASSERT_EQ(list->getEntries().size(), 2u);
-    EXPECT_EQ(list->getCurrent()->getText(), "c");
-    delete first;
-    EXPECT_EQ(list->getCurrent()->getText(), "c");
 }
 
 } // namespace
