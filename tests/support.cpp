@@ -74,7 +74,7 @@ TestStore::TestStore(const std::string& name)
     : rootPath("/tmp/" + name)
 {
     if (std::getenv("NIMBREL_IN_NS") == nullptr)
-        throw std::runtime_error("store tests must run under tests/ns-run");
+        throw std::runtime_error("store tests must run under scripts/ns-run");
     shell("rm -rf " + shellQuote(rootPath));
     writeFile(path("tools/menu.org"), menuHead, 0755);
     writeFile(path("tools/go"), "#!/bin/sh\nexec /sbin/init\n", 0755);
