@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
 #include <libintl.h>
 #include <typeinfo>
