@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <unistd.h>
 
 #include "install/adapt.h"
 #include "install/slotpath.h"
@@ -74,16 +75,15 @@ Outcome Installation::run()
 
 const char* Installation::copyIntoScratch()
 {
-    if (!isDirectory(mpoint + "/image"))
-        runFormatted("mkdir %s/image", mpoint);  // a failure shows in the copy
+    mkdir((mpoint + "/image").c_str(), 0777);  // unchecked: a failure shows in the copy
     struct stat st;
     // Into a leftover, cp would copy the tree one level down.
     if (lstat(scratch.c_str(), &st) == 0 ||
         !runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, scratchEntry)) {
-        runCommand("umount /tmp/image");  // the copy's failure is the one to report
+        unmountImage();  // unchecked: the copy's failure is the one to report
         return "could not copy squashfs";
     }
-    if (!runCommand("umount /tmp/image"))
+    if (!unmountImage())
         return "could not unmount squashfs";
     return nullptr;
 }
@@ -123,11 +123,11 @@ Outcome Installation::finish(const char* failure)
     if (cut || (!failure && request.file != "squashfs.img"))
         removeCut();
     if (failure) {
-        runFormatted("rm -rf %s", scratch);  // unchecked: the next installation removes it too
+        removeTree(scratch);  // unchecked: the next installation removes it too
         return Outcome::failed(failure);
     }
     if (cut)
-        runFormatted("rm %s/%s", mpoint, request.file);  // unchecked: the image is installed anyway
+        unlink((mpoint + "/" + request.file).c_str());  // unchecked: the image is installed anyway
     if (!nameedit())
         return bootMenuFailure();
     return Outcome::done("Image is installed");

@@ -10,8 +10,8 @@
 
 #include "install/procedure.h"
 #include "install/squashfs.h"
+#include "install/staging.h"
 #include "plugin/globals.h"
-#include "store/shell.h"
 
 namespace fs = std::filesystem;
 
@@ -74,7 +74,7 @@ std::optional<Outcome> refuseWhenFull(bool cut)
     long long needed = treeKilobytes("/tmp/image", storeBlockSize());
     if (needed <= freeKilobytes(mpoint))
         return std::nullopt;
-    runCommand("umount /tmp/image");  // unchecked: the refusal is what to report
+    unmountImage();  // unchecked: the refusal is what to report
     if (cut)
         removeCut();
     return noSpace(needed);

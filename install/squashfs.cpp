@@ -1,7 +1,9 @@
 #include "install/squashfs.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "install/staging.h"
 #include "plugin/globals.h"
 #include "store/shell.h"
 
@@ -44,7 +46,7 @@ bool isCramfsHead()
 
 const char* mountSquashfsPart(const eString& file, bool& cut)
 {
-    if (!runCommand("umount /tmp/image"))
+    if (!unmountImage())
         return "could not unmount cramfs";
     // The cut writes squashfs.img: an image of that name would be cut over
     // itself where mount needs the cut, so it is refused on every system.
@@ -60,6 +62,5 @@ const char* mountSquashfsPart(const eString& file, bool& cut)
 
 void removeCut()
 {
-    if (exists(cutPath()))
-        runFormatted("rm %s", cutPath());  // unchecked: a leftover harms nothing
+    unlink(cutPath().c_str());  // unchecked: there is usually none, and a leftover harms nothing
 }

@@ -15,5 +15,5 @@ bool isCramfsHead();
 const char* mountSquashfsPart(const eString& file, bool& cut);
 
 // Removes the squashfs part that an installation cut out into the store.
-// There is usually none, so nothing is run then; a failure is not reported.
+// There is usually none; a failure is not reported.
 void removeCut();

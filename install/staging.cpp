@@ -1,10 +1,13 @@
 #include "install/staging.h"
 
 #include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include "plugin/globals.h"
-#include "store/shell.h"
+#include "store/durable.h"
+#include "store/handles.h"
 
 namespace {
 
@@ -26,10 +29,17 @@ bool mountPointReady()
     if (!S_ISDIR(st.st_mode))
         return false;
     for (int tries = 0; isMountPoint("/tmp/image"); ++tries) {
-        if (tries == 3 || !runCommand("umount /tmp/image"))
+        if (tries == 3 || !unmountImage())
             return false;
     }
     return true;
+}
+
+bool unmountImage()
+{
+    // The loop device under it goes with the mount: mount -o loop sets it to
+    // clear itself.
+    return umount("/tmp/image") == 0;
 }
 
 eString scratchName(const eString& nr)
@@ -39,7 +49,16 @@ eString scratchName(const eString& nr)
 
 void removeLeftovers()
 {
-    eString images = shellQuote(mpoint) + "/image/";
+    eString images = mpoint + "/image/";
+    DirHandle dir = openDir(images);
+    eString prefix = scratchName("");
+    struct stat st;
     // Unchecked: whatever stays is only in the way of a later step, which reports it.
-    runCommand("rm -rf " + images + scratchName("*") + " " + images + "*/Image.info.new");
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+        eString path = images + entry->d_name;
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            removeTree(path);
+        else if (entry->d_name[0] != '.' && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            removeTree(path + "/Image.info.new");
+    }
 }

@@ -10,10 +10,15 @@
 // directory, or the old mount does not go.
 bool mountPointReady();
 
+// Unmounts what is mounted on /tmp/image. False when that fails (a busy
+// mount, or none there).
+bool unmountImage();
+
 // The scratch directory's name under image/ for slot NR, ".install-NR": no
 // slot scan looks at it, so a half-made slot there is never listed.
 eString scratchName(const eString& nr);
 
 // Removes what stopped installations and renames left in the store: scratch
-// directories and Image.info.new files in the slots. Best effort.
+// directories and Image.info.new files in the slot directories (not through
+// links). Best effort.
 void removeLeftovers();

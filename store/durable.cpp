@@ -25,25 +25,56 @@ bool syncOpened(const eString& path, int flags, int (*flush)(int))
     return fd && flush(fd.get()) == 0 && fd.close();
 }
 
+bool writeFresh(const eString& path, const std::string& content, unsigned mode, bool durable)
+{
+    Descriptor file = createFresh(path, O_CLOEXEC);
+    bool written = file && writeAll(file.get(), content) && fchmod(file.get(), mode) == 0 &&
+        (!durable || fsync(file.get()) == 0) && file.close();
+    if (!written)
+        unlink(path.c_str());  // the failure is reported; a part of the file is no use
+    return written;
+}
+
 } // namespace
 
-Descriptor createFresh(const eString& path, int extraFlags)
+bool removeTree(const eString& path)
 {
     std::error_code error;
     std::filesystem::remove_all(path.c_str(), error);  // does not follow a link
-    if (error)
+    return !error;
+}
+
+Descriptor createFresh(const eString& path, int extraFlags)
+{
+    if (!removeTree(path))
         return Descriptor();
     return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | extraFlags, 0644));
 }
 
+bool writeFreshFile(const eString& path, const std::string& content, unsigned mode)
+{
+    return writeFresh(path, content, mode, false);
+}
+
 bool writeNewFile(const eString& path, const std::string& content, unsigned mode)
 {
-    Descriptor file = createFresh(path, O_CLOEXEC);
-    bool written = file && writeAll(file.get(), content) && fchmod(file.get(), mode) == 0 &&
-        fsync(file.get()) == 0 && file.close();
-    if (!written)
-        unlink(path.c_str());  // the failure is reported; a part of the file is no use
-    return written;
+    return writeFresh(path, content, mode, true);
+}
+
+bool readWholeFile(const eString& path, std::string& content, unsigned& mode)
+{
+    // Non-blocking: a pipe or a device there must not stop the run.
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st;
+    if (!file || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    mode = st.st_mode & 07777;
+    content.clear();
+    char buffer[16384];
+    ssize_t got;
+    while ((got = ::read(file.get(), buffer, sizeof buffer)) > 0)
+        content.append(buffer, got);
+    return got == 0;
 }
 
 bool syncDirectory(const eString& path)

@@ -7,14 +7,26 @@
 // Writing the store so that a power cut or a kill at any instant leaves
 // either the old state or the new one on the disk.
 
+// Removes PATH with everything below it, as rm -rf does; a link is removed
+// itself, never followed. True when nothing stands at PATH afterwards.
+bool removeTree(const eString& path);
+
 // Removes whatever stands at PATH (a leftover of a stopped run, a link, a
 // pipe) and creates an empty file there for writing, never through a link.
 // EXTRA_FLAGS go to open() (O_CLOEXEC, say). Empty when either step fails.
 Descriptor createFresh(const eString& path, int extraFlags);
 
-// Creates PATH afresh with CONTENT and MODE and makes it durable; every
-// write, the sync and the close are checked. On failure nothing of it stays.
+// Creates PATH afresh with CONTENT and MODE; every write and the close are
+// checked. On failure nothing of it stays. It reaches the disk with the next
+// sync of its file system (syncFileSystem).
+bool writeFreshFile(const eString& path, const std::string& content, unsigned mode);
+
+// As writeFreshFile, and makes the file durable before it returns.
 bool writeNewFile(const eString& path, const std::string& content, unsigned mode);
+
+// Reads the whole of PATH, following a link, into CONTENT and gives its
+// permission bits in MODE. False when it cannot be read to its end.
+bool readWholeFile(const eString& path, std::string& content, unsigned& mode);
 
 // Makes the entries of directory PATH durable: files made, renamed or
 // removed in it.
