@@ -2,12 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include "plugin/globals.h"
 #include "store/durable.h"
 #include "store/handles.h"
+#include "store/shell.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ bool mountPointReady()
 
 bool unmountImage()
 {
-    // The loop device under it goes with the mount: mount -o loop sets it to
-    // clear itself.
-    return umount("/tmp/image") == 0;
+    // The system's umount, not umount(2): it also frees the loop device,
+    // which a box's older mount does not set to clear itself.
+    return runCommand("umount /tmp/image");
 }
 
 eString scratchName(const eString& nr)
