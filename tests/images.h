@@ -4,11 +4,11 @@
 
 #include "install/procedure.h"
 
-// Image files and the surroundings an installation needs, for tests that run
-// inside ns-run.
+// Image files and what an installation needs around them, for tests run
+// under ns-run.
 
 // Makes an image file at PATH with scripts/make-image and OPTIONS (such as
-// "--two-part" or "--from DIR"). Throws when the maker fails.
+// "--two-part" or "--from DIR"); throws when that fails.
 void makeImage(const std::string& path, const std::string& options = "");
 // Lays out make-image's root tree in DIR.
 void makeTree(const std::string& dir);
@@ -23,17 +23,14 @@ void prependPath(const std::string& dir);
 extern const char flashSettings[];
 void writeFlashSettings();
 
-// Everything under ROOTS but the paths under SKIP: each entry's type, mode,
-// link target and content hash, one line each, sorted.
+// Everything under ROOTS but the paths under SKIP: type, mode, link target
+// and content hash of each entry, a line each, sorted.
 std::string fingerprint(const std::vector<std::string>& roots, const std::vector<std::string>& skip);
 
-// The lines only BEFORE has ("- ...") and only AFTER has ("+ ..."); empty
-// when both hold the same lines.
+// The lines only BEFORE has ("- ...") and only AFTER has ("+ ...").
 std::string changedLines(const std::string& before, const std::string& after);
 
 // A request that passes the checks: image and slot listed, ample space.
-InstallRequest installRequest(const std::string& file, const std::string& slot,
-    const std::string& name = "");
+InstallRequest installRequest(const std::string& file, const std::string& slot, const std::string& name = "");
 
-// Whether something is mounted on DIR.
 bool isMountPoint(const std::string& dir);
