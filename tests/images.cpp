@@ -16,10 +16,7 @@ void makeImage(const std::string& path, const std::string& options)
         throw std::runtime_error("make-image " + options + " " + path + " failed");
 }
 
-void makeTree(const std::string& dir)
-{
-    makeImage(dir, "--tree");
-}
+void makeTree(const std::string& dir) { makeImage(dir, "--tree"); }
 
 void prependPath(const std::string& dir)
 {
@@ -54,19 +51,16 @@ std::string fingerprint(const std::vector<std::string>& roots, const std::vector
 
 std::string changedLines(const std::string& before, const std::string& after)
 {
-    auto lines = [](const std::string& text) {
-        std::set<std::string> set;
-        std::istringstream in(text);
+    std::set<std::string> lines[2];
+    for (int side : {0, 1}) {
+        std::istringstream in(side ? after : before);
         for (std::string line; std::getline(in, line);)
-            set.insert(line);
-        return set;
-    };
-    std::set<std::string> old = lines(before), now = lines(after);
+            lines[side].insert(line);
+    }
     std::string changes;
-    for (const std::string& line : old)
-        changes += now.count(line) ? "" : "- " + line + "\n";
-    for (const std::string& line : now)
-        changes += old.count(line) ? "" : "+ " + line + "\n";
+    for (int side : {0, 1})
+        for (const std::string& line : lines[side])
+            changes += lines[1 - side].count(line) ? "" : (side ? "+ " : "- ") + line + "\n";
     return changes;
 }
 
@@ -79,7 +73,4 @@ InstallRequest installRequest(const std::string& file, const std::string& slot, 
     return wanted;
 }
 
-bool isMountPoint(const std::string& dir)
-{
-    return shell("mountpoint -q " + shellQuote(dir)) == 0;
-}
+bool isMountPoint(const std::string& dir) { return shell("mountpoint -q " + shellQuote(dir)) == 0; }

@@ -10,16 +10,14 @@
 // Makes an image file at PATH with scripts/make-image and OPTIONS (such as
 // "--two-part" or "--from DIR"); throws when that fails.
 void makeImage(const std::string& path, const std::string& options = "");
-// Lays out make-image's root tree in DIR.
-void makeTree(const std::string& dir);
+void makeTree(const std::string& dir);  // make-image's root tree in DIR
 
 // As nimbrel-host does: where the kernel has no cramfs, the build's
 // pchost-bin (with the cramfs stand-in mount) goes first in PATH.
 void useCramfsStandIn();
-// Puts DIR first in PATH.
 void prependPath(const std::string& dir);
 
-// The running system's settings, /var/tuxbox/config/enigma/config.
+// The running system's settings: /var/tuxbox/config/enigma/config holds flashSettings.
 extern const char flashSettings[];
 void writeFlashSettings();
 

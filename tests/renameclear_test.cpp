@@ -32,8 +32,7 @@ protected:
     // Makes DIR read-only, even for root, in this namespace.
     void readOnly(const std::string& dir) const
     {
-        ASSERT_EQ(shell("mount --bind " + shellQuote(dir) + " " + shellQuote(dir) + " && mount -o remount,ro,bind " +
-                      shellQuote(dir)), 0);
+        ASSERT_EQ(shell("mount -o bind,ro " + shellQuote(dir) + " " + shellQuote(dir)), 0);
     }
 
     TestStore store{"my store"};  // commands that do not quote it fail
@@ -43,7 +42,7 @@ TEST_F(RenameclearTest, ListsSlotsInOrderAndActsOnTheChosenEntrysSlot)
 {
     // Listed: 2 and 5 (an empty name), for erasing also 7 (corrupted); never
     // the plain file 3 or the directory 10.
-    store.addSlot(2, "name=Alpha\n");
+    store.addSlot(2, "name=Alpha\nversion=2\n");
     store.addSlot(5, "name=\n");
     store.addCorruptedSlot(7);
     writeFile(slot(3), "not a slot\n");
@@ -59,48 +58,35 @@ TEST_F(RenameclearTest, ListsSlotsInOrderAndActsOnTheChosenEntrysSlot)
     EXPECT_EQ(readFile(slot(5) + "/Image.info"), "name=Image-5\n");
     EXPECT_THAT(run(2, "ok down down ok green"), ElementsAre("[Info] Erase Image complete"));
     EXPECT_FALSE(pathExists(slot(7)));
-    EXPECT_EQ(items(), "TovraImage,Alpha,Image-5,");
-}
-
-TEST_F(RenameclearTest, RenameWritesOneNameLineOrSaysItCouldNot)
-{
-    store.addSlot(4, "name=Old\nversion=2\n");
-    // The field takes ten of the allowed characters.
+    // The field takes ten of the allowed characters; Image.info gets one line.
     EXPECT_THAT(run(1, "down ok text:\"a,b;c=d_e fGHIJKL\" ok green"), ElementsAre("[Info] Rename Image complete"));
-    readOnly(slot(4));
+    readOnly(slot(2));
     EXPECT_THAT(run(1, "down ok text:New ok green"), ElementsAre("[ERROR] could not rename Image"));
-    EXPECT_EQ(readFile(slot(4) + "/Image.info"), "name=abcde fGHI\n");
-    EXPECT_EQ(items(), "TovraImage,abcde fGHI,");
-    shell("umount " + shellQuote(slot(4)));
+    EXPECT_EQ(readFile(slot(2) + "/Image.info"), "name=abcde fGHI\n");
+    EXPECT_EQ(items(), "TovraImage,abcde fGHI,Image-5,");
+    shell("umount " + shellQuote(slot(2)));
 }
 
 TEST_F(RenameclearTest, EraseTakesTheSlotOutOfTheBootMenuBeforeItsFiles)
 {
-    const struct {
-        bool corrupted;
-        std::string readOnly, box;  // READ_ONLY: what in the slot is
-        bool slotLeft, infoLeft;
-        std::string items;
-    } cases[] = {
-        {false, "-", "Info Erase Image complete", false, false, "TovraImage,Keep,"},
-        {true, "-", "Info Erase Image complete", false, false, "TovraImage,Keep,"},
-        {false, "/etc", "ERROR could not erase Image", true, false, "TovraImage,Keep,"},
-        {false, "", "ERROR could not erase Image", true, true, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.readOnly);
+    // What in the slot is read-only, the box, the slot left, menu_items.
+    const std::tuple<const char*, std::string, SlotState, std::string> cases[] = {
+        {nullptr, "Info Erase Image complete", SlotState::Free, "TovraImage,Keep,"},
+        {"/etc", "ERROR could not erase Image", SlotState::Corrupted, "TovraImage,Keep,"},
+        {"", "ERROR could not erase Image", SlotState::Installed, ""}};
+    for (const auto& [readOnlyPart, box, left, menuItems] : cases) {
+        SCOPED_TRACE(box);
         shell("rm -rf " + shellQuote(store.path("image")) + " " + shellQuote(store.path("tools/lcdmenu.conf")));
         store.addSlot(2, "name=Keep\n");
-        c.corrupted ? store.addCorruptedSlot(6) : store.addSlot(6, "name=Gone\n");
+        writeFile(slot(6) + "/Image.info", "name=Gone\n");
         writeFile(slot(6) + "/etc/init.d/rcS", "#!/bin/sh\n", 0755);
-        if (c.readOnly != "-")
-            readOnly(slot(6) + c.readOnly);
+        if (readOnlyPart)
+            readOnly(slot(6) + readOnlyPart);
         Outcome outcome = eraseImage("6");
-        EXPECT_EQ(outcome.title() + " " + outcome.message, c.box);
-        EXPECT_EQ(pathExists(slot(6)), c.slotLeft);
-        EXPECT_EQ(pathExists(slot(6) + "/Image.info"), c.infoLeft);
-        EXPECT_EQ(items(), c.items);
-        shell("umount " + shellQuote(slot(6) + c.readOnly) + " 2>/dev/null");
+        EXPECT_EQ(outcome.title() + " " + outcome.message, box);
+        EXPECT_EQ(probeSlot(6), left);
+        EXPECT_EQ(items(), menuItems);
+        shell("umount " + shellQuote(slot(6) + (readOnlyPart ? readOnlyPart : "")) + " 2>/dev/null");
     }
 }
 

@@ -116,12 +116,7 @@ std::string slotTree(const std::string& dir)
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image)
 {
-    std::string trees[10];
-    auto tree = [&](int slot) -> const std::string& {
-        if (trees[slot].empty())
-            trees[slot] = slotTree(root + "/image/" + std::to_string(slot));
-        return trees[slot];
-    };
+    auto tree = [&](int slot) { return slotTree(root + "/image/" + std::to_string(slot)); };
     auto isComplete = [&](int slot) { return std::count(complete.begin(), complete.end(), tree(slot)) > 0; };
     std::string faults, line, head = readFile(root + "/tools/menu.org"), menu = readFile(root + "/tools/menu");
     if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
@@ -143,11 +138,10 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     bool holdsImage = image.empty() || pathExists(root + "/" + image);
     for (int slot = 0; slot < 10; ++slot) {
         std::string info = root + "/image/" + std::to_string(slot) + "/Image.info", name = readFile(info);
-        if (!pathExists(info))
-            continue;
-        if (!isComplete(slot) || name.compare(0, 5, "name=") != 0 || name.find('\n') != name.size() - 1)
+        bool installed = pathExists(info);
+        if (installed && (!isComplete(slot) || name.compare(0, 5, "name=") || name.find('\n') != name.size() - 1))
             faults += "slot " + std::to_string(slot) + " is installed but not complete\n";
-        holdsImage = holdsImage || tree(slot) == complete.at(0);
+        holdsImage = holdsImage || (installed && tree(slot) == complete.at(0));
     }
     return holdsImage ? faults : faults + image + " is lost\n";
 }

@@ -9,12 +9,9 @@ std::string readFile(const std::string& path);
 // Writes CONTENT to PATH, making its directories, and gives it MODE.
 void writeFile(const std::string& path, const std::string& content, mode_t mode = 0644);
 bool pathExists(const std::string& path);
-// Permission bits of PATH, or -1 when it does not exist.
-int fileMode(const std::string& path);
-// Runs LINE with the shell: its exit status, -1 when it did not exit.
-int shell(const std::string& line);
-// Runs LINE with the shell: what it printed.
-std::string capture(const std::string& line);
+int fileMode(const std::string& path);  // permission bits, -1 when PATH is missing
+int shell(const std::string& line);  // exit status of LINE run by sh, -1 when it did not exit
+std::string capture(const std::string& line);  // what LINE run by sh printed
 
 // A file system made by MKFS (say "mkfs.ext4 -q") in the disk file
 // /tmp/NAME.disk of SIZE ("64M"), loop-mounted on /tmp/NAME while it lives.
@@ -37,10 +34,8 @@ public:
     ~TestStore();
     const std::string& root() const;
     std::string path(const std::string& relative) const;
-    // Makes slot directory image/N with an Image.info holding INFO.
-    void addSlot(int slot, const std::string& info) const;
-    // Makes slot directory image/N without an Image.info.
-    void addCorruptedSlot(int slot) const;
+    void addSlot(int slot, const std::string& info) const;  // image/SLOT with Image.info holding INFO
+    void addCorruptedSlot(int slot) const;  // image/SLOT without Image.info
 
     static const char* const menuHead;
 
@@ -48,7 +43,7 @@ private:
     std::string rootPath;
 };
 
-// The tree of slot directory DIR without Image.info and Image.info.new: each
+// The tree of slot directory DIR but Image.info and Image.info.new: each
 // entry's path, mode, link target and content hash. Slots holding the same
 // image have the same tree.
 std::string slotTree(const std::string& dir);
