@@ -14,20 +14,18 @@ const char fakeDu[] = "#!/bin/sh\necho \"$2\" >>/tmp/du.log\nprintf '123\\t%s\\n
 
 TEST(SizeText, TakesTheFieldBeforeTheSeparatorOfAPlainFile)
 {
-    const std::pair<const char*, std::string> cases[] = {  // what makes /tmp/d, its size text
-        {"printf '123\\t/hdd/image/3\\n' >/tmp/d", "123 kB"},
-        {"true >/tmp/d", "? kB"},  // right after a size: nothing may carry over
-        {"printf '98765 /hdd/image/0\\n' >/tmp/d", "98765 kB"},
-        {"printf 'no slash\\nsecond/line\\n' >/tmp/d", "no slash\n kB"},  // the first line only
-        {"printf '/hdd/image/3\\n' >/tmp/d", "/hdd/image/3\n kB"},
-        {"head -c 1500 /dev/zero | tr '\\0' 9 >/tmp/d", std::string(1023, '9') + " kB"},
-        {"true", ""}, {"mkdir /tmp/d", ""}, {"mkfifo /tmp/d", ""},
-        {"printf '1\\t/x\\n' >/tmp/x && ln -s /tmp/x /tmp/d", ""},
-    };
+    const std::pair<std::string, std::string> cases[] = {  // the file's content, its size text
+        {"123\t/hdd/image/3\n", "123 kB"}, {"", "? kB"},  // right after a size: nothing carried over
+        {"98765 /hdd/image/0\n", "98765 kB"}, {"no slash\nsecond/line\n", "no slash\n kB"},  // the first line only
+        {"/hdd/image/3\n", "/hdd/image/3\n kB"}, {std::string(1500, '9'), std::string(1023, '9') + " kB"}};
+    for (const auto& [content, text] : cases) {
+        writeFile("/tmp/d", content);
+        EXPECT_EQ(sizeText("/tmp/d"), text) << content;
+    }
     alarm(5);  // waiting on the pipe ends the test program
-    for (const auto& [prepare, text] : cases) {
-        shell("rm -rf /tmp/d /tmp/x && " + std::string(prepare));
-        EXPECT_EQ(sizeText("/tmp/d"), text) << prepare;
+    for (const char* other : {"true", "mkdir /tmp/d", "mkfifo /tmp/d", "echo 1/ >/tmp/x && ln -s /tmp/x /tmp/d"}) {
+        shell("rm -rf /tmp/d /tmp/x && " + std::string(other));
+        EXPECT_EQ(sizeText("/tmp/d"), "") << other;
     }
     alarm(0);
     shell("rm -rf /tmp/d /tmp/x");

@@ -41,11 +41,11 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
         std::string items;
     } cases[] = {
         {{}, "", {}, "TovraImage,"},
-        {{{0, "name=Gemini\n"}, {2, ""}, {5, "name=Image-5\n"}}, "", {0, 5}, "TovraImage,Gemini,Image-5,"},
+        // No name line gives a blank item.
+        {{{0, "other=1\n"}, {2, ""}, {5, "name=Sat 1.0\n"}}, "", {0, 5}, "TovraImage,,Sat 1.0,"},
         // Slot order, not age; other entries are never looked at.
         {{{9, "name=Last\n"}, {3, "name=First\n"}}, " && mkdir 03 10 && echo name=Ten >10/Image.info && touch 4",
             {3, 9}, "TovraImage,First,Last,"},
-        {{{1, "other=1\n"}, {2, "name=Sat 1.0\n"}}, "", {1, 2}, "TovraImage,,Sat 1.0,"},
         // A control character ends a name and a comma is a blank, so no item shifts.
         {{{1, std::string("name=a\0b\n", 9)}, {2, "name=c\rd\n"}, {3, "name=e,f\n"}}, "", {1, 2, 3},
             "TovraImage,a,c,e f,"},
@@ -67,7 +67,7 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
     // Without its head a start line could start nothing.
     shell("rm " + store.path("tools/menu.org"));
     EXPECT_TRUE(nameedit());
-    EXPECT_EQ(bootMenuOf(store), bootMenu("", cases[5].listed, tenItems, "4"));
+    EXPECT_EQ(bootMenuOf(store), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
     // A mount point where a scratch file goes cannot be replaced: the old pair stays, whole.
     for (const std::string scratch : {"tools/menu.new", "tools/lcdmenu.conf.new"}) {
         const std::string old = bootMenuOf(store), trap = store.path(scratch);

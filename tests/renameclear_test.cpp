@@ -16,15 +16,13 @@ namespace {
 
 class RenameclearTest : public testing::Test {
 protected:
-    // Runs the dialog in MODE (1 rename, 2 erase) on KEYS as the main menu
-    // does; the message boxes it showed.
+    // Runs the dialog in MODE (1 rename, 2 erase) on KEYS: the boxes it showed.
     std::vector<std::string> run(int mode, const std::string& keys)
     {
         pchost::startScript(keys);
         renameclear dialog(mode);
         dialog.show();
         EXPECT_EQ(dialog.exec(), 0);
-        dialog.hide();
         return pchost::shownMessages();
     }
     std::string slot(int n) const { return store.path("image/" + std::to_string(n)); }
@@ -47,12 +45,10 @@ TEST_F(RenameclearTest, ListsSlotsInOrderAndActsOnTheChosenEntrysSlot)
     store.addCorruptedSlot(7);
     writeFile(slot(3), "not a slot\n");
     store.addSlot(10, "name=Ten\n");
-    for (bool withCorrupted : {false, true}) {
-        std::string texts;
-        for (const SlotEntry& entry : listSlots(withCorrupted))
-            texts += std::to_string(entry.slot) + entry.text + ",";
-        EXPECT_EQ(texts, withCorrupted ? "2Alpha,5,7Directory 7," : "2Alpha,5,");
-    }
+    std::string texts;
+    for (const SlotEntry& entry : listSlots(true))
+        texts += std::to_string(entry.slot) + entry.text + ",";
+    EXPECT_EQ(texts, "2Alpha,5,7Directory 7,");
     // The second entry is slot 5, not slot 1; the third is slot 7.
     EXPECT_THAT(run(1, "ok down ok green"), ElementsAre("[Info] Rename Image complete"));
     EXPECT_EQ(readFile(slot(5) + "/Image.info"), "name=Image-5\n");

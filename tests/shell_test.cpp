@@ -3,8 +3,6 @@
 #include "store/shell.h"
 #include "tests/support.h"
 
-namespace {
-
 TEST(ShellQuote, ValuesComeBackAsOneWordUnchanged)
 {
     for (const char* value : {"", "/hdd", "a b.img", "x;touch pwned.img", "$(touch pwned).img", "`touch pwned`",
@@ -32,5 +30,3 @@ TEST(RunFormatted, QuotesStringsAndPassesNumbers)
     EXPECT_FALSE(pathExists("pwned"));
     EXPECT_FALSE(runFormatted("test -e %s/missing", mount));
 }
-
-} // namespace

@@ -84,10 +84,9 @@ TestStore::TestStore(const std::string& name)
     if (std::getenv("NIMBREL_IN_NS") == nullptr)
         throw std::runtime_error("store tests must run under scripts/ns-run");
     fs::remove_all(rootPath);
-    writeFile(path("tools/menu.org"), menuHead, 0755);
-    writeFile(path("tools/go"), "#!/bin/sh\nexec /sbin/init\n", 0755);
-    writeFile(path("tools/chroot"), "#!/bin/sh\ncd \"$1\" && exec chroot \"$1\" \"$2\"\n", 0755);
-    writeFile(path("tools/du"), "#!/bin/sh\nexec du -k \"$@\"\n", 0755);
+    for (const auto& [tool, script] : {std::pair{"menu.org", menuHead}, {"go", "#!/bin/sh\nexec /sbin/init\n"},
+             {"chroot", "#!/bin/sh\ncd \"$1\" && exec chroot \"$1\" \"$2\"\n"}, {"du", "#!/bin/sh\nexec du -k \"$@\"\n"}})
+        writeFile(path("tools/") + tool, script, 0755);
     writeFile("/tmp/org", rootPath + "\n");
     mpoint = rootPath;
 }

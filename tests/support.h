@@ -43,18 +43,15 @@ private:
     std::string rootPath;
 };
 
-// The tree of slot directory DIR but Image.info and Image.info.new: each
-// entry's path, mode, link target and content hash. Slots holding the same
-// image have the same tree.
+// Each entry of slot directory DIR but Image.info(.new): path, mode, link
+// target, content hash. Slots holding the same image have the same tree.
 std::string slotTree(const std::string& dir);
 
 // The one store checker: what is wrong with the store at ROOT, a line per
-// fault, empty when it is sound. Sound: tools/menu is its head plus start
-// lines numbered 1, 2, ... for ascending complete slots; tools/lcdmenu.conf
-// has its five lines with an item per start line; every slot with an
-// Image.info is complete and has one name line; the image file IMAGE (unless
-// empty) is there or a slot holds COMPLETE[0]. A slot is complete when its
-// slotTree is one of COMPLETE.
+// fault. Sound: tools/menu is its head and start lines 1, 2, ... for rising
+// complete slots (slotTree one of COMPLETE); tools/lcdmenu.conf has its five
+// lines, an item per start line; a slot with Image.info is complete, with one
+// name line; IMAGE (unless empty) is there or a slot holds COMPLETE[0].
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image = "");
 
