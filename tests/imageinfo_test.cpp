@@ -7,11 +7,6 @@
 #include "pchost/session.h"
 #include "tests/support.h"
 
-namespace {
-
-// A du that answers "123<tab>DIR" and logs each DIR it is asked for.
-const char fakeDu[] = "#!/bin/sh\necho \"$2\" >>/tmp/du.log\nprintf '123\\t%s\\n' \"$2\"\n";
-
 TEST(SizeText, TakesTheFieldBeforeTheSeparatorOfAPlainFile)
 {
     const std::pair<std::string, std::string> cases[] = {  // the file's content, its size text
@@ -39,6 +34,8 @@ TEST(Imageinfo, RowsShowSizeAndNameOrStateMeasuredIntoAFileMadeAfresh)
     store.addCorruptedSlot(6);
     store.addSlot(10, "name=Ten\n");
     writeFile("/tmp/victim", "untouched\n");
+    // A du that answers "123<tab>DIR" and logs each DIR it is asked for.
+    const char fakeDu[] = "#!/bin/sh\necho \"$2\" >>/tmp/du.log\nprintf '123\\t%s\\n' \"$2\"\n";
     const std::pair<const char*, std::string> cases[] = {  // done in the store, the size text
         {"true", "123 kB"}, {"ln -s /tmp/victim /tmp/du.temp", "123 kB"}, {"mkfifo /tmp/du.temp", "123 kB"},
         {"mkdir -p /tmp/du.temp/x", "123 kB"}, {"echo '555\t/stale/row' >/tmp/du.temp && rm tools/du", "? kB"}};
@@ -63,5 +60,3 @@ TEST(Imageinfo, RowsShowSizeAndNameOrStateMeasuredIntoAFileMadeAfresh)
     }
     shell("rm -rf /tmp/du.temp /tmp/du.log /tmp/victim");
 }
-
-} // namespace

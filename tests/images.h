@@ -4,8 +4,7 @@
 
 #include "install/procedure.h"
 
-// Image files and what an installation needs around them, for tests run
-// under ns-run.
+// Image files and what an installation needs around them, under ns-run.
 
 // Makes an image file at PATH with scripts/make-image and OPTIONS (such as
 // "--two-part" or "--from DIR"); throws when that fails.
@@ -17,9 +16,8 @@ void makeTree(const std::string& dir);  // make-image's root tree in DIR
 void useCramfsStandIn();
 void prependPath(const std::string& dir);
 
-// The running system's settings: /var/tuxbox/config/enigma/config holds flashSettings.
 extern const char flashSettings[];
-void writeFlashSettings();
+void writeFlashSettings();  // the running system's /var/tuxbox/config/enigma/config holds flashSettings
 
 // Everything under ROOTS but the paths under SKIP: type, mode, link target
 // and content hash of each entry, a line each, sorted.

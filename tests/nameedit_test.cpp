@@ -51,8 +51,7 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
             "TovraImage,a,c,e f,"},
         {ten, "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, tenItems},
     };
-    writeFile(store.path("tools/menu"), "old script\n");
-    writeFile(store.path("tools/lcdmenu.conf"), "hand_edited=1\n");
+    shell("cd " + store.path("tools") + " && echo old script >menu && echo hand_edited=1 >lcdmenu.conf");
     color = "4";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.items);

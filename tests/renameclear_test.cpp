@@ -9,8 +9,6 @@
 #include "tests/support.h"
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -72,10 +70,8 @@ TEST_F(RenameclearTest, EraseTakesTheSlotOutOfTheBootMenuBeforeItsFiles)
         {"", "ERROR could not erase Image", SlotState::Installed, ""}};
     for (const auto& [readOnlyPart, box, left, menuItems] : cases) {
         SCOPED_TRACE(box);
-        shell("rm -rf " + shellQuote(store.path("image")) + " " + shellQuote(store.path("tools/lcdmenu.conf")));
-        store.addSlot(2, "name=Keep\n");
-        writeFile(slot(6) + "/Image.info", "name=Gone\n");
-        writeFile(slot(6) + "/etc/init.d/rcS", "#!/bin/sh\n", 0755);
+        shell("cd " + shellQuote(store.root()) + " && rm -rf image tools/lcdmenu.conf && mkdir -p image/2 image/6/etc"
+              " && echo name=Keep >image/2/Image.info && echo name=Gone >image/6/Image.info && touch image/6/etc/x");
         if (readOnlyPart)
             readOnly(slot(6) + readOnlyPart);
         Outcome outcome = eraseImage("6");
@@ -94,7 +90,7 @@ TEST_F(RenameclearTest, EmptyListRefusesAndChangesNothing)
         EXPECT_THAT(run(mode, "green snap ok"), ElementsAre("[Error] no selected Image"));
         EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, 129);
         // The dialog hides behind the box.
-        EXPECT_THAT(pchost::snaps().at(0), Not(HasSubstr(mode == 1 ? "Rename Image" : "Erase Image")));
+        EXPECT_EQ(pchost::snaps().at(0).find(mode == 1 ? "Rename Image" : "Erase Image"), std::string::npos);
         shell("rm -rf " + shellQuote(slot(7)));
     }
     EXPECT_FALSE(pathExists(store.path("tools/menu")));

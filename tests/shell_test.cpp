@@ -21,12 +21,3 @@ TEST(RunCommand, OnlyAnExitWithZeroSucceeds)
     for (const auto& [line, succeeds] : cases)
         EXPECT_EQ(runCommand(line), succeeds) << line;
 }
-
-TEST(RunFormatted, QuotesStringsAndPassesNumbers)
-{
-    eString mount = "/tmp/a b;touch pwned";
-    EXPECT_TRUE(runFormatted("test %s = '/tmp/a b;touch pwned' && test %s = \"it's\" && test %d = 7", mount,
-        eString("it's"), 7));
-    EXPECT_FALSE(pathExists("pwned"));
-    EXPECT_FALSE(runFormatted("test -e %s/missing", mount));
-}

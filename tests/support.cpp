@@ -18,9 +18,8 @@ namespace fs = std::filesystem;
 
 std::string readFile(const std::string& path)
 {
-    std::ostringstream content;
-    content << std::ifstream(path, std::ios::binary).rdbuf();
-    return content.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void writeFile(const std::string& path, const std::string& content, mode_t mode)
@@ -33,11 +32,7 @@ void writeFile(const std::string& path, const std::string& content, mode_t mode)
         throw std::runtime_error("cannot write " + path);
 }
 
-bool pathExists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
+bool pathExists(const std::string& path) { return fs::symlink_status(path).type() != fs::file_type::not_found; }
 
 int fileMode(const std::string& path)
 {
@@ -85,7 +80,8 @@ TestStore::TestStore(const std::string& name)
         throw std::runtime_error("store tests must run under scripts/ns-run");
     fs::remove_all(rootPath);
     for (const auto& [tool, script] : {std::pair{"menu.org", menuHead}, {"go", "#!/bin/sh\nexec /sbin/init\n"},
-             {"chroot", "#!/bin/sh\ncd \"$1\" && exec chroot \"$1\" \"$2\"\n"}, {"du", "#!/bin/sh\nexec du -k \"$@\"\n"}})
+             {"chroot", "#!/bin/sh\ncd \"$1\" && exec chroot \"$1\" \"$2\"\n"},
+             {"du", "#!/bin/sh\nexec du -k \"$@\"\n"}})
         writeFile(path("tools/") + tool, script, 0755);
     writeFile("/tmp/org", rootPath + "\n");
     mpoint = rootPath;
@@ -121,9 +117,8 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
         faults += "tools/menu is no head with whole lines\n";
     std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
-    int entries = 0;
-    for (int entry = 0, slot = 0, last = -1; std::getline(lines, line); last = slot) {
-        char extra;
+    int entries = 0, entry = 0, slot = 0, last = -1;
+    for (char extra; std::getline(lines, line); last = slot) {
         if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
                 &entry, &slot, &extra) != 2 || entry != ++entries || slot <= last || slot > 9)
             return faults + "bad start line " + line + "\n";

@@ -36,7 +36,6 @@ public:
     std::string path(const std::string& relative) const;
     void addSlot(int slot, const std::string& info) const;  // image/SLOT with Image.info holding INFO
     void addCorruptedSlot(int slot) const;  // image/SLOT without Image.info
-
     static const char* const menuHead;
 
 private:
@@ -55,11 +54,10 @@ std::string slotTree(const std::string& dir);
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image = "");
 
-// What an installation run to its end must not leave in the store at ROOT:
-// scratch slots, name and menu files, squashfs.img, a mount on /tmp/image.
-// A line each, empty when there is none.
+// What a finished installation must not leave in the store at ROOT, a line
+// each: scratch slots, name and menu files, squashfs.img, a /tmp/image mount.
 std::string leftovers(const std::string& root);
 
-// Runs nimbrel-host on STORE with KEYS in a process group of its own, with
-// the environment assignments ENV; what it printed and "exit=STATUS".
+// What nimbrel-host printed on STORE with KEYS and the environment
+// assignments ENV, in a process group of its own, and "exit=STATUS".
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env = "");
