@@ -18,8 +18,9 @@ namespace fs = std::filesystem;
 
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::ostringstream content;
+    content << std::ifstream(path, std::ios::binary).rdbuf();  // a directory reads as nothing
+    return content.str();
 }
 
 void writeFile(const std::string& path, const std::string& content, mode_t mode)
