@@ -68,9 +68,9 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
     EXPECT_TRUE(nameedit());
     EXPECT_EQ(bootMenuOf(store), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
     // A mount point where a scratch file goes cannot be replaced: the old pair stays, whole.
+    writeFile(store.path("tools/menu.org"), TestStore::menuHead);
     for (const std::string scratch : {"tools/menu.new", "tools/lcdmenu.conf.new"}) {
         const std::string old = bootMenuOf(store), trap = store.path(scratch);
-        color = scratch;
         shell("mkdir " + trap + " && mount -t tmpfs trap " + trap);
         EXPECT_FALSE(nameedit());
         EXPECT_EQ(bootMenuOf(store), old);
