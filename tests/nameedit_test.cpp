@@ -1,108 +1,108 @@
 #include <gtest/gtest.h>
 
+#include "manage/menucolor.h"
+#include "pchost/session.h"
 #include "plugin/globals.h"
 #include "store/nameedit.h"
 #include "tests/support.h"
 
 namespace {
 
-// The script's start lines for entries 1, 2, ... and the given slots.
-std::string startLines(const std::vector<int>& slots)
+// tools/menu (with HEAD, start lines for entries 1, 2, ... and SLOTS), a
+// "|" and tools/lcdmenu.conf with ITEMS and COLOUR, as nameedit writes them.
+std::string bootMenu(const std::string& head, const std::vector<int>& slots, const std::string& items,
+    const std::string& colour)
 {
-    std::string lines;
-    for (size_t entry = 1; entry <= slots.size(); ++entry)
-        lines += "test \"$RC\" -eq " + std::to_string(entry) +
-            " && $mpoint/tools/chroot $mpoint/image/" + std::to_string(slots[entry - 1]) + " ../go\n";
-    return lines;
+    std::string menu = head;
+    for (size_t entry = 1; !head.empty() && entry <= slots.size(); ++entry)
+        menu += "test \"$RC\" -eq " + std::to_string(entry) + " && $mpoint/tools/chroot $mpoint/image/" +
+            std::to_string(slots[entry - 1]) + " ../go\n";
+    return menu + "|default_entry=0\nline_spacing=" + std::to_string(slots.size() + 1) + "\nmenu_items=" +
+        items + "\ntext_align=0\nmenu_color=" + colour + "\n";
 }
 
-std::string config(size_t entries, const std::string& items, const std::string& colour = "")
+// The boot menu of STORE as bootMenu gives it.
+std::string bootMenuOf(const TestStore& store)
 {
-    return "default_entry=0\nline_spacing=" + std::to_string(entries) + "\nmenu_items=" + items +
-        "\ntext_align=0\nmenu_color=" + colour + "\n";
+    return readFile(store.path("tools/menu")) + "|" + readFile(store.path("tools/lcdmenu.conf"));
 }
 
-class NameeditTest : public ::testing::Test {
-protected:
-    // No colour chosen, whatever an earlier test in this process left.
-    NameeditTest() { color = ""; }
-
-    std::string menu() const { return readFile(store.path("tools/menu")); }
-    std::string conf() const { return readFile(store.path("tools/lcdmenu.conf")); }
-
+TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
+{
     TestStore store;
-};
-
-TEST_F(NameeditTest, OneStartLineAndItemPerInstalledSlotInSlotOrder)
-{
     std::vector<std::pair<int, std::string>> ten;
     std::string tenItems = "TovraImage,";
-    for (int slot = 0; slot < 10; ++slot) {
+    for (int slot = 0; slot < 10; ++slot, tenItems += ten.back().second.substr(5, 200) + ",")
         ten.push_back({slot, "name=" + std::string(200, 'a' + slot) + "\n"});
-        tenItems += std::string(200, 'a' + slot) + ",";
-    }
     const struct {
-        const char* title;
-        std::vector<std::pair<int, std::string>> slots;  // Image.info; empty: none
-        const char* more;  // run in image/
-        const char* colour;
+        std::vector<std::pair<int, std::string>> slots;  // Image.info; empty: corrupted
+        std::string more;  // " && COMMAND" run in image/
         std::vector<int> listed;
         std::string items;
     } cases[] = {
-        {"no image/ at all", {}, "", "7", {}, "TovraImage,"},
-        {"gaps close up", {{0, "name=Gemini\n"}, {2, ""}, {5, "name=Image-5\n"}}, "", "4", {0, 5},
-            "TovraImage,Gemini,Image-5,"},
-        {"slot order, not age; other entries never looked at", {{9, "name=Last\n"}, {3, "name=First\n"}},
-            "mkdir 03 10 && echo name=Ten > 10/Image.info && touch 4", "", {3, 9}, "TovraImage,First,Last,"},
-        {"no name line, a blank", {{1, "other=1\n"}, {2, "name=Sat 1.0\n"}}, "", "", {1, 2},
-            "TovraImage,,Sat 1.0,"},
-        {"control characters end a name, commas are blanks",
-            {{1, std::string("name=a\0b\n", 9)}, {2, "name=c\rd\n"}, {3, "name=e,f\n"}}, "", "", {1, 2, 3},
+        {{}, "", {}, "TovraImage,"},
+        // No name line gives a blank item.
+        {{{0, "other=1\n"}, {2, ""}, {5, "name=Sat 1.0\n"}}, "", {0, 5}, "TovraImage,,Sat 1.0,"},
+        // Slot order, not age; other entries are never looked at.
+        {{{9, "name=Last\n"}, {3, "name=First\n"}}, " && mkdir 03 10 && echo name=Ten >10/Image.info && touch 4",
+            {3, 9}, "TovraImage,First,Last,"},
+        // A control character ends a name and a comma is a blank, so no item shifts.
+        {{{1, std::string("name=a\0b\n", 9)}, {2, "name=c\rd\n"}, {3, "name=e,f\n"}}, "", {1, 2, 3},
             "TovraImage,a,c,e f,"},
-        {"long names are never cut", ten, "", "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, tenItems},
+        {ten, "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, tenItems},
     };
+    shell("cd " + store.path("tools") + " && echo old script >menu && echo hand_edited=1 >lcdmenu.conf");
+    color = "4";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.title);
+        SCOPED_TRACE(c.items);
         shell("rm -rf " + store.path("image"));
         for (const auto& [slot, info] : c.slots)
             info.empty() ? store.addCorruptedSlot(slot) : store.addSlot(slot, info);
-        if (*c.more)
-            shell("cd " + store.path("image") + " && " + c.more);
-        color = c.colour;
-
+        shell("cd " + store.path("image") + " 2>/dev/null" + c.more);
         EXPECT_TRUE(nameedit());
-
-        EXPECT_EQ(menu(), TestStore::menuHead + startLines(c.listed));
-        EXPECT_EQ(conf(), config(c.listed.size() + 1, c.items, c.colour));
+        EXPECT_EQ(bootMenuOf(store), bootMenu(TestStore::menuHead, c.listed, c.items, "4"));
         EXPECT_EQ(fileMode(store.path("tools/menu")), 0755);
     }
-}
-
-TEST_F(NameeditTest, RewritesBothFilesWhole)
-{
-    store.addSlot(0, "name=A\n");
-    writeFile(store.path("tools/menu.org"), TestStore::menuHead, 0644);
-    writeFile(store.path("tools/menu"), "old script\n" + startLines({7}));
-    writeFile(store.path("tools/lcdmenu.conf"), "hand_edited=1\n");
-    for (int call = 0; call < 2; ++call) {
-        EXPECT_TRUE(nameedit());
-        EXPECT_EQ(menu(), TestStore::menuHead + startLines({0}));
-        EXPECT_EQ(conf(), config(2, "TovraImage,A,"));
-        EXPECT_EQ(fileMode(store.path("tools/menu")), 0755);
-    }
-    // Without a head, start lines could start nothing.
+    // Without its head a start line could start nothing.
     shell("rm " + store.path("tools/menu.org"));
     EXPECT_TRUE(nameedit());
-    EXPECT_EQ(menu(), "");
-    EXPECT_EQ(conf(), config(2, "TovraImage,A,"));
+    EXPECT_EQ(bootMenuOf(store), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
+    // A mount point where a scratch file goes cannot be replaced: the old pair stays, whole.
+    writeFile(store.path("tools/menu.org"), TestStore::menuHead);
+    for (const std::string scratch : {"tools/menu.new", "tools/lcdmenu.conf.new"}) {
+        const std::string old = bootMenuOf(store), trap = store.path(scratch);
+        shell("mkdir " + trap + " && mount -t tmpfs trap " + trap);
+        EXPECT_FALSE(nameedit());
+        EXPECT_EQ(bootMenuOf(store), old);
+        shell("umount " + trap + " && rmdir " + trap);
+        EXPECT_EQ(leftovers(store.root()), "");
+    }
 }
 
-TEST_F(NameeditTest, MissingToolsDirectoryIsSurvived)
+TEST(Menucolor, LeavingWritesTheChosenOrTheKeptColourIntoANewBootMenu)
 {
-    // A full disk and scratch files that cannot be made: the crash tests.
-    shell("rm -rf " + store.path("tools"));
-    EXPECT_FALSE(nameedit());
-    EXPECT_FALSE(pathExists(store.path("tools")));
+    TestStore store;
+    store.addSlot(1, "name=One\n");
+    // Entry N (from 0) is colour N + 2; leaving without a choice keeps the colour.
+    std::vector<std::array<std::string, 3>> cases = {{"down exit", "6", "6"}, {"exit", "", ""}};
+    std::string keys, first;
+    for (int entry = 0; entry < 7; ++entry, keys += "down ")
+        cases.push_back({keys + "ok", "7", std::to_string(entry + 2)});
+    for (const auto& [keys, before, code] : cases) {
+        SCOPED_TRACE(keys);
+        color = before;
+        pchost::startScript("snap " + keys);
+        Menucolor window;
+        window.show();
+        EXPECT_EQ(window.exec(), 0);
+        EXPECT_EQ(bootMenuOf(store), bootMenu(TestStore::menuHead, {1}, "TovraImage,One,", code));
+        EXPECT_TRUE(pchost::shownMessages().empty());
+        first = first.empty() ? pchost::snaps().at(0) : first;
+        EXPECT_EQ(pchost::snaps().at(0), first);  // no entry is marked for the colour
+    }
+    size_t at = 0;
+    for (const char* entry : {" green", " cyan", " red", " magenta", " orange", " white", " gray"})
+        EXPECT_NE(at = first.find(entry, at), std::string::npos) << entry;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -12,19 +13,19 @@
 
 #include "plugin/globals.h"
 #include "store/shell.h"
-#include "tests/images.h"
+
+namespace fs = std::filesystem;
 
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << std::ifstream(path, std::ios::binary).rdbuf();  // a directory reads as nothing
     return content.str();
 }
 
 void writeFile(const std::string& path, const std::string& content, mode_t mode)
 {
-    shell("mkdir -p \"$(dirname " + shellQuote(path) + ")\"");
+    fs::create_directories(fs::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
     out.close();
@@ -32,18 +33,12 @@ void writeFile(const std::string& path, const std::string& content, mode_t mode)
         throw std::runtime_error("cannot write " + path);
 }
 
-bool pathExists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
+bool pathExists(const std::string& path) { return fs::symlink_status(path).type() != fs::file_type::not_found; }
 
 int fileMode(const std::string& path)
 {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return -1;
-    return st.st_mode & 07777;
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : -1;
 }
 
 int shell(const std::string& line)
@@ -54,10 +49,10 @@ int shell(const std::string& line)
 
 std::string capture(const std::string& line)
 {
-    std::string out;
     FILE* pipe = popen(line.c_str(), "r");
     if (!pipe)
         throw std::runtime_error("cannot run " + line);
+    std::string out;
     char buffer[4096];
     while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
         out.append(buffer, n);
@@ -65,151 +60,83 @@ std::string capture(const std::string& line)
     return out;
 }
 
-const char* const TestStore::menuHead =
-    "#!/bin/sh\n"
-    "RC=$1\n"
-    "mpoint=/hdd\n";
-
-TestStore::TestStore(const std::string& name)
-    : rootPath("/tmp/" + name)
-{
-    if (std::getenv("NIMBREL_IN_NS") == nullptr)
-        throw std::runtime_error("store tests must run under scripts/ns-run");
-    shell("rm -rf " + shellQuote(rootPath));
-    writeFile(path("tools/menu.org"), menuHead, 0755);
-    writeFile(path("tools/go"), "#!/bin/sh\nexec /sbin/init\n", 0755);
-    writeFile(path("tools/chroot"), "#!/bin/sh\ncd \"$1\" && exec chroot \"$1\" \"$2\"\n", 0755);
-    writeFile(path("tools/du"), "#!/bin/sh\nexec du -k \"$@\"\n", 0755);
-    writeFile("/tmp/org", rootPath + "\n");
-    mpoint = rootPath;
-}
-
 LoopDisk::LoopDisk(const std::string& name, const std::string& size, const std::string& mkfs)
-    : mountPoint("/tmp/" + name)
-    , diskFile("/tmp/" + name + ".disk")
+    : mountPoint("/tmp/" + name), diskFile("/tmp/" + name + ".disk")
 {
     if (shell("truncate -s " + size + " " + diskFile + " && " + mkfs + " " + diskFile + " && mkdir " +
             mountPoint + " && mount -o loop " + diskFile + " " + mountPoint) != 0)
         throw std::runtime_error("cannot make the disk " + diskFile);
 }
 
-LoopDisk::~LoopDisk()
+LoopDisk::~LoopDisk() { shell("umount " + mountPoint + "; rm -rf " + mountPoint + " " + diskFile); }
+
+const std::string& LoopDisk::disk() const { return diskFile; }
+
+const char* const TestStore::menuHead = "#!/bin/sh\nRC=$1\nmpoint=/hdd\n";
+
+TestStore::TestStore(const std::string& name)
+    : rootPath("/tmp/" + name)
 {
-    shell("umount " + mountPoint + "; rm -rf " + mountPoint + " " + diskFile);
+    if (std::getenv("NIMBREL_IN_NS") == nullptr)
+        throw std::runtime_error("store tests must run under scripts/ns-run");
+    fs::remove_all(rootPath);
+    for (const auto& [tool, script] : {std::pair{"menu.org", menuHead}, {"go", "#!/bin/sh\nexec /sbin/init\n"},
+             {"chroot", "#!/bin/sh\ncd \"$1\" && exec chroot \"$1\" \"$2\"\n"},
+             {"du", "#!/bin/sh\nexec du -k \"$@\"\n"}})
+        writeFile(path("tools/") + tool, script, 0755);
+    writeFile("/tmp/org", rootPath + "\n");
+    mpoint = rootPath;
 }
 
-const std::string& LoopDisk::disk() const
-{
-    return diskFile;
-}
+TestStore::~TestStore() { shell("rm -rf " + shellQuote(rootPath) + " /tmp/org"); }
 
-TestStore::~TestStore()
-{
-    shell("rm -rf " + shellQuote(rootPath) + " /tmp/org");
-}
+const std::string& TestStore::root() const { return rootPath; }
 
-const std::string& TestStore::root() const
-{
-    return rootPath;
-}
-
-std::string TestStore::path(const std::string& relative) const
-{
-    return rootPath + "/" + relative;
-}
+std::string TestStore::path(const std::string& relative) const { return rootPath + "/" + relative; }
 
 void TestStore::addSlot(int slot, const std::string& info) const
 {
     writeFile(path("image/" + std::to_string(slot) + "/Image.info"), info);
 }
 
-void TestStore::addCorruptedSlot(int slot) const
-{
-    shell("mkdir -p " + shellQuote(path("image/" + std::to_string(slot))));
-}
+void TestStore::addCorruptedSlot(int slot) const { fs::create_directories(path("image/" + std::to_string(slot))); }
 
 std::string slotTree(const std::string& dir)
 {
-    namespace fs = std::filesystem;
-    std::vector<std::string> entries;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-        std::string name = it->path().filename(), entry = it->path().string().substr(dir.size());
-        if (name == "Image.info" || name == "Image.info.new")
-            continue;
-        struct stat st;
-        lstat(it->path().c_str(), &st);
-        entry += " " + std::to_string(st.st_mode);
-        if (it->is_symlink())
-            entry += " -> " + fs::read_symlink(it->path(), error).string();
-        else if (it->is_regular_file())
-            entry += " " + std::to_string(std::hash<std::string>()(readFile(it->path())));
-        entries.push_back(entry);
-    }
-    std::sort(entries.begin(), entries.end());
-    std::string tree;
-    for (const std::string& entry : entries)
-        tree += entry + "\n";
-    return tree;
+    // Paths relative to DIR, so that two slots holding one image compare equal.
+    std::string find = "find . -mindepth 1 ! -name Image.info ! -name Image.info.new";
+    return capture("cd " + shellQuote(dir) + " 2>/dev/null && { " + find + " -printf '%p %M %l\\n'; " + find +
+        " -type f -exec sha256sum {} +; } | sort");
 }
-
-namespace {
-
-// The faults of the boot menu pair; COMPLETE tells whether a slot is complete.
-template <class Complete>
-std::string menuFaults(const std::string& root, Complete complete)
-{
-    std::string faults, head = readFile(root + "/tools/menu.org");
-    std::string menu = readFile(root + "/tools/menu"), line;
-    if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
-        faults += "tools/menu is no head with whole lines\n";
-    std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
-    int entries = 0, last = -1;
-    for (int entry = 0, slot = 0; std::getline(lines, line); last = slot) {
-        char extra;
-        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
-                &entry, &slot, &extra) != 2 || entry != ++entries || slot <= last)
-            return faults + "bad start line " + line + "\n";
-        if (!complete(slot))
-            faults += "a start line leads to incomplete slot " + std::to_string(slot) + "\n";
-    }
-    // The five lines as they must be, given the items and colour they hold.
-    std::string config = readFile(root + "/tools/lcdmenu.conf");
-    auto value = [&](const std::string& key) {
-        size_t at = config.find("\n" + key + "="), from = at + key.size() + 2;
-        return at == std::string::npos ? std::string() : config.substr(from, config.find('\n', from) - from);
-    };
-    std::string items = value("menu_items"), wanted = "default_entry=0\nline_spacing=" +
-        std::to_string(entries + 1) + "\nmenu_items=" + items + "\ntext_align=0\nmenu_color=" + value("menu_color") + "\n";
-    if (config != wanted || items.compare(0, 11, "TovraImage,") != 0 ||
-        std::count(items.begin(), items.end(), ',') != entries + 1 || items.back() != ',')
-        faults += "tools/lcdmenu.conf does not go with tools/menu\n";
-    return faults;
-}
-
-} // namespace
 
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image)
 {
-    std::string trees[10];
-    auto tree = [&](int slot) -> const std::string& {
-        if (trees[slot].empty())
-            trees[slot] = slotTree(root + "/image/" + std::to_string(slot));
-        return trees[slot];
-    };
-    auto isComplete = [&](int slot) {
-        return std::find(complete.begin(), complete.end(), tree(slot)) != complete.end();
-    };
-    std::string faults = menuFaults(root, isComplete);
+    auto tree = [&](int slot) { return slotTree(root + "/image/" + std::to_string(slot)); };
+    auto isComplete = [&](int slot) { return std::count(complete.begin(), complete.end(), tree(slot)) > 0; };
+    std::string faults, line, head = readFile(root + "/tools/menu.org"), menu = readFile(root + "/tools/menu");
+    if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
+        faults += "tools/menu is no head with whole lines\n";
+    std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
+    int entries = 0, entry = 0, slot = 0, last = -1;
+    for (char extra; std::getline(lines, line); last = slot) {
+        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
+                &entry, &slot, &extra) != 2 || entry != ++entries || slot <= last || slot > 9)
+            return faults + "bad start line " + line + "\n";
+        if (!isComplete(slot))
+            faults += "a start line leads to incomplete slot " + std::to_string(slot) + "\n";
+    }
+    std::regex config("default_entry=0\nline_spacing=" + std::to_string(entries + 1) + "\nmenu_items=TovraImage,"
+        "([^,\n]*,){" + std::to_string(entries) + "}\ntext_align=0\nmenu_color=.*\n");
+    if (!std::regex_match(readFile(root + "/tools/lcdmenu.conf"), config))
+        faults += "tools/lcdmenu.conf does not go with tools/menu\n";
     bool holdsImage = image.empty() || pathExists(root + "/" + image);
     for (int slot = 0; slot < 10; ++slot) {
-        std::string info = root + "/image/" + std::to_string(slot) + "/Image.info";
-        std::string name = readFile(info);
-        bool oneNameLine = name.compare(0, 5, "name=") == 0 && name.find('\n') == name.size() - 1;
-        if (pathExists(info) && (!isComplete(slot) || !oneNameLine))
+        std::string info = root + "/image/" + std::to_string(slot) + "/Image.info", name = readFile(info);
+        bool installed = pathExists(info);
+        if (installed && (!isComplete(slot) || name.compare(0, 5, "name=") || name.find('\n') != name.size() - 1))
             faults += "slot " + std::to_string(slot) + " is installed but not complete\n";
-        holdsImage = holdsImage || (pathExists(info) && tree(slot) == complete.at(0));
+        holdsImage = holdsImage || (installed && tree(slot) == complete.at(0));
     }
     return holdsImage ? faults : faults + image + " is lost\n";
 }
@@ -222,6 +149,6 @@ std::string leftovers(const std::string& root)
 
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env)
 {
-    return capture(env + " setsid -w " + shellQuote(std::string(NIMBREL_BUILD) + "/nimbrel-host") +
-        " --store " + shellQuote(store) + " --keys " + shellQuote(keys) + " 2>/dev/null; echo exit=$?");
+    return capture(env + " setsid -w " + shellQuote(NIMBREL_BUILD "/nimbrel-host") + " --store " +
+        shellQuote(store) + " --keys " + shellQuote(keys) + " 2>/dev/null; echo exit=$?");
 }

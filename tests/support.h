@@ -3,77 +3,61 @@
 #include <sys/types.h>
 #include <vector>
 
-// Helpers for tests that run inside the private mount namespace of ns-run,
-// where /tmp and /var are scratch file systems of their own.
+// Helpers for tests run under scripts/ns-run, where /tmp and /var are private.
 
 std::string readFile(const std::string& path);
-// Writes CONTENT to PATH (making its directories) and gives it MODE.
+// Writes CONTENT to PATH, making its directories, and gives it MODE.
 void writeFile(const std::string& path, const std::string& content, mode_t mode = 0644);
 bool pathExists(const std::string& path);
-// Permission bits of PATH, or -1 when it does not exist.
-int fileMode(const std::string& path);
-// Runs LINE with the shell and returns its exit status (-1 when it did not exit).
-int shell(const std::string& line);
-// Runs LINE with the shell and returns what it printed.
-std::string capture(const std::string& line);
+int fileMode(const std::string& path);  // permission bits, -1 when PATH is missing
+int shell(const std::string& line);  // exit status of LINE run by sh, -1 when it did not exit
+std::string capture(const std::string& line);  // what LINE run by sh printed
 
-// A fresh image store under /tmp: tools/menu.org, go, chroot and du as the
-// boot side provides them, no image/ yet. Sets the plug-in's mpoint to it
-// and writes it as the first line of /tmp/org.
-// A file system of its own on a loop device, mounted on /tmp/NAME from the
-// disk file /tmp/NAME.disk made with MKFS (say "mkfs.ext4 -q") at SIZE
-// ("64M"); unmounted and removed again with the object.
+// A file system made by MKFS (say "mkfs.ext4 -q") in the disk file
+// /tmp/NAME.disk of SIZE ("64M"), loop-mounted on /tmp/NAME while it lives.
 class LoopDisk {
 public:
     LoopDisk(const std::string& name, const std::string& size, const std::string& mkfs);
     ~LoopDisk();
-
     const std::string& disk() const;
 
 private:
     std::string mountPoint, diskFile;
 };
 
+// A fresh image store /tmp/NAME while it lives: tools/menu.org (menuHead),
+// go, chroot and du as the boot side has them, no image/. It is the
+// plug-in's mpoint and the first line of /tmp/org.
 class TestStore {
 public:
     explicit TestStore(const std::string& name = "store");
     ~TestStore();
-
     const std::string& root() const;
     std::string path(const std::string& relative) const;
-    // Makes slot directory image/N with an Image.info holding INFO.
-    void addSlot(int slot, const std::string& info) const;
-    // Makes slot directory image/N without an Image.info.
-    void addCorruptedSlot(int slot) const;
-
+    void addSlot(int slot, const std::string& info) const;  // image/SLOT with Image.info holding INFO
+    void addCorruptedSlot(int slot) const;  // image/SLOT without Image.info
     static const char* const menuHead;
 
 private:
     std::string rootPath;
 };
 
-// The tree of slot directory DIR without its name file (Image.info and a
-// scratch Image.info.new): each entry's path relative to DIR, mode, link
-// target and content hash. Two slots holding the same image have the same tree.
+// Each entry of slot directory DIR but Image.info(.new): path, mode, link
+// target, content hash. Slots holding the same image have the same tree.
 std::string slotTree(const std::string& dir);
 
-// The one store checker: what is wrong with the store at ROOT, one line per
-// fault, empty when it is sound. Sound means: tools/menu is its head plus
-// start lines numbered 1, 2, ... for ascending slots, each slot complete;
-// tools/lcdmenu.conf has its five lines with one item per start line;
-// every slot with an Image.info is complete and its Image.info one name
-// line; the image file IMAGE (unless empty) is there, or a slot holds its
-// tree, which is COMPLETE[0]. A slot is complete when its slotTree is one
-// of COMPLETE.
+// The one store checker: what is wrong with the store at ROOT, a line per
+// fault. Sound: tools/menu is its head and start lines 1, 2, ... for rising
+// complete slots (slotTree one of COMPLETE); tools/lcdmenu.conf has its five
+// lines, an item per start line; a slot with Image.info is complete, with one
+// name line; IMAGE (unless empty) is there or a slot holds COMPLETE[0].
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image = "");
 
-// What should not be left in the store at ROOT once an installation has
-// run to its end: scratch slots, scratch name and menu files, squashfs.img,
-// a mount on /tmp/image. One line each, empty when there is none.
+// What a finished installation must not leave in the store at ROOT, a line
+// each: scratch slots, name and menu files, squashfs.img, a /tmp/image mount.
 std::string leftovers(const std::string& root);
 
-// Runs nimbrel-host on STORE with KEYS, in a process group of its own and
-// with the environment assignments ENV; returns what it printed and a last
-// line "exit=STATUS".
+// What nimbrel-host printed on STORE with KEYS and the environment
+// assignments ENV, in a process group of its own, and "exit=STATUS".
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env = "");
