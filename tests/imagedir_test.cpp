@@ -2,9 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
-#include <cstring>
-#include <libintl.h>
 #include <typeinfo>
 
 #include "host/elabel.h"
@@ -43,22 +40,6 @@ std::vector<std::string> entries(const Imagedir& dialog, int box)
     return texts;
 }
 
-// A gettext catalogue translating the three texts that may be translated.
-std::string catalogue()
-{
-    std::string head, strings;
-    auto put = [&head](uint32_t value) { head.append(reinterpret_cast<char*>(&value), 4); };
-    for (uint32_t value : {0x950412deU, 0U, 3U, 28U, 52U, 0U, 0U})
-        put(value);
-    for (const char* text : {"Directory:", "available Image", "copy from /var/tuxbox/config/enigma",
-             "Verzeichnis:", "Images da", "aus /var/tuxbox/config/enigma"}) {
-        put(std::strlen(text));
-        put(76 + strings.size());
-        strings += text + std::string(1, '\0');
-    }
-    return head + strings;
-}
-
 // The store lies on a disk of its own, whose free space a test can set.
 class ImagedirTest : public ::testing::Test {
 protected:
@@ -91,49 +72,6 @@ protected:
         return {child<eButton>(dialog)->getHelpText(), child<eLabel>(dialog, 3)->getText()};
     }
 };
-
-TEST_F(ImagedirTest, WidgetsTextsAndStartingState)
-{
-    struct Row {
-        const char* text;  // null: set elsewhere
-        const char* help;
-        bool decorated;
-    };
-    const Row rows[] = {{"available Image", "", false}, {"", "Press OK and choose a Image", true},
-        {"Directory:", "", false}, {"", "Press OK and choose a Directory", true},
-        {"Image - Name:", "", false}, {"", "Press OK to edit Name", true},
-        {"Settings copy from Flash-Image", "copy from /var/tuxbox/config/enigma", false},
-        {nullptr, "", false}, {"Install", "", true}, {"", "", true}};
-    TestStore store;
-    Imagedir dialog;
-    EXPECT_EQ(dialog.getText(), "Install Image");
-    ASSERT_EQ(dialog.getChildren().size(), std::size(rows));
-    for (const Row& row : rows) {
-        const eWidget* widget = dialog.getChildren()[&row - rows];
-        if (row.text) {
-            EXPECT_EQ(widget->getText(), row.text);
-        }
-        EXPECT_EQ(widget->getHelpText(), row.help);
-        EXPECT_EQ(dynamic_cast<const eDecoWidget*>(widget)->isDecoLoaded(), row.decorated) << row.help;
-    }
-    EXPECT_EQ(child<eButton>(dialog)->getShortcut(), "green");
-    EXPECT_EQ(child<eButton>(dialog)->getShortcutPixmap(), "green");
-    EXPECT_EQ(child<eTextInputField>(dialog)->getEditHelpText(), "Entering Name (Yellow a>A)");
-
-    writeFile("/tmp/locale/xx/LC_MESSAGES/messages.mo", catalogue());
-    setenv("LANGUAGE", "xx", 1);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-    bindtextdomain("messages", "/tmp/locale");
-    {
-        Imagedir translated;
-        EXPECT_EQ(child<eLabel>(translated)->getText(), "Images da");
-        EXPECT_EQ(child<eLabel>(translated, 1)->getText(), "Directory:");
-        EXPECT_EQ(child<eCheckbox>(translated)->getHelpText(), "aus /var/tuxbox/config/enigma");
-    }
-    unsetenv("LANGUAGE");
-    std::setlocale(LC_ALL, "C");
-    shell("rm -r /tmp/locale");
-}
 
 TEST_F(ImagedirTest, ListsFilesHoldingDotImgAndTheFreeSlots)
 {

@@ -6,28 +6,38 @@
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
+#include "pchost/keys.h"
+#include "pchost/legend.h"
 #include "pchost/session.h"
+#include "pchost/terminalkeys.h"
 #include "pchost/widgethost.h"
 
-// The screen as text.
-namespace {
+#include <curses.h>
 
-std::vector<std::string> screenLines()
-{
-    std::vector<std::string> lines;
-    std::istringstream screen(pchost::screenText());
-    for (std::string line; std::getline(screen, line);)
-        lines.push_back(line);
-    return lines;
-}
+// The terminal front end: the screen as text, the keys as the remote
+// control's, and when an input field takes typed text.
+namespace {
 
 // LENGTH characters of the text screen from the cell of WIDGET's top left
 // corner, or from its bottom left one.
 std::string cellsAt(const eWidget* widget, size_t length, bool bottom = false)
 {
     ePoint at = eWidgetHost::screenPosition(widget);
-    int y = bottom ? at.y + widget->getSize().h - 1 : at.y;
-    return screenLines().at(y / 16).substr(at.x / 8, length);
+    int row = (bottom ? at.y + widget->getSize().h - 1 : at.y) / 16;
+    std::istringstream screen(pchost::screenText());
+    std::string line;
+    for (int i = 0; i <= row; ++i)
+        std::getline(screen, line);
+    return line.substr(at.x / 8, length);
+}
+
+template <class Widget, class... Args>
+Widget* place(eWindow& window, int y, int width, Args... args)
+{
+    auto* widget = new Widget(&window, args...);
+    widget->move(ePoint(0, y));
+    widget->resize(eSize(width, 16));
+    return widget;
 }
 
 // A frame with the title around the window, each widget at its cell with
@@ -39,26 +49,18 @@ TEST(Screen, DrawsFramesAndWidgetsAtTheirCells)
     window.cmove(ePoint(200, 150));
     window.cresize(eSize(280, 200));
     window.setText("Title");
-    auto* button = new eButton(&window);
-    button->resize(eSize(200, 16));
-    button->setText("Press me");
-    auto* box = new eCheckbox(&window, 1);
-    box->move(ePoint(0, 32));
+    place<eButton>(window, 0, 200)->setText("Press me");
+    auto* box = place<eCheckbox>(window, 32, 200, 1);
     box->setText("Ticked");
-    auto* field = new eTextInputField(&window);
-    field->move(ePoint(0, 64));
-    field->resize(eSize(100, 16));
+    auto* field = place<eTextInputField>(window, 64, 100);
     window.show();
 
-    EXPECT_EQ(pchost::screenText().size(), 36u * 91);  // 36 lines of 90 and a line end
-    EXPECT_EQ(cellsAt(&window, 10), "+- Title -");
-    EXPECT_EQ(cellsAt(&window, 3, true), "+--");
-    EXPECT_EQ(cellsAt(button, 9), ">Press me");
+    EXPECT_EQ(cellsAt(&window, 10) + cellsAt(&window, 3, true), "+- Title -+--");
+    EXPECT_EQ(cellsAt(window.getChildren()[0], 9), ">Press me");
     EXPECT_EQ(cellsAt(box, 11), " [x] Ticked");
     EXPECT_EQ(cellsAt(field, 13), " [          ]");
     field->typeText("ab");
     EXPECT_EQ(cellsAt(field, 13), " [ab        ]");
-
     eWindow above;
     above.move(window.getPosition());
     above.resize(window.getSize());
@@ -80,30 +82,73 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
     list->resize(eSize(200, 2 * eListBoxEntryText::getEntryHeight()));  // room for two rows
     for (const char* text : {" one", " two", " three"})
         new eListBoxEntryText(list, text);
-    auto* combo = new eComboBox(&window, 2);
-    combo->move(ePoint(0, 64));
-    combo->resize(eSize(100, 16));
+    auto* combo = place<eComboBox>(window, 64, 100, 2);
     for (const char* text : {"red", "green", "blue"})
         new eListBoxEntryText(combo->getListBox(), text);
-    auto* field = new eTextInputField(&window);
-    field->move(ePoint(0, 160));
-    field->resize(eSize(100, 16));
+    place<eTextInputField>(window, 160, 100);
     pchost::startScript("down down snap down ok down snap exit down ok text:ab snap");
     window.show();
     window.exec();
 
     ASSERT_EQ(pchost::snaps().size(), 3u);
-    const std::string& listFocused = pchost::snaps()[0];
-    EXPECT_NE(listFocused.find("|  two"), std::string::npos);
-    EXPECT_NE(listFocused.find("|> three"), std::string::npos);
-    EXPECT_EQ(listFocused.find(" one"), std::string::npos);  // scrolled away
-    const std::string& comboOpen = pchost::snaps()[1];
-    EXPECT_NE(comboOpen.find("|* three"), std::string::npos);
-    EXPECT_NE(comboOpen.find("|>green "), std::string::npos);
-    EXPECT_NE(comboOpen.find("| red "), std::string::npos);
-    EXPECT_EQ(comboOpen.find("blue"), std::string::npos);  // two rows open
+    const std::vector<std::pair<int, const char*>> shown = {{0, "|  two"}, {0, "|> three"},
+        {1, "|* three"}, {1, "|>green "}, {1, "| red "}, {2, ">[ab_       ]"}};
+    for (const auto& [snap, text] : shown)
+        EXPECT_NE(pchost::snaps()[snap].find(text), std::string::npos) << text;
+    EXPECT_EQ(pchost::snaps()[0].find(" one"), std::string::npos);  // scrolled away
+    EXPECT_EQ(pchost::snaps()[1].find("blue"), std::string::npos);  // two rows open
     EXPECT_EQ(combo->getCurrent()->getText(), "red");
-    EXPECT_NE(pchost::snaps()[2].find(">[ab_       ]"), std::string::npos);  // the cursor
+}
+
+// What the key CODE means, then what it means while a field is edited:
+// a key name, "text:c" for typing or "none".
+std::string meanings(int code)
+{
+    std::string both;
+    for (bool editing : {false, true}) {
+        std::optional<pchost::KeyPress> press = pchost::translateKey(code, editing);
+        both += !press ? "none" : press->key == pchost::Key::Text ? "text:" + press->text
+                                                                  : pchost::keyName(press->key);
+        both += editing ? "" : " ";
+    }
+    return both;
+}
+
+TEST(TerminalKeys, AsTheRemoteControlOrTypedWhileEditing)
+{
+    const std::pair<int, const char*> cases[] = {{KEY_UP, "up up"}, {KEY_DOWN, "down down"},
+        {KEY_LEFT, "left left"}, {KEY_RIGHT, "right right"}, {'\n', "ok ok"}, {'\r', "ok ok"},
+        {KEY_ENTER, "ok ok"}, {27, "exit exit"}, {KEY_F(1), "red red"}, {KEY_F(2), "green green"},
+        {KEY_F(3), "yellow yellow"}, {KEY_F(4), "blue blue"}, {'0', "0 text:0"}, {'9', "9 text:9"},
+        {'a', "none text:a"}, {' ', "none text: "}, {'~', "none text:~"}, {KEY_BACKSPACE, "none left"},
+        {127, "none left"}, {8, "none left"}, {KEY_F(5), "none none"}, {200, "none none"}};
+    for (const auto& [code, meant] : cases)
+        EXPECT_EQ(meanings(code), meant) << code;
+}
+
+// The legend names the keys; on an input field it says that Enter starts
+// editing, and while editing, that Enter ends it.
+TEST(TerminalKeys, EditingIsTheFrontWindowsFocusedField)
+{
+    auto says = [](const char* part) { return pchost::keyLegend().find(part) != std::string::npos; };
+    EXPECT_FALSE(pchost::editingText());
+    EXPECT_TRUE(says("arrows") && says("Enter ok") && says("Esc exit") && says("F1 red") && says("0-9"));
+    eWindow window;
+    auto* field = new eTextInputField(&window);
+    window.show();
+    EXPECT_FALSE(pchost::editingText());
+    EXPECT_TRUE(says("Enter starts editing"));
+    field->keyPressed(pchost::keyCode(pchost::Key::Ok));
+    EXPECT_TRUE(pchost::editingText() && says("Backspace deletes") && says("Enter or Esc ends editing"));
+    {
+        eWindow front;  // a window without a field in front of the edit
+        new eButton(&front);
+        front.show();
+        EXPECT_FALSE(pchost::editingText());
+    }
+    EXPECT_TRUE(pchost::editingText());
+    window.hide();
+    EXPECT_FALSE(pchost::editingText());
 }
 
 } // namespace

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
+#include "host/eskin.h"
+#include "pchost/keysource.h"
 #include "pchost/session.h"
+#include "tests/support.h"
 
-// The toolkit as a user drives it: keys from a script into a window run
-// modally. Once the keys run out, exit is pressed.
+// The toolkit as a user drives it: keys from a script or read a line at a
+// time into a window run modally; once the keys run out, exit is pressed.
 namespace {
 
 int runKeys(eWindow& window, const char* keys)
@@ -85,68 +91,116 @@ struct Playground {
 
 TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
 {
-    // Keys, what was signalled, the result of the window's run, the texts of
-    // the field and the combo box, and what the status bar showed at a snap.
-    struct Case {
-        const char *keys, *log;
-        int result;
-        const char *field, *combo, *status;
+    // Keys; what was signalled, the result of the window's run, the texts of
+    // the field and the combo box; the help text that a snap showed.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"snap exit ok", "|-1||x", "Help a"},  // the host closes a window on exit
+        {"ok ok", "a7|-1||x", ""},  // dialogs nest
+        {"ok down ok", "a0|-1||x", ""},
+        {"ok exit", "a-1|-1||x", ""},
+        {"ok ok green", "a7g[Help g]|3||x", ""},
+        {"up ok ok", "a7|-1||x", ""},
+        {"down down down ok ok", "+-|-1||x", ""},
+        {"down down down down ok", "g[Help g]|3||x", ""},
+        {"down down down down down ok", "p|0||x", ""},
+        {"down down down down down down down down down ok", "~~r|0||x", ""},  // at the end
+        {"down down down down down down up up ok", "~~g[Help g]|3||x", ""},
+        {"down down down down down exit", "null|0||x", ""},
+        {"yellow red blue down down snap", "|-1||x", "Help f"},
+        {"down ok down exit down down ok", "+|-1||x", ""},  // exit only closes the list
+        {"down ok up ok", "x|-1||x", ""},
+        {"down ok down down down down ok", "z|-1||z", ""},
+        {"down ok down ok ok down ok", "yz|-1||z", ""},
+        {"down down ok text:aXb?c snap ok", "|-1|abc|x", "Typing"},
+        {"down down ok text:abcabc ok snap", "|-1|abca|x", "Help f"},
+        {"down down text:abc", "|-1||x", ""},  // not editing
+        {"down down ok text:abc left ok", "|-1|ab|x", ""},
+        {"down down ok text:ab exit text:c down ok", "+|-1|ab|x", ""},
+        {"down down ok down 1 2 7 ok down ok", "+|-1|12|x", ""},
+        {"down down ok text:\"a b\" yellow ok", "|-1|a B|x", ""},
+        {"down down ok text:c yellow ok", "|-1|c|x", ""},  // no C to switch to
     };
-    const Case cases[] = {
-        {"snap exit ok", "", -1, "", "x", "Help a"},  // the host closes a window on exit
-        {"ok ok", "a7", -1, "", "x", nullptr},  // dialogs nest
-        {"ok down ok", "a0", -1, "", "x", nullptr},
-        {"ok exit", "a-1", -1, "", "x", nullptr},
-        {"ok ok green", "a7g[Help g]", 3, "", "x", nullptr},
-        {"up ok ok", "a7", -1, "", "x", nullptr},
-        {"down down down ok ok", "+-", -1, "", "x", nullptr},
-        {"down down down down ok", "g[Help g]", 3, "", "x", nullptr},
-        {"down down down down down ok", "p", 0, "", "x", nullptr},
-        {"down down down down down down down down down ok", "~~r", 0, "", "x", nullptr},  // at the end
-        {"down down down down down down up up ok", "~~g[Help g]", 3, "", "x", nullptr},
-        {"down down down down down exit", "null", 0, "", "x", nullptr},
-        {"yellow red blue down down snap", "", -1, "", "x", "Help f"},
-        {"down ok down ok", "y", -1, "", "y", nullptr},
-        {"down ok down exit down down ok", "+", -1, "", "x", nullptr},  // exit only closes the list
-        {"down ok up ok", "x", -1, "", "x", nullptr},
-        {"down ok down down down down ok", "z", -1, "", "z", nullptr},
-        {"down ok down ok ok down ok", "yz", -1, "", "z", nullptr},
-        {"down down ok text:aXb?c snap ok", "", -1, "abc", "x", "Typing"},
-        {"down down ok text:abcabc ok snap", "", -1, "abca", "x", "Help f"},
-        {"down down text:abc", "", -1, "", "x", nullptr},  // not editing
-        {"down down ok text:abc left ok", "", -1, "ab", "x", nullptr},
-        {"down down ok left ok", "", -1, "", "x", nullptr},
-        {"down down ok text:ab exit text:c down ok", "+", -1, "ab", "x", nullptr},
-        {"down down ok down 1 2 7 ok down ok", "+", -1, "12", "x", nullptr},
-        {"down down ok text:\"a b\" yellow ok", "", -1, "a B", "x", nullptr},
-        {"down down ok text:c yellow ok", "", -1, "c", "x", nullptr},  // no C to switch to
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keys);
+    for (const auto& [keys, outcome, status] : cases) {
+        SCOPED_TRACE(keys);
         Playground playground;
-
-        EXPECT_EQ(runKeys(playground.window, c.keys), c.result);
-
-        EXPECT_EQ(playground.log, c.log);
-        EXPECT_EQ(playground.field->getText(), c.field);
-        EXPECT_EQ(playground.combo->getCurrent()->getText(), c.combo);
+        int result = runKeys(playground.window, keys);
+        EXPECT_EQ(playground.log + "|" + std::to_string(result) + "|" + playground.field->getText() + "|" +
+                playground.combo->getCurrent()->getText(), outcome);
         for (const char* help : {"Help a", "Help f", "Typing", "Help g"}) {
-            if (c.status) {
-                bool shown = pchost::snaps().at(0).find(help) != std::string::npos;
-                EXPECT_EQ(shown, help == std::string(c.status)) << help;
-            }
+            bool shown = *status && pchost::snaps().at(0).find(help) != std::string::npos;
+            EXPECT_EQ(shown, help == std::string(status)) << help;
         }
     }
 }
 
-TEST(ListBox, ThatNeverClosesMakesTheScriptGiveUpAfterAHundredExits)
+using pchost::Key;
+
+TEST(ParseKeys, ReadsNamesTextAndQuotedTextOrNamesTheFirstBadWord)
 {
+    struct Case {
+        const char* list;
+        std::vector<Key> keys;
+        std::string texts;  // of the Text and Snap keys, each followed by "|"; or the bad word
+    };
+    const Case cases[] = {{"  down\tok  ", {Key::Down, Key::Ok}, ""},
+        {"up left right exit red green yellow blue", {Key::Up, Key::Left, Key::Right, Key::Exit,
+            Key::Red, Key::Green, Key::Yellow, Key::Blue}, ""},
+        {"0 5 9", {Key::Digit0, Key::Digit5, Key::Digit9}, ""},
+        {"snap snap:/tmp/a.png snap:\"a b.png\"", {Key::Snap, Key::Snap, Key::Snap}, "|/tmp/a.png|a b.png|"},
+        {"text:ABC text:\"Sat 1.0\" text:\"\"", {Key::Text, Key::Text, Key::Text}, "ABC|Sat 1.0||"},
+        {"down bogus ok", {}, "bogus"}, {"Down", {}, "Down"}, {"10", {}, "10"},
+        {"ok text:\"open", {}, "open"}, {"snap:", {}, "snap:"}};
+    for (const Case& c : cases) {
+        std::vector<Key> keys;
+        std::string texts;
+        try {
+            for (const auto& press : pchost::parseKeys(c.list)) {
+                keys.push_back(press.key);
+                texts += press.key == Key::Text || press.key == Key::Snap ? press.text + "|" : "";
+            }
+        } catch (const std::invalid_argument& error) {
+            texts = std::string(error.what()).find(c.texts) != std::string::npos ? c.texts : error.what();
+        }
+        EXPECT_EQ(keys, c.keys) << c.list;
+        EXPECT_EQ(texts, c.texts) << c.list;
+    }
+}
+
+TEST(GetInfo, ValueOfTheFirstKeyLine)
+{
+    writeFile("/tmp/info.conf", "menu_color2=9\nmenu_color=5\nmenu_color=6\nname=two words\nempty=\nlast=x");
+    const std::pair<const char*, const char*> cases[] = {{"menu_color", "5"}, {"name", "two words"},
+        {"empty", ""}, {"last", "x"}, {"missing", ""}, {"menu", ""}};
+    for (const auto& [key, value] : cases)
+        EXPECT_EQ(getInfo("/tmp/info.conf", key), value) << key;
+    EXPECT_EQ(getInfo("/tmp/no-such.conf", "menu_color"), "");
+}
+
+// Key names a line at a time, the screen shown before each wait; at the end
+// of input exit is pressed until the script gives up.
+TEST(LineKeySource, ReadsKeysLineByLineAndShowsTheScreenBeforeEachWait)
+{
+    std::istringstream in("down\nnonsense\nup down ok\n");
+    std::ostringstream out;
+    pchost::startScript("");
+    pchost::setKeySource(pchost::makeLineKeySource(in, out));
     eWindow window;
     auto* list = new eListBox<eListBoxEntryText>(&window);
-    int nulls = 0;
-    list->selected.connect([&nulls](eListBoxEntryText* entry) { nulls += entry == nullptr; });
-    EXPECT_THROW(runKeys(window, "down"), pchost::ScriptExhausted);
-    EXPECT_EQ(nulls, 100);
+    new eListBoxEntryText(list, " alpha");
+    new eListBoxEntryText(list, " beta");
+    std::string chosen;
+    list->selected.connect([&](eListBoxEntryText* entry) {
+        chosen = entry ? entry->getText() : eString("null");
+        if (entry)
+            window.close(0);
+    });
+    window.show();
+    EXPECT_EQ(window.exec(), 0);
+    EXPECT_EQ(chosen, " beta");
+    for (const char* shown : {"unknown key name: nonsense", "> beta", "> alpha"})
+        EXPECT_NE(out.str().find(shown), std::string::npos) << shown;
+    EXPECT_THROW(window.exec(), pchost::ScriptExhausted);
+    EXPECT_EQ(chosen, "null");
 }
 
 } // namespace
