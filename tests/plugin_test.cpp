@@ -38,7 +38,7 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
         SCOPED_TRACE(&c - cases);
         TestStore old("old"), store;
         writeFile(old.path("tools/lcdmenu.conf"), "menu_color=3\n");
-        writeFile(store.path("tools/lcdmenu.conf"), "default_entry=0\nmenu_color=5\n");
+        writeFile(store.path("tools/lcdmenu.conf"), "menu_color2=9\nmenu_color=5\nmenu_color=6\n");
         mpoint = color = "";  // as the library is loaded
         fd = 0;
         if (c.earlierCall) {

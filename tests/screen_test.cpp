@@ -7,7 +7,6 @@
 #include "host/elabel.h"
 #include "host/elistbox.h"
 #include "pchost/keys.h"
-#include "pchost/legend.h"
 #include "pchost/session.h"
 #include "pchost/terminalkeys.h"
 #include "pchost/widgethost.h"
@@ -124,31 +123,6 @@ TEST(TerminalKeys, AsTheRemoteControlOrTypedWhileEditing)
         {127, "none left"}, {8, "none left"}, {KEY_F(5), "none none"}, {200, "none none"}};
     for (const auto& [code, meant] : cases)
         EXPECT_EQ(meanings(code), meant) << code;
-}
-
-// The legend names the keys; on an input field it says that Enter starts
-// editing, and while editing, that Enter ends it.
-TEST(TerminalKeys, EditingIsTheFrontWindowsFocusedField)
-{
-    auto says = [](const char* part) { return pchost::keyLegend().find(part) != std::string::npos; };
-    EXPECT_FALSE(pchost::editingText());
-    EXPECT_TRUE(says("arrows") && says("Enter ok") && says("Esc exit") && says("F1 red") && says("0-9"));
-    eWindow window;
-    auto* field = new eTextInputField(&window);
-    window.show();
-    EXPECT_FALSE(pchost::editingText());
-    EXPECT_TRUE(says("Enter starts editing"));
-    field->keyPressed(pchost::keyCode(pchost::Key::Ok));
-    EXPECT_TRUE(pchost::editingText() && says("Backspace deletes") && says("Enter or Esc ends editing"));
-    {
-        eWindow front;  // a window without a field in front of the edit
-        new eButton(&front);
-        front.show();
-        EXPECT_FALSE(pchost::editingText());
-    }
-    EXPECT_TRUE(pchost::editingText());
-    window.hide();
-    EXPECT_FALSE(pchost::editingText());
 }
 
 } // namespace

@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
-#include "host/eskin.h"
 #include "pchost/keysource.h"
 #include "pchost/session.h"
-#include "tests/support.h"
 
 // The toolkit as a user drives it: keys from a script or read a line at a
 // time into a window run modally; once the keys run out, exit is pressed.
@@ -96,10 +93,8 @@ TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"snap exit ok", "|-1||x", "Help a"},  // the host closes a window on exit
         {"ok ok", "a7|-1||x", ""},  // dialogs nest
-        {"ok down ok", "a0|-1||x", ""},
         {"ok exit", "a-1|-1||x", ""},
         {"ok ok green", "a7g[Help g]|3||x", ""},
-        {"up ok ok", "a7|-1||x", ""},
         {"down down down ok ok", "+-|-1||x", ""},
         {"down down down down ok", "g[Help g]|3||x", ""},
         {"down down down down down ok", "p|0||x", ""},
@@ -108,11 +103,9 @@ TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
         {"down down down down down exit", "null|0||x", ""},
         {"yellow red blue down down snap", "|-1||x", "Help f"},
         {"down ok down exit down down ok", "+|-1||x", ""},  // exit only closes the list
-        {"down ok up ok", "x|-1||x", ""},
         {"down ok down down down down ok", "z|-1||z", ""},
         {"down ok down ok ok down ok", "yz|-1||z", ""},
         {"down down ok text:aXb?c snap ok", "|-1|abc|x", "Typing"},
-        {"down down ok text:abcabc ok snap", "|-1|abca|x", "Help f"},
         {"down down text:abc", "|-1||x", ""},  // not editing
         {"down down ok text:abc left ok", "|-1|ab|x", ""},
         {"down down ok text:ab exit text:c down ok", "+|-1|ab|x", ""},
@@ -131,49 +124,6 @@ TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
             EXPECT_EQ(shown, help == std::string(status)) << help;
         }
     }
-}
-
-using pchost::Key;
-
-TEST(ParseKeys, ReadsNamesTextAndQuotedTextOrNamesTheFirstBadWord)
-{
-    struct Case {
-        const char* list;
-        std::vector<Key> keys;
-        std::string texts;  // of the Text and Snap keys, each followed by "|"; or the bad word
-    };
-    const Case cases[] = {{"  down\tok  ", {Key::Down, Key::Ok}, ""},
-        {"up left right exit red green yellow blue", {Key::Up, Key::Left, Key::Right, Key::Exit,
-            Key::Red, Key::Green, Key::Yellow, Key::Blue}, ""},
-        {"0 5 9", {Key::Digit0, Key::Digit5, Key::Digit9}, ""},
-        {"snap snap:/tmp/a.png snap:\"a b.png\"", {Key::Snap, Key::Snap, Key::Snap}, "|/tmp/a.png|a b.png|"},
-        {"text:ABC text:\"Sat 1.0\" text:\"\"", {Key::Text, Key::Text, Key::Text}, "ABC|Sat 1.0||"},
-        {"down bogus ok", {}, "bogus"}, {"Down", {}, "Down"}, {"10", {}, "10"},
-        {"ok text:\"open", {}, "open"}, {"snap:", {}, "snap:"}};
-    for (const Case& c : cases) {
-        std::vector<Key> keys;
-        std::string texts;
-        try {
-            for (const auto& press : pchost::parseKeys(c.list)) {
-                keys.push_back(press.key);
-                texts += press.key == Key::Text || press.key == Key::Snap ? press.text + "|" : "";
-            }
-        } catch (const std::invalid_argument& error) {
-            texts = std::string(error.what()).find(c.texts) != std::string::npos ? c.texts : error.what();
-        }
-        EXPECT_EQ(keys, c.keys) << c.list;
-        EXPECT_EQ(texts, c.texts) << c.list;
-    }
-}
-
-TEST(GetInfo, ValueOfTheFirstKeyLine)
-{
-    writeFile("/tmp/info.conf", "menu_color2=9\nmenu_color=5\nmenu_color=6\nname=two words\nempty=\nlast=x");
-    const std::pair<const char*, const char*> cases[] = {{"menu_color", "5"}, {"name", "two words"},
-        {"empty", ""}, {"last", "x"}, {"missing", ""}, {"menu", ""}};
-    for (const auto& [key, value] : cases)
-        EXPECT_EQ(getInfo("/tmp/info.conf", key), value) << key;
-    EXPECT_EQ(getInfo("/tmp/no-such.conf", "menu_color"), "");
 }
 
 // Key names a line at a time, the screen shown before each wait; at the end
