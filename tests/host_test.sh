@@ -12,6 +12,9 @@ check "--store writes /tmp/org; main menu, no box, exit 0" \
     eval '[ "$(cat /tmp/org)" = /tmp/store ] && has "$out" " About..." && ! has "$out" "[" && [ $status = 0 ]'
 out=$(cd "$NIMBREL_BUILD" && ./nimbrel-host --keys "snap" nimbrel.so 2>&1)
 check "plug-in named without a directory: found here" has "$out" "Install new Image"
+out=$(printf 'down\nnonsense\nup down ok\n' | "$host" --store /tmp/store 2>&1)
+check "keys from a pipe a line at a time, the screen before each" eval '[ $? = 0 ] &&
+    has "$out" "unknown key name: nonsense" && has "$out" "> Rename Image" && has "$out" "+- Rename Image"'
 run_host --keys "down bogus ok"
 check "bad key name: named, plug-in not run" eval '[ $status = 2 ] && has "$err" bogus && [ -z "$out" ]'
 run_host --keys "" /tmp/no-such-plugin.so

@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
-#include "pchost/keysource.h"
+#include "pchost/keys.h"
 #include "pchost/session.h"
+#include "pchost/terminalkeys.h"
 
-// The toolkit as a user drives it: keys from a script or read a line at a
-// time into a window run modally; once the keys run out, exit is pressed.
+#include <curses.h>
+
+// The toolkit as a user drives it: keys from a script into a window run
+// modally, once they run out exit is pressed; the screen as text; the
+// terminal's keys as the remote control's.
 namespace {
 
 int runKeys(eWindow& window, const char* keys)
@@ -126,31 +130,66 @@ TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
     }
 }
 
-// Key names a line at a time, the screen shown before each wait; at the end
-// of input exit is pressed until the script gives up.
-TEST(LineKeySource, ReadsKeysLineByLineAndShowsTheScreenBeforeEachWait)
+template <class Widget, class... Args>
+Widget* place(eWindow& window, int y, int width, Args... args)
 {
-    std::istringstream in("down\nnonsense\nup down ok\n");
-    std::ostringstream out;
-    pchost::startScript("");
-    pchost::setKeySource(pchost::makeLineKeySource(in, out));
+    auto* widget = new Widget(&window, args...);
+    widget->move(ePoint(0, y));
+    widget->resize(eSize(width, 16));
+    return widget;
+}
+
+TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
+{
     eWindow window;
+    window.cmove(ePoint(8, 32));
+    window.cresize(eSize(400, 300));
     auto* list = new eListBox<eListBoxEntryText>(&window);
-    new eListBoxEntryText(list, " alpha");
-    new eListBoxEntryText(list, " beta");
-    std::string chosen;
-    list->selected.connect([&](eListBoxEntryText* entry) {
-        chosen = entry ? entry->getText() : eString("null");
-        if (entry)
-            window.close(0);
-    });
+    list->resize(eSize(200, 2 * eListBoxEntryText::getEntryHeight()));  // room for two rows
+    for (const char* text : {" one", " two", " three"})
+        new eListBoxEntryText(list, text);
+    auto* combo = place<eComboBox>(window, 64, 100, 2);
+    for (const char* text : {"red", "green", "blue"})
+        new eListBoxEntryText(combo->getListBox(), text);
+    place<eTextInputField>(window, 160, 100);
+    pchost::startScript("down down snap down ok down snap exit down ok text:ab snap");
     window.show();
-    EXPECT_EQ(window.exec(), 0);
-    EXPECT_EQ(chosen, " beta");
-    for (const char* shown : {"unknown key name: nonsense", "> beta", "> alpha"})
-        EXPECT_NE(out.str().find(shown), std::string::npos) << shown;
-    EXPECT_THROW(window.exec(), pchost::ScriptExhausted);
-    EXPECT_EQ(chosen, "null");
+    window.exec();
+
+    ASSERT_EQ(pchost::snaps().size(), 3u);
+    const std::vector<std::pair<int, const char*>> shown = {{0, "|  two"}, {0, "|> three"},
+        {1, "|* three"}, {1, "|>green "}, {1, "| red "}, {2, ">[ab_       ]"}};
+    for (const auto& [snap, text] : shown)
+        EXPECT_NE(pchost::snaps()[snap].find(text), std::string::npos) << text;
+    EXPECT_EQ(pchost::snaps()[0].find(" one"), std::string::npos);  // scrolled away
+    EXPECT_EQ(pchost::snaps()[1].find("blue"), std::string::npos);  // two rows open
+    EXPECT_EQ(combo->getCurrent()->getText(), "red");
+}
+
+// What the key CODE means, then what it means while a field is edited:
+// a key name, "text:c" for typing or "none".
+std::string meanings(int code)
+{
+    std::string both;
+    for (bool editing : {false, true}) {
+        std::optional<pchost::KeyPress> press = pchost::translateKey(code, editing);
+        both += !press ? "none" : press->key == pchost::Key::Text ? "text:" + press->text
+                                                                  : pchost::keyName(press->key);
+        both += editing ? "" : " ";
+    }
+    return both;
+}
+
+TEST(TerminalKeys, AsTheRemoteControlOrTypedWhileEditing)
+{
+    const std::pair<int, const char*> cases[] = {{KEY_UP, "up up"}, {KEY_DOWN, "down down"},
+        {KEY_LEFT, "left left"}, {KEY_RIGHT, "right right"}, {'\n', "ok ok"}, {'\r', "ok ok"},
+        {KEY_ENTER, "ok ok"}, {27, "exit exit"}, {KEY_F(1), "red red"}, {KEY_F(2), "green green"},
+        {KEY_F(3), "yellow yellow"}, {KEY_F(4), "blue blue"}, {'0', "0 text:0"}, {'9', "9 text:9"},
+        {'a', "none text:a"}, {' ', "none text: "}, {'~', "none text:~"}, {KEY_BACKSPACE, "none left"},
+        {127, "none left"}, {8, "none left"}, {KEY_F(5), "none none"}, {200, "none none"}};
+    for (const auto& [code, meant] : cases)
+        EXPECT_EQ(meanings(code), meant) << code;
 }
 
 } // namespace
