@@ -22,7 +22,4 @@ run_host() {
 }
 has() { printf '%s\n' "$1" | grep -qF -- "$2"; }
 # Prints the tally; fails when any check failed.
-finish() {
-    echo "$passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
-}
+finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }

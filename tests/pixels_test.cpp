@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <set>
 
 #include "host/elabel.h"
@@ -70,10 +71,8 @@ struct Shot {
     }
     int other(const Rect& area, uint32_t colour, const std::vector<Rect>& skip = {}) const
     {
-        int found = 0;
-        for (auto [pixel, count] : counts(area, skip))
-            found += pixel == colour ? 0 : count;
-        return found;
+        auto all = counts(area, skip);
+        return std::accumulate(all.begin(), all.end(), 0, [](int n, auto& c) { return n + c.second; }) - all[colour];
     }
     uint32_t dominant(const Rect& area, const std::vector<Rect>& skip = {}) const
     {
