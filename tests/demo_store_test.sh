@@ -40,7 +40,6 @@ for taken in /tmp/plain /tmp/hidden $store; do
 done
 check "non-empty directory: says so, nothing touched" eval 'grep -q "not empty" /tmp/err &&
     [ "$(listing $store; ls -A /tmp/hidden; cat /tmp/plain)" = "$before"$'"'\n.keep\ndata'"' ]'
-check "two directories: usage error" eval '"$make_store" /tmp/a /tmp/b 2>/dev/null; [ $? = 2 ]'
 check "empty directory: used" test "$("$make_store" /tmp/empty)" = /tmp/empty -a -x /tmp/empty/tools/menu.org
 out=$(TMPDIR=/tmp/scratch "$make_store")
 check "default: fresh directory under TMPDIR" eval '[[ $out == /tmp/scratch/?* && -f $out/single-part.img ]]'

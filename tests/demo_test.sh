@@ -1,8 +1,7 @@
 #!/bin/bash
-# scripts/demo as a person runs it: the store directory is taken from the
-# caller's directory, one that holds no store is refused, and the host runs
-# in a namespace of its own, so the fixed paths of this (test) machine stay
-# as they are while the demo's sample settings go into the slot.
+# scripts/demo: the store directory is taken from the caller's directory, one
+# that holds no store is refused, and the host runs in a namespace of its own:
+# this machine's fixed paths stay as they are, the demo's settings go into the slot.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 demo() { env -u NIMBREL_IN_NS "$NIMBREL_SOURCE/scripts/demo" "$@"; }

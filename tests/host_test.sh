@@ -10,6 +10,8 @@ mkdir -p /tmp/store/tools
 run_host --store /tmp/store --fontsize 26 --keys "snap"
 check "--store writes /tmp/org; main menu, no box, exit 0" \
     eval '[ "$(cat /tmp/org)" = /tmp/store ] && has "$out" " About..." && ! has "$out" "[" && [ $status = 0 ]'
+run_host --keys "down ok snap"
+check "a window opens alone, the menu hidden" eval 'has "$out" "+- Rename Image" && ! has "$out" "Install new Image"'
 out=$(cd "$NIMBREL_BUILD" && ./nimbrel-host --keys "snap" nimbrel.so 2>&1)
 check "plug-in named without a directory: found here" has "$out" "Install new Image"
 out=$(printf 'down\nnonsense\nup down ok\n' | "$host" --store /tmp/store 2>&1)

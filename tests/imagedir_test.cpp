@@ -56,7 +56,6 @@ protected:
     {
         shell("umount /tmp/disk; rmdir /tmp/disk /tmp/image 2>/dev/null; rm -r /var/tuxbox/config");
     }
-
 };
 
 TEST_F(ImagedirTest, ListsFilesHoldingDotImgAndTheFreeSlots)
@@ -169,8 +168,7 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
             EXPECT_THAT(pchost::shownMessages(), ElementsAre());
         } else {
             EXPECT_THAT(pchost::shownMessages(), ElementsAre("[Nimbrel] Tovra-Image must be started!"));
-            const pchost::BoxIntegers& box = pchost::shownBoxIntegers().at(0);  // flags, default, timeout
-            EXPECT_EQ(std::vector<int>({box.flags, box.defaultButton, box.timeout}), std::vector<int>({129, 1, 0}));
+            EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, 129);  // an error box
         }
     }
 }

@@ -1,8 +1,7 @@
 #!/bin/bash
-# nimbrel-host in a terminal made by tmux, driven as a person drives it: the
-# main menu and its keys, a terminal too small, the terminal given back on
-# every way out, and an installation with "please wait !!!" shown during a
-# shell command and keys typed meanwhile dropped.
+# nimbrel-host in a tmux terminal: the main menu and its keys, a terminal too small,
+# the terminal given back on every way out, and an installation with "please
+# wait !!!" shown during a shell command and keys typed meanwhile dropped.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 work=/tmp/tmux-test
@@ -54,8 +53,8 @@ ended_cleanly() {
 start_host 100 40 --store /tmp/store
 check "main menu centred, legend on the last line" eval 'wait_for "About..." &&
     screen | grep -q "^ \{29\}+- Nimbrel -" && screen | sed -n 40p | grep -qF "arrows move  Enter ok  Esc exit"'
-check "focus marked in reverse video" eval 'screen -e | grep -F "> Install new Image" | grep -q $'"'\e\\[7m'"
-check "full-screen mode, cursor hidden" test "$($tmux display -p -t term "#{alternate_on}#{cursor_flag}")" = 10
+check "focus in reverse video; full-screen mode, cursor hidden" eval 'screen -e | grep -F "> Install new Image" |
+    grep -q $'"'\e\\[7m'"' && [ "$($tmux display -p -t term "#{alternate_on}#{cursor_flag}")" = 10 ]'
 keys Down Down Down Down Down Up Down Enter
 check "About box opens alone" eval 'wait_for "Nimbrel V1.2" && wait_gone "Install new Image"'
 keys Enter

@@ -1,8 +1,7 @@
 #!/bin/bash
-# nimbrel-host --window on a virtual X display, driven with xdotool as a
-# person drives it: the window opens, keys install an image under a typed
-# name, the window then shows the main menu exactly as snap:FILE.png paints
-# it, and closing the window ends the host.
+# nimbrel-host --window on a virtual X display, driven with xdotool: the window
+# opens, keys install an image under a typed name, the window then shows the
+# main menu exactly as snap:FILE.png paints it, and closing it ends the host.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 work=/tmp/window-test

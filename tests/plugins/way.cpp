@@ -1,5 +1,5 @@
-// A plug-in that shows a window and runs a shell command without ever
-// waiting for a key, then throws (built as throw.so) or calls exit (exit.so).
+// Shows a window and runs a shell command without waiting for a key, then
+// throws (built as throw.so) or calls exit (exit.so).
 #include <cstdlib>
 #include <stdexcept>
 
