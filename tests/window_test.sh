@@ -4,8 +4,7 @@
 # main menu exactly as snap:FILE.png paints it, and closing it ends the host.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
-work=/tmp/window-test
-store=/tmp/store
+work=/tmp/window-test store=/tmp/store
 mkdir -p "$work"
 check "--window without a display says so" \
     eval 'env -u DISPLAY "$host" --window --store "$store" 2>&1 | grep -q "cannot open a window"'
