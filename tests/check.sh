@@ -1,5 +1,6 @@
 # Sourced by the shell tests.
 passed=0 failed=0
+host=$NIMBREL_BUILD/nimbrel-host
 # check NAME COMMAND...: one check, passed when COMMAND succeeds.
 check() {
     check_name=$1
@@ -8,20 +9,17 @@ check() {
     failed=$((failed + 1))
     echo "FAILED: $check_name" >&2
 }
-
 # Runs COMMAND every 0.1 s, up to 20 s, until it succeeds.
 wait_until() {
-    waited=0
-    while [ "$waited" -lt 200 ]; do
-        "$@" && return 0
-        sleep 0.1
-        waited=$((waited + 1))
-    done
+    for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
     return 1
 }
-
-# Prints the tally; fails when any check failed.
-finish() {
-    echo "$passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
+# Runs the host with ARGS; sets out, err and status.
+run_host() {
+    out=$("$host" "$@" 2>/tmp/host.err)
+    status=$?
+    err=$(cat /tmp/host.err)
 }
+has() { printf '%s\n' "$1" | grep -qF -- "$2"; }
+# Prints the tally; fails when any check failed.
+finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }

@@ -1,34 +1,26 @@
 #!/bin/bash
-# nimbrel-host and the built plug-in as a person runs them. Runs inside
-# ns-run, so /tmp/org is this test's own.
+# nimbrel-host and the built plug-in as a person runs them.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
-
-# Runs the host with the given arguments; sets out, err and status.
-run_host() {
-    out=$("$NIMBREL_BUILD/nimbrel-host" "$@" 2>/tmp/host.err)
-    status=$?
-    err=$(cat /tmp/host.err)
-}
-has() { grep -qF -- "$2" <<<"$1"; }
 
 # Functions and data alike; version definitions (type A) are no symbols of ours.
 check "plugin_exec is the only exported symbol" test plugin_exec = \
     "$(nm -D --defined-only "$NIMBREL_BUILD/nimbrel.so" | awk '$2 != "A" {print $3}')"
-
 mkdir -p /tmp/store/tools
 run_host --store /tmp/store --fontsize 26 --keys "snap"
-check "--store writes /tmp/org" test "$(cat /tmp/org)" = /tmp/store
-check "main menu, no message box, exit 0" eval 'has "$out" " About..." && ! has "$out" "[" && [ $status = 0 ]'
-
+check "--store writes /tmp/org; main menu, no box, exit 0" \
+    eval '[ "$(cat /tmp/org)" = /tmp/store ] && has "$out" " About..." && ! has "$out" "[" && [ $status = 0 ]'
+run_host --keys "down ok snap"
+check "a window opens alone, the menu hidden" eval 'has "$out" "+- Rename Image" && ! has "$out" "Install new Image"'
 out=$(cd "$NIMBREL_BUILD" && ./nimbrel-host --keys "snap" nimbrel.so 2>&1)
 check "plug-in named without a directory: found here" has "$out" "Install new Image"
-
+out=$(printf 'down\nnonsense\nup down ok\n' | "$host" --store /tmp/store 2>&1)
+check "keys from a pipe a line at a time, the screen before each" eval '[ $? = 0 ] &&
+    has "$out" "unknown key name: nonsense" && has "$out" "> Rename Image" && has "$out" "+- Rename Image"'
 run_host --keys "down bogus ok"
 check "bad key name: named, plug-in not run" eval '[ $status = 2 ] && has "$err" bogus && [ -z "$out" ]'
 run_host --keys "" /tmp/no-such-plugin.so
 check "missing plug-in: named" eval '[ $status = 1 ] && has "$err" no-such-plugin.so'
 run_host --fontsize big --keys ""
 check "bad font size: fails" test "$status" = 2
-
 finish

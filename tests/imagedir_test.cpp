@@ -2,23 +2,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
-#include <cstdint>
-#include <cstring>
-#include <libintl.h>
 #include <typeinfo>
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
 #include "install/imagedir.h"
 #include "pchost/session.h"
+#include "pchost/skin.h"
 #include "plugin/globals.h"
+#include "plugin/plugin.h"
 #include "tests/images.h"
 #include "tests/support.h"
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
+// The install dialog, and the plug-in's start.
 namespace {
 
 template <class Widget>
@@ -44,22 +42,6 @@ std::vector<std::string> entries(const Imagedir& dialog, int box)
     return texts;
 }
 
-// A gettext catalogue translating the three texts that may be translated.
-std::string catalogue()
-{
-    std::string head, strings;
-    auto put = [&head](uint32_t value) { head.append(reinterpret_cast<char*>(&value), 4); };
-    for (uint32_t value : {0x950412deU, 0U, 3U, 28U, 52U, 0U, 0U})
-        put(value);
-    for (const char* text : {"Directory:", "available Image", "copy from /var/tuxbox/config/enigma",
-             "Verzeichnis:", "Images da", "aus /var/tuxbox/config/enigma"}) {
-        put(std::strlen(text));
-        put(76 + strings.size());
-        strings += text + std::string(1, '\0');
-    }
-    return head + strings;
-}
-
 // The store lies on a disk of its own, whose free space a test can set.
 class ImagedirTest : public ::testing::Test {
 protected:
@@ -74,97 +56,23 @@ protected:
     {
         shell("umount /tmp/disk; rmdir /tmp/disk /tmp/image 2>/dev/null; rm -r /var/tuxbox/config");
     }
-
-    static void leaveFree(int kilobytes)
-    {
-        shell("used=$(df -k --output=used /tmp/disk | tail -n 1) &&"
-            " mount -o remount,size=$((used + " + std::to_string(kilobytes) + "))k /tmp/disk");
-    }
-    // Runs a fresh dialog on KEYS; returns the Install button's help text
-    // and the free space label.
-    static std::pair<std::string, std::string> runDialog(const std::string& keys)
-    {
-        pchost::startScript(keys);
-        Imagedir dialog;
-        dialog.show();
-        EXPECT_EQ(dialog.exec(), 0);  // closed by the dialog itself, not by an exit
-        EXPECT_FALSE(dialog.isVisible());
-        return {child<eButton>(dialog)->getHelpText(), child<eLabel>(dialog, 3)->getText()};
-    }
 };
-
-TEST_F(ImagedirTest, WidgetsTextsAndStartingState)
-{
-    struct Row {
-        const char* text;  // null: set elsewhere
-        const char* help;
-        bool decorated;
-    };
-    const Row rows[] = {{"available Image", "", false}, {"", "Press OK and choose a Image", true},
-        {"Directory:", "", false}, {"", "Press OK and choose a Directory", true},
-        {"Image - Name:", "", false}, {"", "Press OK to edit Name", true},
-        {"Settings copy from Flash-Image", "copy from /var/tuxbox/config/enigma", false},
-        {nullptr, "", false}, {"Install", "", true}, {"", "", true}};
-    TestStore store;
-    Imagedir dialog;
-    EXPECT_EQ(dialog.getText(), "Install Image");
-    ASSERT_EQ(dialog.getChildren().size(), std::size(rows));
-    for (const Row& row : rows) {
-        const eWidget* widget = dialog.getChildren()[&row - rows];
-        if (row.text) {
-            EXPECT_EQ(widget->getText(), row.text);
-        }
-        EXPECT_EQ(widget->getHelpText(), row.help);
-        EXPECT_EQ(dynamic_cast<const eDecoWidget*>(widget)->isDecoLoaded(), row.decorated) << row.help;
-    }
-    EXPECT_EQ(child<eButton>(dialog)->getShortcut(), "green");
-    EXPECT_EQ(child<eButton>(dialog)->getShortcutPixmap(), "green");
-    EXPECT_EQ(child<eTextInputField>(dialog)->getEditHelpText(), "Entering Name (Yellow a>A)");
-
-    writeFile("/tmp/locale/xx/LC_MESSAGES/messages.mo", catalogue());
-    setenv("LANGUAGE", "xx", 1);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-    bindtextdomain("messages", "/tmp/locale");
-    {
-        Imagedir translated;
-        EXPECT_EQ(child<eLabel>(translated)->getText(), "Images da");
-        EXPECT_EQ(child<eLabel>(translated, 1)->getText(), "Directory:");
-        EXPECT_EQ(child<eCheckbox>(translated)->getHelpText(), "aus /var/tuxbox/config/enigma");
-    }
-    unsetenv("LANGUAGE");
-    std::setlocale(LC_ALL, "C");
-    shell("rm -r /tmp/locale");
-}
 
 TEST_F(ImagedirTest, ListsFilesHoldingDotImgAndTheFreeSlots)
 {
-    struct Case {
-        std::vector<const char*> files;
-        std::vector<int> installed, corrupted;
-        std::vector<std::string> listed, offered;
-    };
-    const std::vector<Case> cases = {
-        {{"a.img", "b.img.bak", "c.imgx", "d.IMG", "e.bin", "sub/f.img", "old.img/x"}, {}, {},
-            {"a.img", "b.img.bak", "c.imgx", "old.img"}, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
-        {{"image/6"}, {0, 1}, {4}, {}, {"2", "3", "5", "6", "7", "8", "9"}},  // a file is no slot
-        {{}, {0, 1, 2, 3, 4, 5, 6, 7, 8}, {9}, {}, {}},
-    };
-    for (const Case& c : cases) {
-        TestStore store;
-        for (const char* file : c.files)
-            writeFile(store.path(file), "x");
-        for (int slot : c.installed)
-            store.addSlot(slot, "name=x\n");
-        for (int slot : c.corrupted)
-            store.addCorruptedSlot(slot);
+    TestStore store;
+    for (const char* file : {"a.img", "b.img.bak", "c.imgx", "d.IMG", "e.bin", "sub/f.img", "old.img/x", "image/6"})
+        writeFile(store.path(file), "x");  // a file is no slot
+    store.addSlot(0, "name=x\n");
+    store.addSlot(1, "name=x\n");
+    store.addCorruptedSlot(4);
 
-        Imagedir dialog;
+    Imagedir dialog;
 
-        std::vector<std::string> listed = entries(dialog, 0);
-        std::sort(listed.begin(), listed.end());  // from directory order
-        EXPECT_THAT(listed, ElementsAreArray(c.listed));
-        EXPECT_THAT(entries(dialog, 1), ElementsAreArray(c.offered));
-    }
+    std::vector<std::string> listed = entries(dialog, 0);
+    std::sort(listed.begin(), listed.end());  // from directory order
+    EXPECT_THAT(listed, ElementsAre("a.img", "b.img.bak", "c.imgx", "old.img"));
+    EXPECT_THAT(entries(dialog, 1), ElementsAre("2", "3", "5", "6", "7", "8", "9"));
 }
 
 TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
@@ -188,12 +96,18 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
             makeImage(store.path("new.img"), "--two-part");
         for (int slot = 0; slot < c.slotsTaken; ++slot)
             store.addSlot(slot, "name=x\n");
-        leaveFree(std::max(c.free, 0));
+        shell("used=$(df -k --output=used /tmp/disk | tail -n 1) && mount -o remount,size=$((used + " +
+            std::to_string(std::max(c.free, 0)) + "))k /tmp/disk");
         if (c.free < 0)
             mpoint = store.path("nowhere");
         std::string before = fingerprint({store.root()}, {});
 
-        auto [help, label] = runDialog("down ok down ok down ok text:\"S_a9 1.0/-+:.zq\" ok down ok green");
+        pchost::startScript("down ok down ok down ok text:\"S_a9 1.0/-+:.zq\" ok down ok green");
+        Imagedir dialog;
+        dialog.show();
+        EXPECT_EQ(dialog.exec(), 0);  // closed by the dialog itself, not by an exit
+        EXPECT_FALSE(dialog.isVisible());
+        std::string help = child<eButton>(dialog)->getHelpText(), label = child<eLabel>(dialog, 3)->getText();
 
         EXPECT_THAT(pchost::shownMessages(), ElementsAre(c.message));
         EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, c.message == installed ? 1 : 129);
@@ -207,6 +121,54 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
             EXPECT_EQ(changedLines(before, fingerprint({store.root()}, {})), "");
             EXPECT_FALSE(pathExists("/tmp/image"));
             EXPECT_EQ(help, "");
+        }
+    }
+}
+
+// The plug-in opens on the store named by /tmp/org.
+TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
+{
+    struct Case {
+        const char* org;  // null: no /tmp/org
+        bool earlierCall;  // one on /tmp/old with font size 26 went first
+        const char *opensOn, *color;  // opensOn null: refused
+    };
+    const Case cases[] = {{nullptr, false, nullptr, ""}, {"", false, nullptr, ""},
+        {"\r\n", false, nullptr, ""}, {"", true, nullptr, "3"}, {"\n", true, nullptr, "3"},
+        {nullptr, true, "/tmp/old", "3"}, {"/tmp/store", false, "/tmp/store", "5"},
+        {"/tmp/store\r\n", false, "/tmp/store", "5"}, {"/tmp/store\n/tmp/old\n", true, "/tmp/store", "5"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        TestStore old("old"), store;
+        writeFile(old.path("tools/lcdmenu.conf"), "menu_color=3\n");
+        writeFile(store.path("tools/lcdmenu.conf"), "menu_color2=9\nmenu_color=5\nmenu_color=6\n");
+        mpoint = color = "";  // as the library is loaded
+        fd = 0;
+        if (c.earlierCall) {
+            writeFile("/tmp/org", "/tmp/old\n");
+            setSkinFontSize(26);
+            pchost::startScript("exit");
+            plugin_exec(nullptr);
+            EXPECT_EQ(fd, 26);
+            clearSkinFontSize();
+        }
+        const int fdBefore = fd;
+        shell("rm /tmp/org");
+        if (c.org)
+            writeFile("/tmp/org", c.org);
+        pchost::startScript("snap exit");
+
+        EXPECT_EQ(plugin_exec(nullptr), 0);
+
+        EXPECT_EQ(pchost::snaps().at(0).find("Install new Image") != std::string::npos, c.opensOn != nullptr);
+        EXPECT_EQ(color, c.color);
+        EXPECT_EQ(fd, c.opensOn ? 20 : fdBefore);  // the skin has no font size now
+        if (c.opensOn) {
+            EXPECT_EQ(mpoint, c.opensOn);
+            EXPECT_THAT(pchost::shownMessages(), ElementsAre());
+        } else {
+            EXPECT_THAT(pchost::shownMessages(), ElementsAre("[Nimbrel] Tovra-Image must be started!"));
+            EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, 129);  // an error box
         }
     }
 }

@@ -1,123 +1,120 @@
 #!/bin/bash
-# nimbrel-host in a terminal, driven through tmux as a person drives it:
-# the main menu and its keys, a terminal too small, the terminal given back
-# on every way out, and installations from the demo store with the screen
-# kept up to date during a shell command and keys typed meanwhile dropped.
+# nimbrel-host in a tmux terminal: the main menu and its keys, a terminal too small,
+# the terminal given back on every way out, and an installation with "please
+# wait !!!" shown during a shell command and keys typed meanwhile dropped.
 set -u
-. "$NIMBREL_SOURCE/tests/tmux_support.sh"
+. "$NIMBREL_SOURCE/tests/check.sh"
+work=/tmp/tmux-test
+mkdir -p "$work/slow" /tmp/store/tools
+tmux="tmux -S $work/tmux.sock -f /dev/null"
+# A session that stays keeps the server up while the host's terminals come and go.
+$tmux new-session -d -s keep "exec sleep 3600"
+trap '$tmux kill-server 2>/dev/null' EXIT
+screen() { $tmux capture-pane -p ${1:-} -t term 2>/dev/null; }
+keys() { $tmux send-keys -t term "$@"; }
+resize() { $tmux resize-window -t term -x "$1" -y "$2"; }
+on_screen() { screen | grep -qF -- "$1"; }
+# Waits for TEXT to be on the screen; shows the screen when it never comes.
+wait_for() { wait_until on_screen "$1" && return; echo "--- no '$1' on:" >&2; screen >&2; return 1; }
+wait_gone() { gone=$1; wait_until eval '! on_screen "$gone"'; }
 
-mkdir -p /tmp/store/tools
+# The pane's program runs the host (its pid in $work/pid), then says how it
+# ended and whether the terminal's modes are those from before, and stays.
+cat >"$work/run" <<'SCRIPT'
+#!/bin/sh
+trap : INT
+before=$(stty -g)
+echo "running the host"
+sh -c 'echo $$ >/tmp/tmux-test/pid; exec "$@"' sh "$@"
+status=$?
+[ "$(stty -g)" = "$before" ] && modes=same || modes=changed
+echo "host ended: status $status, terminal modes $modes"
+exec sleep 600
+SCRIPT
+chmod 755 "$work/run"
+# Starts the host with ARGS in a fresh WIDTH x HEIGHT terminal (PATH from $pane_path).
+start_host() {
+    local width=$1 height=$2
+    shift 2
+    $tmux kill-session -t term 2>/dev/null
+    rm -f "$work/pid"
+    PATH="${pane_path:-$PATH}" $tmux new-session -d -x "$width" -y "$height" -s term \
+        "$work/run" "$host" "$@"
+    wait_until test -s "$work/pid"
+}
+# STATUS LABEL: the host ended with STATUS; screen, cursor, keypad and modes as before.
+ended_cleanly() {
+    ended="host ended: status $1, terminal modes same"
+    check "$2: ends with $1, terminal restored" eval 'wait_for "$ended" &&
+        [ "$($tmux display -p -t term "#{alternate_on}#{cursor_flag}#{keypad_flag}")" = 010 ] &&
+        on_screen "running the host"'
+}
 
-# The main menu, moving the focus, the About box, and Esc to leave.
 start_host 100 40 --store /tmp/store
-check "main menu appears" wait_for "About..."
-check "key legend on the bottom line" \
-    eval 'screen | sed -n 40p | grep -qF "arrows move  Enter ok  Esc exit  F1 red  F2 green"'
-check "screen centred: window frame at its column" eval 'screen | grep -q "^ \{29\}+- Nimbrel -"'
-check "focus marked" eval 'screen | grep -qF "> Install new Image"'
-check "focus in reverse video" eval 'screen_styled | grep -F "Install new Image" | grep -q $'"'\e\\[7m'"
-check "terminal in its full-screen mode" test "$(flag alternate_on)" = 1
-check "cursor hidden" test "$(flag cursor_flag)" = 0
+check "main menu centred, legend on the last line" eval 'wait_for "About..." &&
+    screen | grep -q "^ \{29\}+- Nimbrel -" && screen | sed -n 40p | grep -qF "arrows move  Enter ok  Esc exit"'
+check "focus in reverse video; full-screen mode, cursor hidden" eval 'screen -e | grep -F "> Install new Image" |
+    grep -q $'"'\e\\[7m'"' && [ "$($tmux display -p -t term "#{alternate_on}#{cursor_flag}")" = 10 ]'
 keys Down Down Down Down Down Up Down Enter
-check "About box opens" wait_for "Nimbrel V1.2"
-check "About box alone on the screen" wait_for "Install new Image" gone
+check "About box opens alone" eval 'wait_for "Nimbrel V1.2" && wait_gone "Install new Image"'
 keys Enter
-check "About box closes" wait_for "Nimbrel V1.2" gone
-check "main menu back" wait_for "> About..."
+check "About box closes, menu back" eval 'wait_gone "Nimbrel V1.2" && wait_for "> About..."'
 keys Escape
-ended_cleanly 0 "Esc"
+ended_cleanly 0 Esc
 
-# Test plug-ins (tests/plugins/way.cpp) that show a window and run a shell
-# command without ever waiting for a key, then throw or exit.
-plugins=$NIMBREL_BUILD/test-plugins
-start_host 100 40 --store /tmp/store "$plugins/throw.so"
-ended_cleanly 1 "exception"
-check "exception: message readable after the terminal is back" \
-    wait_for "nimbrel-host: the plug-in gave up"
-start_host 100 40 --store /tmp/store "$plugins/exit.so"
-ended_cleanly 4 "exit() in the plug-in"
-
-# Signals end the host, but the terminal is restored first.
+# Test plug-ins that show a window and run a command, then throw or exit.
+start_host 100 40 "$NIMBREL_BUILD/test-plugins/throw.so"
+ended_cleanly 1 exception
+check "exception: message readable afterwards" wait_for "nimbrel-host: the plug-in gave up"
+start_host 100 40 "$NIMBREL_BUILD/test-plugins/exit.so"
+ended_cleanly 4 "exit()"
 for signal in TERM:143 HUP:129 INT:130; do
     start_host 100 40 --store /tmp/store
-    check "SIG${signal%:*}: main menu appears" wait_for "Install new Image"
-    if [ "${signal%:*}" = INT ]; then
-        keys C-c
-    else
-        kill "-${signal%:*}" "$(host_pid)"
-    fi
+    wait_for "Install new Image"
+    if [ "${signal%:*}" = INT ]; then keys C-c; else kill "-${signal%:*}" "$(cat "$work/pid")"; fi
     ended_cleanly "${signal#*:}" "SIG${signal%:*}"
 done
 
-# A terminal too small for the screen says so; keys wait until it fits.
+# A terminal too small says so; keys wait until it fits.
 start_host 80 24 --store /tmp/store
-check "too small: says so" wait_for "terminal too small: need 90x37, have 80x24"
-check "too small: no broken picture" eval '! screen | grep -q "Install new Image\|arrows move"'
+check "too small: says so, no broken picture" eval 'wait_for "terminal too small: need 90x37, have 80x24" &&
+    ! screen | grep -q "Install new Image\|arrows move"'
 keys Escape
-sleep 0.5
-check "too small: Esc not pressed blind" kill -0 "$(host_pid)"
-resize 100 40
-check "enlarged: main menu drawn" wait_for "Install new Image"
-resize 95 30
-check "shrunk: says so again" wait_for "terminal too small: need 90x37, have 95x30"
 resize 90 37
-check "exact fit: main menu and legend drawn" eval 'wait_for "Install new Image" && wait_for "0-9 digits"'
+check "exact fit: menu and legend drawn, Esc not pressed blind" eval 'wait_for "Install new Image" && wait_for "0-9 digits"'
 keys Escape
-ended_cleanly 0 "resized"
+ended_cleanly 0 resized
 
-# A person installs the two-part demo image under a typed name, then the
-# single-part one with the Install button. A cp held back until the test has seen the screen (a slow disk)
-# shows "please wait !!!" however loaded the machine is.
+# An installation under a typed name; a cp held back until the test has seen
+# the screen (a slow disk) shows "please wait !!!" however loaded the machine is.
 store=/tmp/demo
-mkdir -p "$work/slow"
-printf '#!/bin/sh\ntouch %s/cp-held\ni=0\nwhile [ ! -e %s/seen ] && [ $i -lt 200 ]; do\n    sleep 0.1\n    i=$((i + 1))\ndone\nexec /bin/cp "$@"\n' \
+printf '#!/bin/sh\ntouch %s/held\nfor i in $(seq 200); do [ -e %s/seen ] && break; sleep 0.1; done\nexec /bin/cp "$@"\n' \
     "$work" "$work" >"$work/slow/cp"
 chmod 755 "$work/slow/cp"
+"$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null
+pane_path="$work/slow:$PATH" start_host 100 40 --store "$store"
+wait_for "> Install new Image"
+keys Enter
+check "install dialog: empty name field and check box drawn" eval 'wait_for "Install Image" &&
+    screen | grep -q "\[ \{10,\}\]" && on_screen "[ ] Settings copy"'
+keys Down Down
+check "name field: legend says Enter edits" wait_for "Enter starts editing"
+keys Enter
+check "editing legend" wait_for "Backspace deletes  F3 a<>A  Enter or Esc ends editing"
+keys -l "Demo-1x"
+keys BSpace
+check "name typed, one letter deleted" wait_for "Demo-1_"
+keys Enter Down Down
+check "Install button focused" wait_for ">(green) Install"
+keys Enter
+check "please wait !!! while the copy runs" eval 'wait_until test -e "$work/held" && wait_for "please wait !!!"'
+keys Enter Down Enter  # typed blind while the copy blocks
 touch "$work/seen"
-if "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null; then
-    pane_path="$work/slow:$PATH" start_host 100 40 --store "$store"
-    check "install: main menu appears" wait_for "> Install new Image"
-    keys Enter
-    check "install: dialog opens" wait_for "Install Image"
-    if screen | grep -qF ">single-part.img"; then
-        keys Enter Down Enter
-    fi
-    check "install: two-part image chosen" wait_for ">two-part.img"
-    check "install: empty name field visible" eval 'screen | grep -q "\[ \{10,\}\]"'
-    keys Down Down
-    check "install: legend on the field says Enter edits" wait_for "Enter starts editing"
-    keys Enter
-    check "install: typing legend while editing" wait_for "Backspace deletes  F3 a<>A  Enter or Esc ends editing"
-    keys -l "Demo-1x"
-    keys BSpace
-    check "install: name typed, one letter deleted" wait_for "Demo-1_"
-    keys Enter
-    check "install: legend back after editing" wait_for "Esc exit"
-    keys F2
-    check "install: Image is installed" wait_for "Image is installed"
-    keys Enter
-    check "install: slot 0 named" test "$(cat "$store/image/0/Image.info" 2>/dev/null)" = "name=Demo-1"
-    keys Enter
-    check "install 2: single-part image offered" wait_for ">single-part.img"
-    keys Down Down Down Down
-    check "install 2: Install button focused" wait_for ">(green) Install"
-    rm -f "$work/seen" "$work/cp-held"
-    keys Enter
-    check "install 2: the copy runs" wait_until test -e "$work/cp-held"
-    check "install 2: please wait !!! while it runs" wait_for "please wait !!!"
-    keys Enter Down Enter  # typed blind while the copy blocks
-    touch "$work/seen"
-    check "install 2: Image is installed" wait_for "Image is installed"
-    sleep 0.5
-    check "type-ahead: keys typed during the copy dropped" eval 'screen | grep -qF "Image is installed"'
-    keys Enter
-    check "install 2: main menu back" wait_for "> Install new Image"
-    check "install: boot menu lists both" \
-        grep -qx "menu_items=TovraImage,Demo-1,Image-1," "$store/tools/lcdmenu.conf"
-    keys Escape
-    ended_cleanly 0 "after installing"
-else
-    check "demo store made" false
-fi
-
+check "installed" wait_for "Image is installed"
+sleep 0.5
+check "type-ahead: keys typed during the copy dropped" on_screen "Image is installed"
+keys Enter
+check "menu back, slot named" eval 'wait_for "> Install new Image" && grep -qx name=Demo-1 "$store/image/0/Image.info"'
+keys Escape
+ended_cleanly 0 "after installing"
 finish

@@ -1,24 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
+#include "pchost/keys.h"
 #include "pchost/session.h"
+#include "pchost/terminalkeys.h"
+
+#include <curses.h>
 
 // The toolkit as a user drives it: keys from a script into a window run
-// modally. Once the keys run out, exit is pressed.
+// modally, once they run out exit is pressed; the screen as text; the
+// terminal's keys as the remote control's.
 namespace {
 
-int runKeys(eWindow& window, const char* keys)
-{
-    pchost::startScript(keys);
-    window.show();
-    return window.exec();
-}
-
 // A window with a widget of every kind, in focus order: button a (runs a
-// dialog whose buttons close it with 7 and accept it), a label and a hidden
+// dialog whose button closes it with 7), a label and a hidden
 // button with shortcut yellow (both passed over), a combo box x y z, an
 // input field, a check box, button g (shortcut green, closes the window
 // with 3), a list p q r (closes it with 0) and a status bar. What the
@@ -63,7 +63,6 @@ struct Playground {
     {
         eWindow dialog;
         (new eButton(&dialog))->selected.connect([&dialog] { dialog.close(7); });
-        (new eButton(&dialog))->selected.connect([&dialog] { dialog.accept(); });
         dialog.show();
         return dialog.exec();
     }
@@ -85,68 +84,106 @@ struct Playground {
 
 TEST(Toolkit, KeysReachTheFocusedWidgetOrTheShortcutsButton)
 {
-    // Keys, what was signalled, the result of the window's run, the texts of
-    // the field and the combo box, and what the status bar showed at a snap.
-    struct Case {
-        const char *keys, *log;
-        int result;
-        const char *field, *combo, *status;
+    // Keys; what was signalled, the result of the window's run, the texts of
+    // the field and the combo box; the help text that a snap showed.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"snap exit ok", "|-1||x", "Help a"},  // the host closes a window on exit
+        {"ok ok", "a7|-1||x", ""},  // dialogs nest
+        {"ok exit", "a-1|-1||x", ""},
+        {"ok ok green", "a7g[Help g]|3||x", ""},
+        {"down down down ok ok", "+-|-1||x", ""},
+        {"down down down down ok", "g[Help g]|3||x", ""},
+        {"down down down down down ok", "p|0||x", ""},
+        {"down down down down down down down down down ok", "~~r|0||x", ""},  // at the end
+        {"down down down down down down up up ok", "~~g[Help g]|3||x", ""},
+        {"down down down down down exit", "null|0||x", ""},
+        {"yellow red blue down down snap", "|-1||x", "Help f"},
+        {"down ok down exit down down ok", "+|-1||x", ""},  // exit only closes the list
+        {"down ok down down down down ok", "z|-1||z", ""},
+        {"down ok down ok ok down ok", "yz|-1||z", ""},
+        {"down down ok text:aXb?c snap ok", "|-1|abc|x", "Typing"},
+        {"down down text:abc", "|-1||x", ""},  // not editing
+        {"down down ok text:abc left ok", "|-1|ab|x", ""},
+        {"down down ok text:ab exit text:c down ok", "+|-1|ab|x", ""},
+        {"down down ok down 1 2 7 ok down ok", "+|-1|12|x", ""},
+        {"down down ok text:\"a b\" yellow ok", "|-1|a B|x", ""},
+        {"down down ok text:c yellow ok", "|-1|c|x", ""},  // no C to switch to
     };
-    const Case cases[] = {
-        {"snap exit ok", "", -1, "", "x", "Help a"},  // the host closes a window on exit
-        {"ok ok", "a7", -1, "", "x", nullptr},  // dialogs nest
-        {"ok down ok", "a0", -1, "", "x", nullptr},
-        {"ok exit", "a-1", -1, "", "x", nullptr},
-        {"ok ok green", "a7g[Help g]", 3, "", "x", nullptr},
-        {"up ok ok", "a7", -1, "", "x", nullptr},
-        {"down down down ok ok", "+-", -1, "", "x", nullptr},
-        {"down down down down ok", "g[Help g]", 3, "", "x", nullptr},
-        {"down down down down down ok", "p", 0, "", "x", nullptr},
-        {"down down down down down down down down down ok", "~~r", 0, "", "x", nullptr},  // at the end
-        {"down down down down down down up up ok", "~~g[Help g]", 3, "", "x", nullptr},
-        {"down down down down down exit", "null", 0, "", "x", nullptr},
-        {"yellow red blue down down snap", "", -1, "", "x", "Help f"},
-        {"down ok down ok", "y", -1, "", "y", nullptr},
-        {"down ok down exit down down ok", "+", -1, "", "x", nullptr},  // exit only closes the list
-        {"down ok up ok", "x", -1, "", "x", nullptr},
-        {"down ok down down down down ok", "z", -1, "", "z", nullptr},
-        {"down ok down ok ok down ok", "yz", -1, "", "z", nullptr},
-        {"down down ok text:aXb?c snap ok", "", -1, "abc", "x", "Typing"},
-        {"down down ok text:abcabc ok snap", "", -1, "abca", "x", "Help f"},
-        {"down down text:abc", "", -1, "", "x", nullptr},  // not editing
-        {"down down ok text:abc left ok", "", -1, "ab", "x", nullptr},
-        {"down down ok left ok", "", -1, "", "x", nullptr},
-        {"down down ok text:ab exit text:c down ok", "+", -1, "ab", "x", nullptr},
-        {"down down ok down 1 2 7 ok down ok", "+", -1, "12", "x", nullptr},
-        {"down down ok text:\"a b\" yellow ok", "", -1, "a B", "x", nullptr},
-        {"down down ok text:c yellow ok", "", -1, "c", "x", nullptr},  // no C to switch to
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.keys);
+    for (const auto& [keys, outcome, status] : cases) {
+        SCOPED_TRACE(keys);
         Playground playground;
-
-        EXPECT_EQ(runKeys(playground.window, c.keys), c.result);
-
-        EXPECT_EQ(playground.log, c.log);
-        EXPECT_EQ(playground.field->getText(), c.field);
-        EXPECT_EQ(playground.combo->getCurrent()->getText(), c.combo);
+        pchost::startScript(keys);
+        playground.window.show();
+        int result = playground.window.exec();
+        EXPECT_EQ(playground.log + "|" + std::to_string(result) + "|" + playground.field->getText() + "|" +
+                playground.combo->getCurrent()->getText(), outcome);
         for (const char* help : {"Help a", "Help f", "Typing", "Help g"}) {
-            if (c.status) {
-                bool shown = pchost::snaps().at(0).find(help) != std::string::npos;
-                EXPECT_EQ(shown, help == std::string(c.status)) << help;
-            }
+            bool shown = *status && pchost::snaps().at(0).find(help) != std::string::npos;
+            EXPECT_EQ(shown, help == std::string(status)) << help;
         }
     }
 }
 
-TEST(ListBox, ThatNeverClosesMakesTheScriptGiveUpAfterAHundredExits)
+template <class Widget, class... Args>
+Widget* place(eWindow& window, int y, int width, Args... args)
+{
+    auto* widget = new Widget(&window, args...);
+    widget->move(ePoint(0, y));
+    widget->resize(eSize(width, 16));
+    return widget;
+}
+
+TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
 {
     eWindow window;
+    window.cmove(ePoint(8, 32));
+    window.cresize(eSize(400, 300));
     auto* list = new eListBox<eListBoxEntryText>(&window);
-    int nulls = 0;
-    list->selected.connect([&nulls](eListBoxEntryText* entry) { nulls += entry == nullptr; });
-    EXPECT_THROW(runKeys(window, "down"), pchost::ScriptExhausted);
-    EXPECT_EQ(nulls, 100);
+    list->resize(eSize(200, 2 * eListBoxEntryText::getEntryHeight()));  // room for two rows
+    for (const char* text : {" one", " two", " three"})
+        new eListBoxEntryText(list, text);
+    auto* combo = place<eComboBox>(window, 64, 100, 2);
+    for (const char* text : {"red", "green", "blue"})
+        new eListBoxEntryText(combo->getListBox(), text);
+    place<eTextInputField>(window, 160, 100);
+    pchost::startScript("down down snap down ok down snap exit down ok text:ab snap");
+    window.show();
+    window.exec();
+
+    ASSERT_EQ(pchost::snaps().size(), 3u);
+    const std::vector<std::pair<int, const char*>> shown = {{0, "|  two"}, {0, "|> three"},
+        {1, "|* three"}, {1, "|>green "}, {1, "| red "}, {2, ">[ab_       ]"}};
+    for (const auto& [snap, text] : shown)
+        EXPECT_NE(pchost::snaps()[snap].find(text), std::string::npos) << text;
+    EXPECT_EQ(pchost::snaps()[0].find(" one"), std::string::npos);  // scrolled away
+    EXPECT_EQ(pchost::snaps()[1].find("blue"), std::string::npos);  // two rows open
+    EXPECT_EQ(combo->getCurrent()->getText(), "red");
+}
+
+// What the key CODE means, then what it means while a field is edited:
+// a key name, "text:c" for typing or "none".
+std::string meanings(int code)
+{
+    std::string both;
+    for (bool editing : {false, true}) {
+        std::optional<pchost::KeyPress> press = pchost::translateKey(code, editing);
+        both += !press ? "none" : press->key == pchost::Key::Text ? "text:" + press->text
+                                                                  : pchost::keyName(press->key);
+        both += editing ? "" : " ";
+    }
+    return both;
+}
+
+TEST(TerminalKeys, AsTheRemoteControlOrTypedWhileEditing)
+{
+    const std::pair<int, const char*> cases[] = {{KEY_UP, "up up"}, {KEY_DOWN, "down down"},
+        {KEY_LEFT, "left left"}, {KEY_RIGHT, "right right"}, {'\n', "ok ok"}, {'\r', "ok ok"},
+        {KEY_ENTER, "ok ok"}, {27, "exit exit"}, {KEY_F(1), "red red"}, {KEY_F(2), "green green"},
+        {KEY_F(3), "yellow yellow"}, {KEY_F(4), "blue blue"}, {'0', "0 text:0"}, {'9', "9 text:9"},
+        {'a', "none text:a"}, {' ', "none text: "}, {'~', "none text:~"}, {KEY_BACKSPACE, "none left"},
+        {127, "none left"}, {8, "none left"}, {KEY_F(5), "none none"}, {200, "none none"}};
+    for (const auto& [code, meant] : cases)
+        EXPECT_EQ(meanings(code), meant) << code;
 }
 
 } // namespace

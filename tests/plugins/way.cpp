@@ -1,5 +1,5 @@
-// A plug-in that shows a window and runs a shell command without ever
-// waiting for a key, then throws (WAY 1) or calls exit (WAY 2).
+// Shows a window and runs a shell command without waiting for a key, then
+// throws (built as throw.so) or calls exit (exit.so).
 #include <cstdlib>
 #include <stdexcept>
 
@@ -11,7 +11,8 @@ extern "C" int plugin_exec(void*)
     window.resize(eSize(400, 200));
     window.show();
     std::system("sleep 0.5");
-    if (WAY == 1)
-        throw std::runtime_error("the plug-in gave up");
+#ifdef WAY_throw
+    throw std::runtime_error("the plug-in gave up");
+#endif
     std::exit(4);
 }
