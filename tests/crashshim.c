@@ -10,7 +10,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
-
 static long crashAt, steps;
 static char full[256];
 
@@ -26,7 +25,6 @@ __attribute__((constructor)) static void setUp(void)
 
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 #define STEP (++steps == crashAt ? kill(0, SIGKILL) : 0)
-
 int system(const char* line) { return STEP, NEXT(system)(line); }
 int fsync(int fd) { return STEP, NEXT(fsync)(fd); }
 int syncfs(int fd) { return STEP, NEXT(syncfs)(fd); }

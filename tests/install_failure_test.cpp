@@ -12,30 +12,26 @@
 
 namespace {
 
-// Installations with /tmp/shim first in PATH, where a tool written there
-// runs lines of its own around the real tool; the old PATH comes back at the end.
-const char bigPart[] = "--two-part --size 50100";  // beyond the 51200000 bytes of the old cut
-
 // Installations into a store of which the tools mount and cp first run
-// lines of their own: with /tmp/no-offsets mount refuses offset=, as older
-// ones do; cp -Rd records the store's files in /tmp/during-copy; when their
-// arguments hold the text in /tmp/busy, they leave a process working in
+// lines of their own: with /tmp/shim/no-offsets mount refuses offset=, as older
+// ones do; cp -Rd records the store's files in /tmp/shim/during-copy; when their
+// arguments hold the text in /tmp/shim/busy, they leave a process working in
 // /tmp/image behind, so that the mount there is busy.
 class ShimTest : public ::testing::Test {
 protected:
     ShimTest()
     {
         useCramfsStandIn();
-        std::string path = std::getenv("PATH"), busy = "\nstatus=$?\n[ -s /tmp/busy ] && case \"$*\" in "
-            "*\"$(cat /tmp/busy)\"*) cd /tmp/image && { sleep 600 </dev/null >/dev/null 2>&1 & echo $! >/tmp/holder.pid; } ;; "
-            "esac\nexit $status\n";
-        writeFile("/tmp/shim/mount", "#!/bin/sh\n[ -e /tmp/no-offsets ] && case \"$*\" in *offset=*) exit 32 ;; esac\n"
-            "PATH='" + path + "' mount \"$@\"" + busy, 0755);
-        writeFile("/tmp/shim/cp", "#!/bin/sh\n[ \"$1\" = -Rd ] && ls -A " + store.root() + " >/tmp/during-copy\n"
+        std::string path = std::getenv("PATH"), busy = "\nstatus=$?\n[ -s /tmp/shim/busy ] && case \"$*\" in "
+            "*\"$(cat /tmp/shim/busy)\"*) cd /tmp/image && { sleep 600 </dev/null >/dev/null 2>&1 &\n"
+            "echo $! >/tmp/shim/holder.pid; } ;; esac\nexit $status\n";
+        writeFile("/tmp/shim/mount", "#!/bin/sh\n[ -e /tmp/shim/no-offsets ] && case \"$*\" in *offset=*) exit 32 ;; "
+            "esac\nPATH='" + path + "' mount \"$@\"" + busy, 0755);
+        writeFile("/tmp/shim/cp", "#!/bin/sh\n[ \"$1\" = -Rd ] && ls -A " + store.root() + " >/tmp/shim/during-copy\n"
             "PATH='" + path + "' cp \"$@\"" + busy, 0755);
         prependPath("/tmp/shim");
     }
-    ~ShimTest() override { shell("rm -rf /tmp/shim /tmp/image /tmp/away /tmp/during-copy /tmp/big.img /tmp/busy /tmp/no-offsets"); }
+    ~ShimTest() override { shell("rm -rf /tmp/shim /tmp/image /tmp/away"); }
 
     // Installs new.img into slot 0. A failure must leave its message, the
     // image file as it was, the slot free, no boot menu, nothing left over.
@@ -43,9 +39,9 @@ protected:
     {
         std::string before = fingerprint({store.path("new.img")}, {});
         Outcome outcome = installImage(installRequest("new.img", "0"));
-        if (pathExists("/tmp/holder.pid")) {  // a mount kept busy on purpose: free it
+        if (pathExists("/tmp/shim/holder.pid")) {  // a mount kept busy on purpose: free it
             EXPECT_TRUE(isMountPoint("/tmp/image"));
-            shell("kill -KILL $(cat /tmp/holder.pid); rm /tmp/holder.pid");
+            shell("kill -KILL $(cat /tmp/shim/holder.pid); rm /tmp/shim/holder.pid");
             for (int tries = 0; tries < 100 && shell("umount /tmp/image 2>/dev/null") != 0; ++tries)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -62,39 +58,39 @@ protected:
 
 TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
 {
-    const std::string cut = "grep -q squashfs.img /tmp/during-copy", big = "test $(stat -c %s image/0/bin/payload) = 51302400";
+    const std::string cut = "grep -q squashfs.img /tmp/shim/during-copy";
+    const std::string big = "test $(stat -c %s image/0/bin/payload) = 51302400";
     const struct {
         const char *options, *prepare;  // run in the store
         std::string message, after;  // AFTER must succeed afterwards
     } cases[] = {
-        {"--two-part", "true", "Image is installed", "! " + cut + " && grep -q new.img /tmp/during-copy"},
-        {"--two-part", "touch /tmp/no-offsets", "Image is installed", cut},
+        {"--two-part", "true", "Image is installed", "! " + cut + " && grep -q new.img /tmp/shim/during-copy"},
+        {"--two-part", "touch /tmp/shim/no-offsets", "Image is installed", cut},
         {"", "true", "Image is installed", "! " + cut},
-        {bigPart, "cp /tmp/big.img new.img", "Image is installed", big + " && ! " + cut},
-        {bigPart, "cp /tmp/big.img new.img && touch /tmp/no-offsets", "Image is installed", big + " && " + cut},
+        {"--two-part", "cp /tmp/shim/big.img new.img", "Image is installed", big + " && ! " + cut},
+        {"--two-part", "cp /tmp/shim/big.img new.img && touch /tmp/shim/no-offsets", "Image is installed",
+            big + " && " + cut},
         {"", "head -c 8192 /dev/zero > new.img", "could not mount cramfs", "true"},
         {"--two-part", "dd if=/dev/urandom of=new.img bs=512 seek=2304 count=64 conv=notrunc status=none",
             "could not mount squashfs", "true"},
-        {"--two-part", "rm tools/go", "could not copy go", "true"},
+        {"--two-part", "mv tools/go tools/go.away", "could not copy go", "true"},
         {"--two-part --size 3072 --fill zero", "mkdir image && mount -t tmpfs -o size=1m small image",
             "could not copy squashfs", "umount image"},
         {"", "mkdir /tmp/away && ln -s /tmp/away /tmp/image", "could not mount cramfs",
             "test -L /tmp/image && test -z \"$(ls -A /tmp/away)\" && ! mountpoint -q /tmp/away"},
         {"", "touch /tmp/image", "could not mount cramfs", "test -f /tmp/image"},
         {"", "mkdir /tmp/image && mount -t tmpfs stale /tmp/image", "Image is installed", "test -d /tmp/image"},
-        {"--two-part", "echo -t cramfs >/tmp/busy", "could not unmount cramfs", "true"},
-        {"--two-part", "echo -Rd >/tmp/busy", "could not unmount squashfs", "true"},
+        {"--two-part", "echo -t cramfs >/tmp/shim/busy", "could not unmount cramfs", "true"},
+        {"--two-part", "echo -Rd >/tmp/shim/busy", "could not unmount squashfs", "true"},
     };
-    makeImage("/tmp/big.img", bigPart);
+    makeImage("/tmp/shim/big.img", "--two-part --size 50100");  // beyond the 51200000 bytes of the old cut
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options + std::string(", ") + c.prepare);
-        shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf /tmp/image /tmp/away /tmp/busy /tmp/no-offsets");
-        writeFile(store.path("tools/go"), "#!/bin/sh\n", 0755);
-        makeImage(store.path("new.img"), c.options == bigPart ? "" : c.options);
+        shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf /tmp/image /tmp/away"
+            " /tmp/shim/busy /tmp/shim/no-offsets && { mv tools/go.away tools/go 2>/dev/null; true; }");
+        makeImage(store.path("new.img"), c.options);
         ASSERT_EQ(shell("cd " + store.root() + " && " + c.prepare), 0);
-
         expectOutcome(c.message, std::string(c.options).find("two") != std::string::npos);
-
         EXPECT_EQ(shell("cd " + store.root() + " && " + c.after), 0);
     }
 }
@@ -105,10 +101,8 @@ TEST_F(ShimTest, ImageNamedLikeTheCutIsKept)
     for (const char* options : {"--two-part", ""}) {
         makeImage(store.path("squashfs.img"), options);
         std::string before = fingerprint({store.path("squashfs.img")}, {});
-
         EXPECT_EQ(installImage(installRequest("squashfs.img", "0")).message,
             *options ? "could not cut squashfs" : "Image is installed");
-
         EXPECT_EQ(fingerprint({store.path("squashfs.img")}, {}), before);
         EXPECT_EQ(probeSlot(0), *options ? SlotState::Free : SlotState::Installed) << options;
         EXPECT_FALSE(isMountPoint("/tmp/image"));
@@ -125,11 +119,9 @@ TEST_F(ShimTest, TooLargeRefusedBeforeTheSlotIsWritten)
     for (auto [options, noOffsets] : {Case{"", false}, Case{"--two-part", false}, Case{"--two-part", true}}) {
         SCOPED_TRACE(options + std::string(noOffsets ? " mount without offsets" : ""));
         makeImage(small.path("new.img"), std::string(options) + " --size 8192");
-        shell(noOffsets ? "touch /tmp/no-offsets" : "rm -f /tmp/no-offsets");
+        shell(noOffsets ? "touch /tmp/shim/no-offsets" : "rm -f /tmp/shim/no-offsets");
         std::string before = fingerprint({small.root()}, {});
-
         Outcome outcome = installImage(installRequest("new.img", "0"));
-
         EXPECT_EQ(outcome.title() + std::to_string(outcome.boxFlags()), "Error129");
         EXPECT_THAT(outcome.message.c_str(), ::testing::MatchesRegex("no Space !!!\nMemory < 8[12][0-9][0-9] kB\n"));
         EXPECT_EQ(changedLines(before, fingerprint({small.root()}, {})), "");

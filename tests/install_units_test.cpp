@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 #include "install/procedure.h"
 #include "install/slotpath.h"
 #include "install/space.h"
 #include "store/imagename.h"
+#include "tests/images.h"
 #include "tests/support.h"
 
 namespace {
@@ -14,30 +16,23 @@ TEST(Refusal, SpaceFirstThenSelection)
 {
     const std::string space = "no Space !!!\nMemory < 20000 kB\nError129";
     const std::string select = "no Image or no Directory selectedError129";
-    const struct {
-        int noliste, noiort;
-        long long freemem;
-        std::string refused;  // message, title and flags; empty: the installation runs
-    } cases[] = {{0, 0, 20000, ""}, {0, 0, 3LL << 30, ""}, {0, 0, 19999, space}, {1, 0, 10000, space},
-        {1, 0, 20000, select}, {0, 1, 30000, select}};
-    for (const auto& c : cases) {
-        InstallRequest request;
-        request.noliste = c.noliste;
-        request.noiort = c.noiort;
-        request.freemem = c.freemem;
+    // noliste, noiort, freemem; message, title and flags of the refusal, empty when the installation runs
+    const std::tuple<int, int, long long, std::string> cases[] = {{0, 0, 20000, ""}, {0, 0, 3LL << 30, ""},
+        {0, 0, 19999, space}, {1, 0, 10000, space}, {1, 0, 20000, select}, {0, 1, 30000, select}};
+    for (const auto& [noliste, noiort, freemem, refused] : cases) {
+        InstallRequest request = installRequest("new.img", "0");
+        request.noliste = noliste, request.noiort = noiort, request.freemem = freemem;
         std::optional<Outcome> out = refusal(request);
-        EXPECT_EQ(out ? out->message + out->title() + std::to_string(out->boxFlags()) : "", c.refused) << c.freemem;
+        EXPECT_EQ(out ? out->message + out->title() + std::to_string(out->boxFlags()) : "", refused) << freemem;
     }
 }
 
 TEST(FreeSpace, KilobytesOfAnyBlockSizeWithoutOverflow)
 {
-    const struct {
-        unsigned long long blocks, blockSize;
-        long long kilobytes;
-    } cases[] = {{10000, 4096, 40000}, {3, 512, 1}, {1ULL << 31, 4096, 1LL << 33}, {ULLONG_MAX, 1ULL << 20, LLONG_MAX}};
-    for (const auto& c : cases)
-        EXPECT_EQ(blocksToKilobytes(c.blocks, c.blockSize), c.kilobytes) << c.blocks << " x " << c.blockSize;
+    EXPECT_EQ(blocksToKilobytes(10000, 4096), 40000);
+    EXPECT_EQ(blocksToKilobytes(3, 512), 1);
+    EXPECT_EQ(blocksToKilobytes(1ULL << 31, 4096), 1LL << 33);
+    EXPECT_EQ(blocksToKilobytes(ULLONG_MAX, 1ULL << 20), LLONG_MAX);
     EXPECT_EQ(freeKilobytes("/tmp/no/such/directory"), 0);
 }
 
@@ -57,43 +52,35 @@ TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
         " ln -s flash rel && ln -s ../../.. up && ln -s / top && ln -s loop loop && ln -s /etc/passwd info &&"
         " ln -s init.d flash/etc/boot");
     const LastLink keep = LastLink::Keep, follow = LastLink::Follow;
-    const struct {
-        const char* path;
-        LastLink last;
-        const char* resolved;  // relative to the slot; null: the links loop
-    } cases[] = {{"etc/init.d/rcS", keep, "/flash/etc/init.d/rcS"}, {"etc", keep, "/etc"},
-        {"etc", follow, "/flash/etc"}, {"rel/etc/boot/rcS", keep, "/flash/etc/init.d/rcS"},
+    // path, its last link, where it resolves to in the slot (null: the links loop)
+    const std::tuple<const char*, LastLink, const char*> cases[] = {{"etc/init.d/rcS", keep, "/flash/etc/init.d/rcS"},
+        {"etc", keep, "/etc"}, {"etc", follow, "/flash/etc"}, {"rel/etc/boot/rcS", keep, "/flash/etc/init.d/rcS"},
         {"up/etc/x", keep, "/flash/etc/x"}, {"../../etc", follow, "/flash/etc"}, {"top/etc", follow, "/flash/etc"},
         {"info", keep, "/info"}, {"info", follow, "/flash/etc/passwd"}, {"missing/dir", keep, "/missing/dir"},
         {"loop/x", keep, nullptr}, {"./etc/./init.d", keep, "/flash/etc/init.d"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(pathInSlot("/tmp/slot", c.path, c.last), c.resolved ? "/tmp/slot" + std::string(c.resolved) : "")
-            << c.path;
+    for (const auto& [path, last, resolved] : cases)
+        EXPECT_EQ(pathInSlot("/tmp/slot", path, last), resolved ? "/tmp/slot" + std::string(resolved) : "") << path;
 }
 
 TEST(ImageInfo, ReplacesWhateverStandsThereOrFailsLeavingNoScratch)
 {
     const std::string dir = "/tmp/store/image/3";
-    const struct {
-        const char* prepare;  // run in DIR
-        bool written;  // else Image.info stays as it was
-    } cases[] = {{"true", true}, {"printf 'name=old\\nextra=1\\n' > Image.info", true},
+    // run in DIR; whether Image.info is written, else it stays as it was
+    const std::pair<const char*, bool> cases[] = {{"true", true}, {"printf 'name=old\\nextra=1\\n' > Image.info", true},
         {"ln -s /tmp/outside Image.info", true}, {"mkdir -p Image.info/sub", true},
         {"ln -s /tmp/outside Image.info.new", true}, {"mkdir Image.info && mount -t tmpfs busy Image.info", false},
         {"mount -t tmpfs -o nr_inodes=2 full . && cd . && echo name=old > Image.info", false},
         {"cd .. && rmdir 3", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.prepare);
+    for (const auto& [prepare, written] : cases) {
+        SCOPED_TRACE(prepare);
         shell("umount " + dir + "/Image.info " + dir + " 2>/dev/null; rm -rf /tmp/store && mkdir -p " + dir);
         writeFile("/tmp/outside", "untouched\n");
-        ASSERT_EQ(shell("cd " + dir + " && " + c.prepare), 0);
+        ASSERT_EQ(shell("cd " + dir + " && " + prepare), 0);
         std::string before = readFile(dir + "/Image.info");
-
-        EXPECT_EQ(writeImageInfo(dir, "Sat 1.0"), c.written);
-
-        EXPECT_EQ(readFile(dir + "/Image.info"), c.written ? "name=Sat 1.0\n" : before);
-        EXPECT_EQ(capture("cd " + dir + " 2>/dev/null && { ls -d Image.info.new 2>/dev/null; test -L Image.info && echo link; };"
-                          " cat /tmp/outside"), "untouched\n");
+        EXPECT_EQ(writeImageInfo(dir, "Sat 1.0"), written);
+        EXPECT_EQ(readFile(dir + "/Image.info"), written ? "name=Sat 1.0\n" : before);
+        EXPECT_EQ(capture("cd " + dir + " 2>/dev/null && { ls -d Image.info.new; test -L Image.info && echo link; }"
+                          " 2>/dev/null; cat /tmp/outside"), "untouched\n");
     }
     shell("rm -rf /tmp/store /tmp/outside /tmp/slot /tmp/tree");
 }
