@@ -18,13 +18,10 @@ const char renameKeys[] = "down ok down ok text:New ok green ok exit";
 const char eraseKeys[] = "down down ok green ok exit";
 const char colourKeys[] = "down down down down ok down ok exit";
 
-// The environment that preloads the crash shim (built once per test program
-// run) with SETTINGS; an ASan host would refuse it before its runtime.
+// The environment that preloads the crash shim with SETTINGS; an ASan host
+// would refuse it before its runtime.
 std::string shim(const std::string& settings)
 {
-    if (!pathExists("/tmp/crashshim.so") &&
-        shell("cc -shared -fPIC -o /tmp/crashshim.so " NIMBREL_SOURCE "/tests/crashshim.c -ldl") != 0)
-        throw std::runtime_error("cannot build the crash shim");
     return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=/tmp/crashshim.so " + settings;
 }
 
@@ -34,6 +31,9 @@ std::string shim(const std::string& settings)
 // and the trees of complete slots: new.img's first.
 class CrashTest : public ::testing::Test {
 protected:
+    CrashTest() { EXPECT_EQ(shell("cc -shared -fPIC -o /tmp/crashshim.so " NIMBREL_SOURCE "/tests/crashshim.c"), 0); }
+    ~CrashTest() override { shell("rm -rf /tmp/run /tmp/tree /tmp/image /tmp/crashshim.so"); }
+
     void makeTemplate(const std::string& options, bool slot0)
     {
         useCramfsStandIn();
@@ -78,8 +78,6 @@ protected:
     TestStore store{"template"};
     const std::string run = "/tmp/run";
     std::vector<std::string> trees;
-
-    ~CrashTest() override { shell("rm -rf /tmp/run /tmp/tree"); }
 };
 
 TEST_F(CrashTest, KilledAtEveryStepOfAnInstallation)
@@ -157,7 +155,7 @@ TEST(PowerCut, WhatWasReportedIsOnTheDisk)
         EXPECT_EQ(pathExists("/tmp/cut/store/image/0"), step.keys != eraseKeys);
         shell("umount /tmp/cut");
     }
-    shell("rm -rf /tmp/cut /tmp/disk.cut");
+    shell("rm -rf /tmp/cut /tmp/disk.cut /tmp/image");
 }
 
 } // namespace

@@ -22,7 +22,7 @@ protected:
     ShimTest()
     {
         useCramfsStandIn();
-        std::string path = std::getenv("PATH"), busy = "\nstatus=$?\n[ -s /tmp/shim/busy ] && case \"$*\" in "
+        std::string path = saved = std::getenv("PATH"), busy = "\nstatus=$?\n[ -s /tmp/shim/busy ] && case \"$*\" in "
             "*\"$(cat /tmp/shim/busy)\"*) cd /tmp/image && { sleep 600 </dev/null >/dev/null 2>&1 &\n"
             "echo $! >/tmp/shim/holder.pid; } ;; esac\nexit $status\n";
         writeFile("/tmp/shim/mount", "#!/bin/sh\n[ -e /tmp/shim/no-offsets ] && case \"$*\" in *offset=*) exit 32 ;; "
@@ -31,7 +31,7 @@ protected:
             "PATH='" + path + "' cp \"$@\"" + busy, 0755);
         prependPath("/tmp/shim");
     }
-    ~ShimTest() override { shell("rm -rf /tmp/shim /tmp/image /tmp/away"); }
+    ~ShimTest() override { setenv("PATH", saved.c_str(), 1), shell("rm -rf /tmp/shim /tmp/image /tmp/away"); }
 
     // Installs new.img into slot 0. A failure must leave its message, the
     // image file as it was, the slot free, no boot menu, nothing left over.
@@ -53,6 +53,7 @@ protected:
         EXPECT_EQ(leftovers(store.root()), "");
     }
 
+    std::string saved;  // PATH without the shims: a shim that finds itself runs for ever
     TestStore store;
 };
 

@@ -30,7 +30,7 @@ protected:
     ~InstallTest() override
     {
         EXPECT_EQ(capture("ls /tmp/rebooted /tmp/pwned.img 2>/dev/null"), "");
-        shell("rm -rf /tmp/fake-reboot /tmp/tree");
+        shell("rm -rf /tmp/fake-reboot /tmp/tree /tmp/image");
     }
 
     // Makes image FILE with OPTIONS from make-image's tree with this start
