@@ -1,8 +1,7 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would, right before its K-th
  * shell command or sync; NIMBREL_FULL=NAME fails every write into a file
- * called NAME as a full disk would. Other programs (setsid, the host's
- * children) run without it. */
+ * called NAME as a full disk would. Other programs run without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -11,7 +10,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
-
 static long crashAt, steps;
 static char full[256];
 
@@ -20,33 +18,23 @@ __attribute__((constructor)) static void setUp(void)
     if (strcmp(program_invocation_short_name, "nimbrel-host") != 0)
         return;
     const char* at = getenv("NIMBREL_CRASH_AT");
-    const char* name = getenv("NIMBREL_FULL");
     crashAt = at ? atol(at) : 0;
-    snprintf(full, sizeof full, "/%s", name ? name : "");
+    snprintf(full, sizeof full, "/%s", getenv("NIMBREL_FULL") ? getenv("NIMBREL_FULL") : "");
     unsetenv("LD_PRELOAD");
 }
 
-static void step(void)
-{
-    if (++steps == crashAt)
-        kill(0, SIGKILL);
-}
-
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
-
-int system(const char* line) { return step(), NEXT(system)(line); }
-int fsync(int fd) { return step(), NEXT(fsync)(fd); }
-int syncfs(int fd) { return step(), NEXT(syncfs)(fd); }
+#define STEP (++steps == crashAt ? kill(0, SIGKILL) : 0)
+int system(const char* line) { return STEP, NEXT(system)(line); }
+int fsync(int fd) { return STEP, NEXT(fsync)(fd); }
+int syncfs(int fd) { return STEP, NEXT(syncfs)(fd); }
 
 ssize_t write(int fd, const void* data, size_t size)
 {
     char link[64], path[4096];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    ssize_t length = full[1] ? readlink(link, path, sizeof path - 1) : -1;
-    size_t tail = strlen(full);
-    if (length >= (ssize_t)tail && memcmp(path + length - tail, full, tail) == 0) {
-        errno = ENOSPC;
-        return -1;
-    }
+    ssize_t length = full[1] ? readlink(link, path, sizeof path - 1) : -1, tail = strlen(full);
+    if (length >= tail && memcmp(path + length - tail, full, tail) == 0)
+        return errno = ENOSPC, -1;
     return NEXT(write)(fd, data, size);
 }
