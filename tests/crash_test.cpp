@@ -18,11 +18,13 @@ const char renameKeys[] = "down ok down ok text:New ok green ok exit";
 const char eraseKeys[] = "down down ok green ok exit";
 const char colourKeys[] = "down down down down ok down ok exit";
 
-// The environment that preloads the crash shim with SETTINGS; an ASan host
-// would refuse it before its runtime.
+// The environment that preloads the crash shim (built with the host, for
+// its architecture) with SETTINGS; an ASan host would refuse it before its
+// runtime.
 std::string shim(const std::string& settings)
 {
-    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=/tmp/crashshim.so " + settings;
+    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" NIMBREL_BUILD "/test-plugins/crashshim.so " +
+        settings;
 }
 
 // A template store in /tmp/template (slot 5 installed from another image,
@@ -31,8 +33,7 @@ std::string shim(const std::string& settings)
 // and the trees of complete slots: new.img's first.
 class CrashTest : public ::testing::Test {
 protected:
-    CrashTest() { EXPECT_EQ(shell("cc -shared -fPIC -o /tmp/crashshim.so " NIMBREL_SOURCE "/tests/crashshim.c"), 0); }
-    ~CrashTest() override { shell("rm -rf /tmp/run /tmp/tree /tmp/image /tmp/crashshim.so"); }
+    ~CrashTest() override { shell("rm -rf /tmp/run /tmp/tree /tmp/image"); }
 
     void makeTemplate(const std::string& options, bool slot0)
     {
