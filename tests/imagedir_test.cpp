@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
+#include <libintl.h>
 #include <typeinfo>
 
 #include "host/elabel.h"
@@ -124,6 +126,29 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
         }
     }
 }
+
+// Two texts of the dialog go through the message catalogue; the others,
+// "Directory:" among them, never do.
+TEST_F(ImagedirTest, TranslatesTheTwoCatalogueTexts)
+{
+    writeFile("/tmp/xx.po", "msgid \"available Image\"\nmsgstr \"Images da\"\n"
+        "msgid \"Directory:\"\nmsgstr \"Verzeichnis:\"\n"
+        "msgid \"copy from /var/tuxbox/config/enigma\"\nmsgstr \"aus enigma\"\n");
+    ASSERT_EQ(shell("mkdir -p /tmp/locale/xx/LC_MESSAGES && msgfmt -o /tmp/locale/xx/LC_MESSAGES/messages.mo /tmp/xx.po"), 0);
+    setenv("LANGUAGE", "xx", 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    bindtextdomain("messages", "/tmp/locale");
+
+    Imagedir dialog;
+
+    EXPECT_EQ(child<eLabel>(dialog, 0)->getText(), "Images da");
+    EXPECT_EQ(child<eLabel>(dialog, 1)->getText(), "Directory:");
+    EXPECT_EQ(child<eCheckbox>(dialog)->getHelpText(), "aus enigma");
+    unsetenv("LANGUAGE");
+    std::setlocale(LC_ALL, "C");
+    shell("rm -rf /tmp/locale /tmp/xx.po");
+}
+
 
 // The plug-in opens on the store named by /tmp/org.
 TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
