@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -126,9 +125,14 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
         if (!isComplete(slot))
             faults += "a start line leads to incomplete slot " + std::to_string(slot) + "\n";
     }
-    std::regex config("default_entry=0\nline_spacing=" + std::to_string(entries + 1) + "\nmenu_items=TovraImage,"
-        "([^,\n]*,){" + std::to_string(entries) + "}\ntext_align=0\nmenu_color=.*\n");
-    if (!std::regex_match(readFile(root + "/tools/lcdmenu.conf"), config))
+    std::string conf = readFile(root + "/tools/lcdmenu.conf"), items,
+                start = "default_entry=0\nline_spacing=" + std::to_string(entries + 1) + "\nmenu_items=";
+    size_t end = conf.find("\ntext_align=0\nmenu_color=");
+    if (conf.compare(0, start.size(), start) == 0 && end != std::string::npos && end >= start.size())
+        items = conf.substr(start.size(), end - start.size());
+    if (items.compare(0, 11, "TovraImage,") != 0 || items.back() != ',' || items.find('\n') != std::string::npos ||
+        std::count(items.begin(), items.end(), ',') != entries + 1 || std::count(conf.begin(), conf.end(), '\n') != 5 ||
+        conf.back() != '\n')
         faults += "tools/lcdmenu.conf does not go with tools/menu\n";
     bool holdsImage = image.empty() || pathExists(root + "/" + image);
     for (int slot = 0; slot < 10; ++slot) {
