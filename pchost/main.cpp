@@ -2,7 +2,6 @@
 // way the box does and lets a person or a key script work its windows.
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "pchost/executable.h"
 #include "pchost/keysource.h"
 #include "pchost/session.h"
 #include "pchost/skin.h"
@@ -70,16 +70,6 @@ Options parseOptions(int argc, char** argv)
     return options;
 }
 
-std::string executableDir()
-{
-    char path[4096];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return ".";
-    std::string exe(path, length);
-    return exe.substr(0, exe.rfind('/'));
-}
-
 bool isDirectory(const std::string& path)
 {
     struct stat st;
@@ -128,7 +118,7 @@ int run(const Options& options)
         pchost::startScript(options.keys);
         pchost::setEcho(true);
     }
-    std::string dir = executableDir();
+    std::string dir = pchost::executableDir();
     useMountWrapperIfNeeded(dir);
     if (options.hasStore)
         writeMountPoint(options.store);

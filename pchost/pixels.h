@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
-// The box's screen in pixels. A host built without pixels (NIMBREL_PIXELS
-// off, or no Cairo) has these too, but they throw std::runtime_error saying
-// so.
+// The box's screen in pixels. nimbrel-host has these from nimbrel-pixels.so,
+// loaded on first use; a host built without pixels (NIMBREL_PIXELS off, or
+// no Cairo), or whose module is missing, has them too, but they throw
+// std::runtime_error saying so.
 namespace pchost {
 
 struct Picture {

@@ -9,7 +9,7 @@ class WindowFrontEnd {
 public:
     // Opens the window and makes it the session's key source. Throws
     // std::runtime_error when no window can be opened (no display, or a
-    // host built without pixels).
+    // host without pixels).
     WindowFrontEnd();
     // Closes the window; the session's key source then only presses exit.
     ~WindowFrontEnd();
