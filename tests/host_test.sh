@@ -6,6 +6,8 @@ set -u
 # Functions and data alike; version definitions (type A) are no symbols of ours.
 check "plugin_exec is the only exported symbol" test plugin_exec = \
     "$(nm -D --defined-only "$NIMBREL_BUILD/nimbrel.so" | awk '$2 != "A" {print $3}')"
+check "the pixel libraries are loaded only for pictures and the window" \
+    eval '! ldd "$NIMBREL_BUILD/nimbrel-host" | grep -qiE "cairo|sdl"'
 mkdir -p /tmp/store/tools
 run_host --store /tmp/store --fontsize 26 --keys "snap"
 check "--store writes /tmp/org; main menu, no box, exit 0" \
