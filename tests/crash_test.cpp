@@ -33,7 +33,7 @@ std::string shim(const std::string& settings)
 // and the trees of complete slots: new.img's first.
 class CrashTest : public ::testing::Test {
 protected:
-    ~CrashTest() override { shell("rm -rf /tmp/run /tmp/tree /tmp/image"); }
+    ~CrashTest() override { shell("rm -rf /tmp/run /tmp/tree /tmp/image /var/tuxbox/config"); }
 
     void makeTemplate(const std::string& options, bool slot0)
     {

@@ -30,7 +30,7 @@ protected:
     ~InstallTest() override
     {
         EXPECT_EQ(capture("ls /tmp/rebooted /tmp/pwned.img 2>/dev/null"), "");
-        shell("rm -rf /tmp/fake-reboot /tmp/tree /tmp/image");
+        shell("rm -rf /tmp/fake-reboot /tmp/tree /tmp/image /var/tmp/init /var/tuxbox/config");
     }
 
     // Makes image FILE with OPTIONS from make-image's tree with this start
