@@ -1,6 +1,7 @@
 #!/bin/sh
-# scripts/make-image: the layout of single-part and two-part images; pchost/mount,
-# which mounts them as cramfs on a kernel without one and passes other mounts on.
+# scripts/make-image: the layout of single-part and two-part images; the
+# cramfs stand-in (build/pchost-bin/mount, from pchost/cramfsmount.cpp), which
+# mounts them as cramfs on a kernel without one and passes other mounts on.
 set -eu
 maker=$NIMBREL_SOURCE/scripts/make-image
 wrapper=$NIMBREL_BUILD/pchost-bin/mount
