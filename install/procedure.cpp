@@ -76,9 +76,8 @@ Outcome Installation::run()
 const char* Installation::copyIntoScratch()
 {
     mkdir((mpoint + "/image").c_str(), 0777);  // unchecked: a failure shows in the copy
-    struct stat st;
     // Into a leftover, cp would copy the tree one level down.
-    if (lstat(scratch.c_str(), &st) == 0 ||
+    if (entryExists(scratch) ||
         !runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, scratchEntry)) {
         unmountImage();  // unchecked: the copy's failure is the one to report
         return "could not copy squashfs";

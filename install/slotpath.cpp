@@ -79,3 +79,9 @@ bool isRegularFile(const eString& path)
     std::error_code error;
     return fs::is_regular_file(path.c_str(), error);
 }
+
+bool entryExists(const eString& path)
+{
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path.c_str(), error));
+}

@@ -15,3 +15,5 @@ eString pathInSlot(const eString& slot, const eString& path, LastLink last);
 // True when PATH is a directory, or a plain file; a link to one counts.
 bool isDirectory(const eString& path);
 bool isRegularFile(const eString& path);
+// True when anything at all stands at PATH, a dangling link included.
+bool entryExists(const eString& path);

@@ -1,8 +1,8 @@
 #include "install/squashfs.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "install/slotpath.h"
 #include "install/staging.h"
 #include "plugin/globals.h"
 #include "store/shell.h"
@@ -13,12 +13,6 @@ namespace {
 // blocks of 64 kB, of which the offset is a whole number.
 constexpr int squashfsOffset = 1179648;
 constexpr int cutBlock = 65536;
-
-bool exists(const eString& path)
-{
-    struct stat entry;
-    return lstat(path.c_str(), &entry) == 0;
-}
 
 eString cutPath()
 {
@@ -41,7 +35,7 @@ const char* cutAndMount(const eString& file)
 
 bool isCramfsHead()
 {
-    return !exists("/tmp/image/bin");
+    return !entryExists("/tmp/image/bin");
 }
 
 const char* mountSquashfsPart(const eString& file, bool& cut)
