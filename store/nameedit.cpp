@@ -4,7 +4,7 @@
 #include <string>
 
 #include "plugin/globals.h"
-#include "store/durable.h"
+#include "store/bootmenu.h"
 #include "store/handles.h"
 #include "store/slots.h"
 
@@ -45,22 +45,6 @@ bool readHead(std::string& head, bool& found)
     return true;
 }
 
-// Puts both files in place, one rename right after the other, and makes
-// that durable. On failure neither scratch file stays behind.
-bool replacePair(const std::string& script, const std::string& config)
-{
-    eString menu = toolsPath("/menu"), conf = toolsPath("/lcdmenu.conf");
-    eString menuNew = menu + ".new", confNew = conf + ".new";
-    bool replaced = writeNewFile(menuNew, script, 0755) && writeNewFile(confNew, config, 0644) &&
-        std::rename(menuNew.c_str(), menu.c_str()) == 0 &&
-        std::rename(confNew.c_str(), conf.c_str()) == 0;
-    if (!replaced) {
-        std::remove(menuNew.c_str());  // unchecked: the failure is reported either way
-        std::remove(confNew.c_str());
-    }
-    return replaced && syncDirectory(toolsPath(""));
-}
-
 } // namespace
 
 bool nameedit()
@@ -83,7 +67,7 @@ bool nameedit()
     eString config;
     config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
         entry, items.c_str(), color.c_str());
-    return replacePair(script, config);
+    return replaceBootMenu(toolsPath(""), script, config);
 }
 
 Outcome bootMenuFailure()

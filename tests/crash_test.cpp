@@ -28,8 +28,8 @@ std::string shim(const std::string& settings)
 }
 
 // A template store in /tmp/template (slot 5 installed from another image,
-// new.img of the kind asked for, the boot menu; with SLOT0, a single-part
-// new.img also installed in slot 0) that each run starts from as /tmp/run,
+// new.img of the kind asked for, the boot menu as plain files; with SLOT0, a
+// single-part new.img also installed in slot 0) that each run starts from as /tmp/run,
 // and the trees of complete slots: new.img's first.
 class CrashTest : public ::testing::Test {
 protected:
@@ -50,6 +50,10 @@ protected:
         fresh();
         ASSERT_THAT(runHost(into, installKeys), HasSubstr("[Info] Image is installed"));
         trees = {slotTree(into + "/image/0"), slotTree(store.path("image/5"))};
+        // A store whose boot menu is still two plain files: each run first
+        // turns them into links, then switches to its new pair.
+        shell("cd " + store.path("tools") + " && for f in menu lcdmenu.conf; do cp --remove-destination bootmenu/$f $f;"
+            " done && rm -r bootmenu*");
     }
 
     void fresh() const { shell("rm -rf " + run + " && cp -a " + store.root() + " " + run); }
@@ -112,7 +116,7 @@ TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColourOrTheDisk
     }
     // A full disk for each file an action writes: the old boot menu and
     // name stay, the failure's box and no success box appear.
-    const char *menu = "menu.new", *conf = "lcdmenu.conf.new", *info = "Image.info.new";
+    const char *menu = "menu", *conf = "lcdmenu.conf", *info = "Image.info.new";
     const char* const cases[][3] = {{info, installKeys, "could not write Image.info"},
         {info, renameKeys, "could not rename Image"}, {menu, installKeys}, {conf, installKeys}, {menu, renameKeys},
         {conf, renameKeys}, {menu, eraseKeys}, {conf, eraseKeys}, {menu, colourKeys}, {conf, colourKeys}};

@@ -67,9 +67,10 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
     shell("rm " + store.path("tools/menu.org"));
     EXPECT_TRUE(nameedit());
     EXPECT_EQ(bootMenuOf(store), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
-    // A mount point where a scratch file goes cannot be replaced: the old pair stays, whole.
+    // A mount point where the next generation or the switching link goes
+    // cannot be replaced: the old pair stays, whole.
     writeFile(store.path("tools/menu.org"), TestStore::menuHead);
-    for (const std::string scratch : {"tools/menu.new", "tools/lcdmenu.conf.new"}) {
+    for (const std::string scratch : {"tools/bootmenu.2", "tools/bootmenu.new"}) {
         const std::string old = bootMenuOf(store), trap = store.path(scratch);
         shell("mkdir " + trap + " && mount -t tmpfs trap " + trap);
         EXPECT_FALSE(nameedit());

@@ -148,7 +148,8 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
 std::string leftovers(const std::string& root)
 {
     return capture("cd " + shellQuote(root) + " && ls -d image/.install-* image/*/Image.info.new tools/*.new"
-        " squashfs.img 2>/dev/null; mountpoint -q /tmp/image && echo /tmp/image mounted");
+        " squashfs.img 2>/dev/null; ls -d tools/bootmenu.* 2>/dev/null | grep -vx \"tools/$(readlink tools/bootmenu)\";"
+        " mountpoint -q /tmp/image && echo /tmp/image mounted");
 }
 
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env)
