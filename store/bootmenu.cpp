@@ -1,6 +1,7 @@
 #include "store/bootmenu.h"
 
 #include <cstdio>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,7 +53,7 @@ bool writeGeneration(const eString& dir, const std::string (&contents)[2], const
 {
     if (!removeTree(dir) || mkdir(dir.c_str(), 0755) != 0)
         return false;
-    for (int file = 0; file < 2; ++file)
+    for (size_t file = 0; file < std::size(pairFiles); ++file)
         if (modes[file] != 0 && !writeNewFile(dir + "/" + pairFiles[file], contents[file], modes[file]))
             return false;
     return syncDirectory(dir);
@@ -71,7 +72,7 @@ bool adoptPair(const eString& tools)
 {
     std::string contents[2];
     unsigned modes[2] = {0, 0};
-    for (int file = 0; file < 2; ++file)
+    for (size_t file = 0; file < std::size(pairFiles); ++file)
         if (!readWholeFile(tools + "/" + pairFiles[file], contents[file], modes[file]))
             modes[file] = 0;
     const char* copy = otherGeneration(tools);

@@ -29,8 +29,8 @@ std::string shim(const std::string& settings)
 
 // A template store in /tmp/template (slot 5 installed from another image,
 // new.img of the kind asked for, the boot menu as plain files; with SLOT0, a
-// single-part new.img also installed in slot 0) that each run starts from as /tmp/run,
-// and the trees of complete slots: new.img's first.
+// single-part new.img also installed in slot 0) that each run starts from as
+// /tmp/run, and the trees of complete slots: new.img's first.
 class CrashTest : public ::testing::Test {
 protected:
     ~CrashTest() override { shell("rm -rf /tmp/run /tmp/tree /tmp/image /var/tuxbox/config"); }

@@ -81,8 +81,8 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
     // Links planted where the generations go are replaced, never written through.
     EXPECT_TRUE(nameedit());
     const std::string whole = bootMenuOf(store);
-    shell("mkdir /tmp/elsewhere && touch /tmp/elsewhere/keep && cd " + store.path("tools") + " && rm -r bootmenu.* && ln -sfn /tmp/elsewhere "
-        "bootmenu && ln -s /tmp/elsewhere bootmenu.1 && ln -s /tmp/elsewhere bootmenu.2");
+    shell("mkdir /tmp/elsewhere && touch /tmp/elsewhere/keep && cd " + store.path("tools") +
+        " && rm -r bootmenu.* && for link in bootmenu bootmenu.1 bootmenu.2; do ln -sfn /tmp/elsewhere $link; done");
     EXPECT_TRUE(nameedit());
     EXPECT_EQ(bootMenuOf(store), whole);
     EXPECT_EQ(capture("ls -A /tmp/elsewhere && rm -r /tmp/elsewhere") + leftovers(store.root()), "keep\n");
