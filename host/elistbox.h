@@ -33,6 +33,8 @@ public:
     void* getKey() const;
     // An empty help text reads as " ".
     const eString& getHelpText() const;
+    // 0 puts the text at the row's left, anything else centres it.
+    int getAlign() const;
 
     static int getEntryHeight();
 

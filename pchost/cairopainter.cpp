@@ -117,8 +117,9 @@ void row(cairo_t* cr, const Item& item)
     bool lit = item.current && item.focused;
     if (item.current)
         fill(cr, item.rect, lit ? focusFill : currentFill);
-    Rect area{item.rect.x + padding, item.rect.y, item.rect.w - padding, item.rect.h};
-    drawText(cr, item.text, area, {lit ? darkText : textColour});
+    int inset = item.align == Align::Centre ? 0 : padding;
+    Rect area{item.rect.x + inset, item.rect.y, item.rect.w - inset, item.rect.h};
+    drawText(cr, item.text, area, {lit ? darkText : textColour, item.align});
 }
 
 // Cairo's and fontconfig's caches are given back at exit, so that a leak

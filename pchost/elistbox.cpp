@@ -55,6 +55,11 @@ const eString& eListBoxEntryText::getHelpText() const
     return helpText;
 }
 
+int eListBoxEntryText::getAlign() const
+{
+    return align;
+}
+
 // A line of text in the skin's font with a little room around it.
 int eListBoxEntryText::getEntryHeight()
 {

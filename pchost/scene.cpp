@@ -161,6 +161,8 @@ private:
             Item row = made(Part::Row, {area.x, area.y + (i - top) * height, area.w, height},
                 area.intersect(item.clip));
             row.text = entries[i]->getText();
+            auto* text = dynamic_cast<const eListBoxEntryText*>(entries[i]);
+            row.align = text && text->getAlign() != 0 ? Align::Centre : Align::Left;
             row.focused = active;
             row.current = i == current;
             row.index = i - top;

@@ -43,7 +43,7 @@ struct Item {
     Rect clip;                // the most it may paint: its ancestors' client areas
     Rect inner;               // Window: the client area
     std::string text;         // lines separated by '\n'
-    Align align = Align::Left;
+    Align align = Align::Left;  // a Button's, or a Row's as its entry asks
     bool focused = false;     // the focused widget; a Row: its list has the focus
     bool current = false;     // Row: the list's current entry
     bool checked = false;     // Checkbox: ticked

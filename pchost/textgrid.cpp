@@ -115,7 +115,12 @@ private:
         CellStyle style = !item.current ? CellStyle::Plain
             : item.focused              ? CellStyle::Focus
                                         : CellStyle::Current;
-        put(rowsAt.at.left, rowsAt.at.top + item.index, mark + item.text, rowsAt.clip, style);
+        std::string text = item.text;
+        if (item.align == Align::Centre) {
+            int room = rowsAt.at.right - rowsAt.at.left - static_cast<int>(text.size());
+            text.insert(0, std::max(0, room / 2), ' ');
+        }
+        put(rowsAt.at.left, rowsAt.at.top + item.index, mark + text, rowsAt.clip, style);
     }
 
     // An input field fills its width between brackets.

@@ -7,8 +7,9 @@
 // The text painter: the scene on a grid of 90 x 36 cells of 8 x 16 pixels,
 // for snap, the tests and the terminal. Every widget keeps its first column
 // for a mark: '>' on the focused widget and on the current row of a focused
-// list, '*' on the current row of a list without the focus. An input field
-// stands between brackets, with '_' as its cursor while it is edited.
+// list, '*' on the current row of a list without the focus; a centred row's
+// text is centred after the mark. An input field stands between brackets,
+// with '_' as its cursor while it is edited.
 namespace pchost {
 
 const int gridColumns = 90;

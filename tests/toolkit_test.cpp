@@ -143,8 +143,8 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
     for (const char* text : {" one", " two", " three"})
         new eListBoxEntryText(list, text);
     auto* combo = place<eComboBox>(window, 64, 100, 2);
-    for (const char* text : {"red", "green", "blue"})
-        new eListBoxEntryText(combo->getListBox(), text);
+    for (const char* text : {"red", "green", "blue"})  // green asks to be centred
+        new eListBoxEntryText(combo->getListBox(), text, nullptr, text[0] == 'g');
     place<eTextInputField>(window, 160, 100);
     pchost::startScript("down down snap down ok down snap exit down ok text:ab snap");
     window.show();
@@ -152,7 +152,7 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
 
     ASSERT_EQ(pchost::snaps().size(), 3u);
     const std::vector<std::pair<int, const char*>> shown = {{0, "|  two"}, {0, "|> three"},
-        {1, "|* three"}, {1, "|>green "}, {1, "| red "}, {2, ">[ab_       ]"}};
+        {1, "|* three"}, {1, "|>  green   |"}, {1, "| red "}, {2, ">[ab_       ]"}};
     for (const auto& [snap, text] : shown)
         EXPECT_NE(pchost::snaps()[snap].find(text), std::string::npos) << text;
     EXPECT_EQ(pchost::snaps()[0].find(" one"), std::string::npos);  // scrolled away
