@@ -11,6 +11,7 @@
 #include "install/imagedir.h"
 #include "pchost/session.h"
 #include "pchost/skin.h"
+#include "pchost/widgethost.h"
 #include "plugin/globals.h"
 #include "plugin/plugin.h"
 #include "tests/images.h"
@@ -127,6 +128,30 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
     }
 }
 
+// The status line as the focus moves over each widget: what the screen
+// shows where the status bar lies, after its mark column.
+TEST_F(ImagedirTest, StatusLineShowsTheFocusedWidgetsHelpText)
+{
+    TestStore store;
+    writeFile(store.path("a.img"), "x");
+    const std::pair<const char*, const char*> table[] = {{"", "Press OK and choose a Image"},
+        {"ok", "Press OK and choose a Image"}, {"exit down", "Press OK and choose a Directory"},
+        {"down", "Press OK to edit Name"}, {"ok", "Entering Name (Yellow a>A)"},
+        {"exit down", "copy from /var/tuxbox/config/enigma"}, {"down", ""}};  // Install has none
+    std::string keys;
+    for (const auto& [moves, text] : table)
+        keys += std::string(moves) + " snap ";
+    pchost::startScript(keys);
+    Imagedir dialog;
+    dialog.show();
+    dialog.exec();
+    auto* bar = child<eStatusBar>(dialog);
+    ePoint at = eWidgetHost::screenPosition(bar);
+    ASSERT_EQ(pchost::snaps().size(), std::size(table));
+    for (size_t i = 0; i < std::size(table); ++i)
+        EXPECT_EQ(shownAt(pchost::snaps()[i], at.x + 8, at.y, bar->getSize().w / 8 - 1), table[i].second) << i;
+}
+
 // Two texts of the dialog go through the message catalogue; the others,
 // "Directory:" among them, never do.
 TEST_F(ImagedirTest, TranslatesTheTwoCatalogueTexts)
@@ -185,7 +210,9 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
 
         EXPECT_EQ(plugin_exec(nullptr), 0);
 
-        EXPECT_EQ(pchost::snaps().at(0).find("Install new Image") != std::string::npos, c.opensOn != nullptr);
+        // The menu's list where the window asks: client area at (200, 150), list at (10, 10).
+        EXPECT_EQ(shownAt(pchost::snaps().at(0), 210, 160, 32, 6) == "> Install new Image\n  Rename Image\n"
+            "  Erase Image\n  Installed Images\n  Menu color\n  About...", c.opensOn != nullptr);
         EXPECT_EQ(color, c.color);
         EXPECT_EQ(fd, c.opensOn ? 20 : fdBefore);  // the skin has no font size now
         if (c.opensOn) {

@@ -5,6 +5,7 @@
 #include "manage/renameclear.h"
 #include "manage/slotedit.h"
 #include "pchost/session.h"
+#include "plugin/globals.h"
 #include "store/shell.h"
 #include "tests/support.h"
 
@@ -22,6 +23,14 @@ protected:
         dialog.show();
         EXPECT_EQ(dialog.exec(), 0);
         return pchost::shownMessages();
+    }
+    // Where the dialog (client area at 250, 150) asks for them: the button at
+    // (20, Y) with its green mark, before the list opens; then the COUNT rows
+    // of the open list, inside its frame under the box at (20, 20).
+    static void shows(const std::string& button, int y, int count, const std::string& rows)
+    {
+        EXPECT_EQ(shownAt(pchost::snaps().at(0), 270, 150 + y, 20), " (green) " + button);
+        EXPECT_EQ(shownAt(pchost::snaps().at(1), 278, 170 + fd + 15 + 16, 20, count), rows);
     }
     std::string slot(int n) const { return store.path("image/" + std::to_string(n)); }
     std::string items() const { return getInfo(store.path("tools/lcdmenu.conf").c_str(), "menu_items"); }
@@ -48,9 +57,11 @@ TEST_F(RenameclearTest, ListsSlotsInOrderAndActsOnTheChosenEntrysSlot)
         texts += std::to_string(entry.slot) + entry.text + ",";
     EXPECT_EQ(texts, "2Alpha,5,7Directory 7,");
     // The second entry is slot 5, not slot 1; the third is slot 7.
-    EXPECT_THAT(run(1, "ok down ok green"), ElementsAre("[Info] Rename Image complete"));
+    EXPECT_THAT(run(1, "snap ok snap down ok green"), ElementsAre("[Info] Rename Image complete"));
+    shows("Rename", 170, 2, ">Alpha\n");
     EXPECT_EQ(readFile(slot(5) + "/Image.info"), "name=Image-5\n");
-    EXPECT_THAT(run(2, "ok down down ok green"), ElementsAre("[Info] Erase Image complete"));
+    EXPECT_THAT(run(2, "snap ok snap down down ok green"), ElementsAre("[Info] Erase Image complete"));
+    shows("Erase", 90, 3, ">Alpha\n Image-5\n Directory 7");
     EXPECT_FALSE(pathExists(slot(7)));
     // The field takes ten of the allowed characters; Image.info gets one line.
     EXPECT_THAT(run(1, "down ok text:\"a,b;c=d_e fGHIJKL\" ok green"), ElementsAre("[Info] Rename Image complete"));

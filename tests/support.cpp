@@ -152,6 +152,17 @@ std::string leftovers(const std::string& root)
         " mountpoint -q /tmp/image && echo /tmp/image mounted");
 }
 
+std::string shownAt(const std::string& snap, int x, int y, int columns, int lines)
+{
+    size_t width = snap.find('\n') + 1;
+    std::string shown;
+    for (int line = y / 16; line < y / 16 + lines; ++line) {
+        std::string cells = snap.substr(line * width + x / 8, columns);
+        shown += (line == y / 16 ? "" : "\n") + cells.erase(cells.find_last_not_of(' ') + 1);
+    }
+    return shown;
+}
+
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env)
 {
     return capture(env + " setsid -w " + shellQuote(NIMBREL_BUILD "/nimbrel-host") + " --store " +

@@ -58,6 +58,11 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
 // each: scratch slots, name and menu files, squashfs.img, a /tmp/image mount.
 std::string leftovers(const std::string& root);
 
+// What SNAP, a screen as text in cells of 8 x 16 pixels, shows in LINES
+// lines of COLUMNS cells from the pixel X, Y on, each without its trailing
+// blanks, joined by line ends.
+std::string shownAt(const std::string& snap, int x, int y, int columns, int lines = 1);
+
 // What nimbrel-host printed on STORE with KEYS and the environment
 // assignments ENV, in a process group of its own, and "exit=STATUS".
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env = "");
