@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -24,12 +25,22 @@ namespace {
 const char usage[] =
     "usage: nimbrel-host [--store DIR] [--fontsize N] [--keys \"K K ...\" | --window] [PLUGIN.so]\n";
 
+const char help[] =
+    "  --store DIR     the image store's directory, written to /tmp/org\n"
+    "  --fontsize N    the skin's font size\n"
+    "  --keys \"K ...\"  a scripted session: up down left right ok exit red green\n"
+    "                  yellow blue 0..9 text:ABC snap snap:FILE.png\n"
+    "  --window        the screen in a desktop window\n"
+    "  PLUGIN.so       the plug-in to run (default: nimbrel.so beside the host)\n"
+    "Without --keys or --window the screen is drawn in this terminal.\n";
+
 struct Options {
     std::string store;
     bool hasStore = false;
     std::string keys;
     bool scripted = false;
     bool window = false;
+    bool help = false;
     std::string plugin;
 };
 
@@ -42,6 +53,10 @@ Options parseOptions(int argc, char** argv)
     Options options;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return options;
+        }
         bool valued = arg == "--store" || arg == "--fontsize" || arg == "--keys";
         if (valued && i + 1 >= argc)
             throw UsageError(arg + " needs a value");
@@ -74,6 +89,16 @@ bool isDirectory(const std::string& path)
 {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A store that is not there would still open the menu, on a disk of 0 kB.
+void requireStore(const std::string& store)
+{
+    struct stat st;
+    if (stat(store.c_str(), &st) != 0)
+        throw std::invalid_argument("no store at " + store + ": " + std::strerror(errno));
+    if (!S_ISDIR(st.st_mode))
+        throw std::invalid_argument("the store " + store + " is not a directory");
 }
 
 // Kernels without cramfs get our mount wrapper, which unpacks such images.
@@ -114,6 +139,12 @@ PluginExec loadPlugin(const std::string& path)
 
 int run(const Options& options)
 {
+    if (options.help) {
+        std::cout << usage << help;
+        return 0;
+    }
+    if (options.hasStore)
+        requireStore(options.store);
     if (options.scripted) {
         pchost::startScript(options.keys);
         pchost::setEcho(true);

@@ -25,4 +25,16 @@ run_host --keys "" /tmp/no-such-plugin.so
 check "missing plug-in: named" eval '[ $status = 1 ] && has "$err" no-such-plugin.so'
 run_host --fontsize big --keys ""
 check "bad font size: fails" test "$status" = 2
+touch /tmp/plain
+for store in /tmp/no-such-store /tmp/plain; do
+    echo /tmp/store >/tmp/org
+    run_host --store $store --keys "snap"
+    check "store $store: one line naming it, exit 2, /tmp/org kept, no menu" eval '[ $status = 2 ] &&
+        has "$err" $store && [ "$(printf "%s\n" "$err" | wc -l)" = 1 ] && [ "$(cat /tmp/org)" = /tmp/store ] &&
+        [ -z "$out" ]'
+done
+for help in --help -h; do
+    run_host --keys "bogus" $help
+    check "$help: usage on stdout, exit 0" eval '[ $status = 0 ] && has "$out" "usage: nimbrel-host" && [ -z "$err" ]'
+done
 finish
