@@ -1,7 +1,9 @@
 #include "manage/menucolor.h"
 
 #include "manage/colorchoice.h"
+#include "plugin/globals.h"
 #include "plugin/message.h"
+#include "store/lock.h"
 #include "store/nameedit.h"
 
 namespace {
@@ -41,6 +43,12 @@ Menucolor::~Menucolor() = default;
 
 void Menucolor::Listeselected(eListBoxEntryText* entry)
 {
+    StoreLock lock(mpoint);
+    if (lock.busy()) {
+        showOutcome(storeBusy());
+        close(0);
+        return;
+    }
     if (entry)
         chooseColor(reinterpret_cast<intptr_t>(entry->getKey()));
     if (!nameedit())

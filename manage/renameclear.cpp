@@ -4,6 +4,7 @@
 #include "plugin/globals.h"
 #include "plugin/message.h"
 #include "store/imagename.h"
+#include "store/lock.h"
 #include "store/nameedit.h"
 
 namespace {
@@ -96,8 +97,9 @@ void renameclear::LoadNamen()
 void renameclear::oksel()
 {
     eListBoxEntryText* current = imagebox->getCurrent();
-    if (!current) {
-        refuseEmpty();
+    StoreLock lock(mpoint);
+    if (!current || lock.busy()) {
+        refuse(current ? storeBusy() : Outcome::refused("no selected Image"));
         return;
     }
     std::optional<Outcome> outcome = act(static_cast<const char*>(current->getKey()));
@@ -119,10 +121,10 @@ std::optional<Outcome> renameclear::act(const eString& nr)
     return std::nullopt;
 }
 
-void renameclear::refuseEmpty()
+void renameclear::refuse(const Outcome& refusal)
 {
     hide();
-    showOutcome(Outcome::refused("no selected Image"));
+    showOutcome(refusal);
     show();
     close(0);
 }

@@ -20,7 +20,8 @@ private:
     void oksel();
     // The rename or erase of slot NR; nothing in another mode.
     std::optional<Outcome> act(const eString& nr);
-    void refuseEmpty();
+    // Shows REFUSAL with the dialog hidden and closes it; nothing changes.
+    void refuse(const Outcome& refusal);
 
     eComboBox* imagebox;
     eTextInputField* newname;
