@@ -26,8 +26,8 @@ constexpr long long inodeLinkBytes = 60;
 // blocks of pointers (ext4's extents take fewer).
 constexpr long long directBlocks = 12;
 
-// What a file occupies on its own file system is what the copy writes,
-// but never more than its size.
+// What a file occupies on its own file system is what the copy writes (it
+// keeps the holes of a sparse file), but never more than its size.
 long long fileBlocks(const struct stat& entry, long long block)
 {
     long long bytes = std::min<long long>(entry.st_blocks * 512LL, (entry.st_size + 511) / 512 * 512);
@@ -77,6 +77,7 @@ void TreeMeasure::add(const fs::path& path, bool top)
         parent.entries += 1;
         parent.bytes += (8 + path.filename().string().size() + 3) / 4 * 4;
     }
+    // A file linked more than once takes its blocks and inode once.
     if (!S_ISDIR(entry.st_mode) && entry.st_nlink > 1 && !linked.insert({entry.st_dev, entry.st_ino}).second)
         return;
     ++inodes;

@@ -97,16 +97,11 @@ void renameclear::LoadNamen()
 void renameclear::oksel()
 {
     eListBoxEntryText* current = imagebox->getCurrent();
-    StoreLock lock(mpoint);
-    if (!current || lock.busy()) {
-        refuse(current ? storeBusy() : Outcome::refused("no selected Image"));
+    if (!current) {
+        refuseEmpty();
         return;
     }
     std::optional<Outcome> outcome = act(static_cast<const char*>(current->getKey()));
-    // Every attempt ends with the boot menu rebuilt; a success it cannot show
-    // is reported as that failure instead.
-    if (!nameedit() && outcome && outcome->kind == Outcome::Done)
-        outcome = bootMenuFailure();
     if (outcome)
         showOutcome(*outcome);
     close(0);
@@ -114,17 +109,26 @@ void renameclear::oksel()
 
 std::optional<Outcome> renameclear::act(const eString& nr)
 {
+    // Held until the boot menu is rebuilt, not while the box is read.
+    StoreLock lock(mpoint);
+    if (lock.busy())
+        return storeBusy();
+    std::optional<Outcome> outcome;
     if (mode == 1)
-        return renameImage(nr, newname->getText());
-    if (mode == 2)
-        return eraseImage(nr);
-    return std::nullopt;
+        outcome = renameImage(nr, newname->getText());
+    else if (mode == 2)
+        outcome = eraseImage(nr);
+    // Every attempt ends with the boot menu rebuilt; a success it cannot show
+    // is reported as that failure instead.
+    if (!nameedit() && outcome && outcome->kind == Outcome::Done)
+        outcome = bootMenuFailure();
+    return outcome;
 }
 
-void renameclear::refuse(const Outcome& refusal)
+void renameclear::refuseEmpty()
 {
     hide();
-    showOutcome(refusal);
+    showOutcome(Outcome::refused("no selected Image"));
     show();
     close(0);
 }

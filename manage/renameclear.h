@@ -18,10 +18,10 @@ private:
     void applyMode(eLabel* caption, eButton* button);
     void LoadNamen();
     void oksel();
-    // The rename or erase of slot NR; nothing in another mode.
+    // The rename or erase of slot NR (nothing in another mode) and the boot
+    // menu rebuilt, under the store's lock; what to show, if anything.
     std::optional<Outcome> act(const eString& nr);
-    // Shows REFUSAL with the dialog hidden and closes it; nothing changes.
-    void refuse(const Outcome& refusal);
+    void refuseEmpty();
 
     eComboBox* imagebox;
     eTextInputField* newname;
