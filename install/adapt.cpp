@@ -1,6 +1,7 @@
 #include "install/adapt.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 
@@ -9,6 +10,8 @@
 #include "store/durable.h"
 #include "store/handles.h"
 #include "store/shell.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -45,17 +48,14 @@ std::string withoutJffs2Mounts(std::string script)
     return script;
 }
 
-} // namespace
-
-void moveVarInit(const eString& slot)
+bool moveVarInit(const eString& slot)
 {
     if (!isDirectory(pathInSlot(slot, "var_init", LastLink::Follow)))
-        return;
+        return true;
     eString init = keptPath(slot, "var_init/tmp/init");
-    if (init.empty() || !removeTree(keptPath(slot, "var")) || !removeTree(init))
-        return;  // var still there: the move would put var_init inside it
-    // Unchecked: the image may still start.
-    std::rename(keptPath(slot, "var_init").c_str(), keptPath(slot, "var").c_str());
+    // var goes first: the move would put var_init inside it.
+    return !init.empty() && removeTree(keptPath(slot, "var")) && removeTree(init) &&
+        std::rename(keptPath(slot, "var_init").c_str(), keptPath(slot, "var").c_str()) == 0;
 }
 
 bool copyGo(const eString& slot)
@@ -65,33 +65,47 @@ bool copyGo(const eString& slot)
     return readWholeFile(mpoint + "/tools/go", go, mode) && writeFreshFile(keptPath(slot, "go"), go, mode);
 }
 
-void patchStartScript(const eString& slot)
+bool patchStartScript(const eString& slot)
 {
     // A device or a pipe in its place is no script to patch.
     eString dir = pathInSlot(slot, "etc/init.d", LastLink::Follow);
     if (dir.empty() || !isRegularFile(pathInSlot(slot, "etc/init.d/rcS", LastLink::Follow)))
-        return;
+        return true;
     eString script = dir + "/rcS", original = dir + "/rcS_org", between = dir + "/rcS1";
-    if (!removeTree(original) || !removeTree(between) ||
-        std::rename(script.c_str(), original.c_str()) != 0)
-        return;  // the script stays as it came
     std::string text;
     unsigned mode = 0;
-    // As on the box, a script that cannot be read leaves an empty rcS.
-    if (!readWholeFile(pathInSlot(slot, "etc/init.d/rcS_org", LastLink::Follow), text, mode))
-        text.clear();
     // Written beside and renamed: rcS is whole or not there.
-    if (writeFreshFile(between, withoutJffs2Mounts(text), 0755))
-        std::rename(between.c_str(), script.c_str());  // unchecked: the image may still start
+    return removeTree(original) && removeTree(between) && std::rename(script.c_str(), original.c_str()) == 0 &&
+        readWholeFile(pathInSlot(slot, "etc/init.d/rcS_org", LastLink::Follow), text, mode) &&
+        writeFreshFile(between, withoutJffs2Mounts(text), 0755) && std::rename(between.c_str(), script.c_str()) == 0;
 }
 
-void copySettings(const eString& slot)
+bool copySettings(const eString& slot)
 {
-    eString settings = keptPath(slot, "var/tuxbox/config/enigma");
-    if (settings.empty() || !haveSettings())
-        return;  // the image keeps its own
-    // Unchecked: the image starts without the running system's settings too.
-    removeTree(settings);
-    mkdir(settings.c_str(), 0777);
-    runFormatted("cp -a /var/tuxbox/config/enigma/* %s", settings);
+    if (!haveSettings())
+        return true;  // the image keeps its own
+    eString settings = keptPath(slot, "var/tuxbox/config/enigma"), fresh = settings + ".new";
+    std::error_code error;
+    if (settings.empty() || !removeTree(fresh))
+        return false;
+    fs::create_directories(fs::path(settings.c_str()).parent_path(), error);
+    // The image's own go only once the copy is whole beside them.
+    return !error && mkdir(fresh.c_str(), 0777) == 0 &&
+        runFormatted("cp -a /var/tuxbox/config/enigma/* %s", fresh) && removeTree(settings) &&
+        std::rename(fresh.c_str(), settings.c_str()) == 0;
+}
+
+} // namespace
+
+const char* makeStartable(const eString& slot, bool withSettings)
+{
+    if (!moveVarInit(slot))
+        return "could not move var_init";
+    if (!copyGo(slot))
+        return "could not copy go";
+    if (!patchStartScript(slot))
+        return "could not patch rcS";
+    if (withSettings && !copySettings(slot))
+        return "could not copy settings";
+    return nullptr;
 }

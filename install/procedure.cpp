@@ -14,6 +14,7 @@
 #include "plugin/globals.h"
 #include "store/durable.h"
 #include "store/imagename.h"
+#include "store/lock.h"
 #include "store/nameedit.h"
 #include "store/shell.h"
 #include "store/slots.h"
@@ -39,6 +40,7 @@ private:
     eString scratchEntry;  // its name under image/
     eString scratch;
     bool cut = false;
+    const char* unsynced = nullptr;  // set when the slot's name may not be on the disk
 };
 
 Installation::Installation(const InstallRequest& request)
@@ -89,14 +91,11 @@ const char* Installation::copyIntoScratch()
 
 const char* Installation::adaptScratch()
 {
-    moveVarInit(scratch);
-    // Without go the slot cannot start, so it must not become an installed slot.
-    if (!copyGo(scratch))
-        return "could not copy go";
-    patchStartScript(scratch);
-    if (request.copySettings)
-        copySettings(scratch);
-    return nullptr;
+    // Anything but a root tree (another run's mount swapped in under the
+    // copy, say) is no image to install.
+    if (!entryExists(scratch + "/bin"))
+        return "could not copy squashfs";
+    return makeStartable(scratch, request.copySettings);
 }
 
 // The whole tree on the disk first, then Image.info (replacing any the image
@@ -110,8 +109,10 @@ const char* Installation::commitSlot()
     eString images;
     if (std::rename(scratch.c_str(), slotDir(request.slot).c_str()) != 0)
         return "could not copy squashfs";
+    // The slot is there now, in the boot menu too, but may not outlive a
+    // power cut: reported once the menu is made.
     if (!syncDirectory(images.sprintf("%s/image", mpoint.c_str())))
-        return "could not write Image.info";
+        unsynced = "could not sync image directory";
     return nullptr;
 }
 
@@ -125,9 +126,13 @@ Outcome Installation::finish(const char* failure)
         removeTree(scratch);  // unchecked: the next installation removes it too
         return Outcome::failed(failure);
     }
-    if (cut)
-        unlink((mpoint + "/" + request.file).c_str());  // unchecked: the image is installed anyway
-    if (!nameedit())
+    // Kept while the slot may yet vanish; unchecked: the image is installed.
+    if (cut && !unsynced)
+        unlink((mpoint + "/" + request.file).c_str());
+    bool menu = nameedit();
+    if (unsynced)
+        return Outcome::failed(unsynced);
+    if (!menu)
         return bootMenuFailure();
     return Outcome::done("Image is installed");
 }
@@ -145,6 +150,9 @@ std::optional<Outcome> refusal(const InstallRequest& request)
 
 Outcome installImage(const InstallRequest& request)
 {
+    StoreLock lock(mpoint);
+    if (lock.busy())
+        return storeBusy();
     return Installation(request).run();
 }
 

@@ -25,7 +25,8 @@ std::optional<Outcome> refusal(const InstallRequest& request);
 // disk, or not at all. A failed step ends the run with its message and
 // leaves the slot free; the image file stays unless the installation
 // succeeded. Refuses with "could not mount cramfs" when /tmp/image is no
-// directory of its own.
+// directory of its own, and with storeBusy() while another action holds
+// the store's lock, which it holds itself for its whole run.
 Outcome installImage(const InstallRequest& request);
 
 // Free space of the file system holding PATH in kB, 0 when it cannot be

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <map>
 #include <set>
+#include <string>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <utility>
@@ -20,24 +22,79 @@ namespace {
 // Link targets up to this length are kept in the inode itself (ext2 and
 // its successors), longer ones take a block.
 constexpr long long inodeLinkBytes = 60;
+// Data blocks an ext2 inode maps itself; further ones are mapped through
+// blocks of pointers (ext4's extents take fewer).
+constexpr long long directBlocks = 12;
 
-long long blocksFor(const struct stat& entry, long long block)
+// What a file occupies on its own file system is what the copy writes (it
+// keeps the holes of a sparse file), but never more than its size.
+long long fileBlocks(const struct stat& entry, long long block)
 {
-    if (S_ISDIR(entry.st_mode))
-        return 1;
-    if (S_ISLNK(entry.st_mode))
-        return entry.st_size < inodeLinkBytes ? 0 : 1;
-    if (!S_ISREG(entry.st_mode))
-        return 0;
-    return (entry.st_size + block - 1) / block;
+    long long bytes = std::min<long long>(entry.st_blocks * 512LL, (entry.st_size + 511) / 512 * 512);
+    long long data = (bytes + block - 1) / block, pointers = block / 4;
+    long long mapped = std::max(0LL, data - directBlocks);
+    return data + (mapped + pointers - 1) / pointers + (mapped + pointers * pointers - 1) / (pointers * pointers);
 }
 
-long long storeBlockSize()
+// A directory's entries take 8 bytes and their name, in steps of 4. One
+// that outgrows its block is indexed (ext3, ext4): its leaves split in
+// halves as it grows, so each counts half the entries that fit, rounded
+// down, and the index a block for every BLOCK / 8 leaves.
+long long directoryBlocks(long long entries, long long bytes, long long block)
 {
-    struct statfs info;
-    if (statfs(mpoint.c_str(), &info) != 0 || info.f_bsize <= 0)
-        return 4096;  // the free space cannot be measured either, which refuses
-    return info.f_bsize;
+    if (bytes <= block)
+        return 1;
+    long long perLeaf = std::max(1LL, block * entries / bytes / 2);
+    long long leaves = (entries + perLeaf - 1) / perLeaf;
+    return leaves + leaves / (block / 8) + 1;
+}
+
+class TreeMeasure {
+public:
+    explicit TreeMeasure(long long block)
+        : block(block)
+    {
+    }
+    void add(const fs::path& path, bool top);
+    TreeNeeds total() const;
+
+private:
+    struct Listing {
+        long long entries = 2, bytes = 24;  // "." and ".."
+    };
+    long long block, blocks = 0, inodes = 0;
+    std::set<std::pair<dev_t, ino_t>> linked;
+    std::map<std::string, Listing> listings;  // by directory
+};
+
+void TreeMeasure::add(const fs::path& path, bool top)
+{
+    struct stat entry;
+    if (lstat(path.c_str(), &entry) != 0)
+        return;
+    if (!top) {
+        Listing& parent = listings[path.parent_path().string()];
+        parent.entries += 1;
+        parent.bytes += (8 + path.filename().string().size() + 3) / 4 * 4;
+    }
+    // A file linked more than once takes its blocks and inode once.
+    if (!S_ISDIR(entry.st_mode) && entry.st_nlink > 1 && !linked.insert({entry.st_dev, entry.st_ino}).second)
+        return;
+    ++inodes;
+    if (S_ISDIR(entry.st_mode))
+        listings[path.string()];
+    else if (S_ISLNK(entry.st_mode))
+        blocks += entry.st_size < inodeLinkBytes ? 0 : 1;
+    else if (S_ISREG(entry.st_mode))
+        blocks += fileBlocks(entry, block);
+}
+
+TreeNeeds TreeMeasure::total() const
+{
+    long long all = blocks;
+    for (const auto& [path, listing] : listings)
+        all += directoryBlocks(listing.entries, listing.bytes, block);
+    return {(all * block + 1023) / 1024, inodes};
 }
 
 } // namespace
@@ -49,33 +106,28 @@ Outcome noSpace(long long kilobytes)
         static_cast<int>(std::min<long long>(kilobytes, INT_MAX))));
 }
 
-long long treeKilobytes(const eString& dir, long long block)
+TreeNeeds treeNeeds(const eString& dir, long long block)
 {
-    std::set<std::pair<dev_t, ino_t>> linked;
-    long long blocks = 0;
+    TreeMeasure measure(block);
+    measure.add(dir.c_str(), true);
     std::error_code error;
-    struct stat entry;
-    if (lstat(dir.c_str(), &entry) == 0)
-        blocks += blocksFor(entry, block);
     for (fs::recursive_directory_iterator it(dir.c_str(), error), end; !error && it != end;
-         it.increment(error)) {
-        if (lstat(it->path().c_str(), &entry) != 0)
-            continue;
-        bool again = !S_ISDIR(entry.st_mode) && entry.st_nlink > 1 &&
-            !linked.insert({entry.st_dev, entry.st_ino}).second;
-        if (!again)
-            blocks += blocksFor(entry, block);
-    }
-    return (blocks * block + 1023) / 1024;
+         it.increment(error))
+        measure.add(it->path(), false);
+    return measure.total();
 }
 
 std::optional<Outcome> refuseWhenFull(bool cut)
 {
-    long long needed = treeKilobytes("/tmp/image", storeBlockSize());
-    if (needed <= freeKilobytes(mpoint))
+    struct statfs store;
+    bool measured = statfs(mpoint.c_str(), &store) == 0 && store.f_bsize > 0;
+    TreeNeeds needs = treeNeeds("/tmp/image", measured ? store.f_bsize : 4096);
+    // A file system that counts no inodes has no limit on them.
+    bool inodes = measured && (store.f_files == 0 || static_cast<unsigned long long>(needs.inodes) <= store.f_ffree);
+    if (inodes && needs.kilobytes <= freeKilobytes(mpoint))
         return std::nullopt;
     unmountImage();  // unchecked: the refusal is what to report
     if (cut)
         removeCut();
-    return noSpace(needed);
+    return noSpace(needs.kilobytes);
 }

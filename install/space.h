@@ -8,13 +8,21 @@
 // that would have been needed.
 Outcome noSpace(long long kilobytes);
 
-// kB that a copy of the tree under DIR takes on a file system of BLOCK-byte
-// blocks: each file rounded up to whole blocks (files linked more than once
-// counted once, as cp -d keeps such links), one block for each directory and
-// for each link too long to live in its inode. Links are not followed.
-long long treeKilobytes(const eString& dir, long long block);
+// What a copy of a tree takes on the store.
+struct TreeNeeds {
+    long long kilobytes = 0;
+    long long inodes = 0;
+};
+
+// Estimates what a copy of the tree under DIR takes on an ext2, ext3 or
+// ext4 file system of BLOCK-byte blocks: each file the blocks it occupies
+// (a sparse file only those, as cp keeps its holes) and the blocks that
+// map them, each directory the blocks its entries fill, each link too long
+// to live in its inode a block, and an inode each. Files linked more than
+// once count once, as cp -d keeps such links. Links are not followed.
+TreeNeeds treeNeeds(const eString& dir, long long block);
 
 // When the tree mounted on /tmp/image needs more than the free space of the
-// store: unmounts it, removes the squashfs part cut out for it when CUT, and
+// store, or more inodes than it has free: unmounts it, removes the squashfs part cut out for it when CUT, and
 // returns the refusal naming the kB it needs. Empty when the tree fits.
 std::optional<Outcome> refuseWhenFull(bool cut);

@@ -1,13 +1,13 @@
 #include "install/staging.h"
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "plugin/globals.h"
 #include "store/durable.h"
-#include "store/handles.h"
 #include "store/shell.h"
+#include "store/slots.h"
 
 namespace {
 
@@ -28,9 +28,16 @@ bool mountPointReady()
         return errno == ENOENT && mkdir("/tmp/image", 0755) == 0;
     if (!S_ISDIR(st.st_mode))
         return false;
+    // A killed run's processes may hold its mount a while longer: waited
+    // for, every quarter second for 3 s, then detached to go once they end.
+    constexpr int waits = 12, stacked = 4;
     for (int tries = 0; isMountPoint("/tmp/image"); ++tries) {
-        if (tries == 3 || !unmountImage())
+        if (tries == waits + stacked)
             return false;
+        if (tries >= waits)
+            runCommand("umount -l /tmp/image");  // unchecked: the loop tests the mount
+        else if (!runCommand("umount /tmp/image 2>/dev/null"))
+            usleep(250000);
     }
     return true;
 }
@@ -49,16 +56,13 @@ eString scratchName(const eString& nr)
 
 void removeLeftovers()
 {
-    eString images = mpoint + "/image/";
-    DirHandle dir = openDir(images);
-    eString prefix = scratchName("");
     struct stat st;
     // Unchecked: whatever stays is only in the way of a later step, which reports it.
-    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
-        eString path = images + entry->d_name;
-        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
-            removeTree(path);
-        else if (entry->d_name[0] != '.' && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            removeTree(path + "/Image.info.new");
+    for (int slot = 0; slot < slotCount; ++slot) {
+        eString nr;
+        nr.sprintf("%d", slot);
+        removeTree(mpoint + "/image/" + scratchName(nr));
+        if (lstat(slotDir(nr).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            removeTree(slotDir(nr) + "/Image.info.new");
     }
 }

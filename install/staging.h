@@ -6,7 +6,8 @@
 
 // Makes /tmp/image ready to mount on: a directory of its own (made when
 // missing) with nothing mounted on it; a mount that a stopped run left
-// there is unmounted. False, with nothing changed, when it is a link or no
+// there is unmounted, once its last users let go of it or, after a few
+// seconds, lazily. False, with nothing changed, when it is a link or no
 // directory, or the old mount does not go.
 bool mountPointReady();
 
@@ -18,7 +19,7 @@ bool unmountImage();
 // slot scan looks at it, so a half-made slot there is never listed.
 eString scratchName(const eString& nr);
 
-// Removes what stopped installations and renames left in the store: scratch
-// directories and Image.info.new files in the slot directories (not through
-// links). Best effort.
+// Removes what stopped installations and renames left in the store, and
+// nothing else: image/.install-N and Image.info.new in the slot directories
+// image/0 .. image/9 (not through links). Best effort.
 void removeLeftovers();

@@ -1,7 +1,11 @@
 #include "manage/menucolor.h"
 
+#include <optional>
+
 #include "manage/colorchoice.h"
+#include "plugin/globals.h"
 #include "plugin/message.h"
+#include "store/lock.h"
 #include "store/nameedit.h"
 
 namespace {
@@ -17,6 +21,20 @@ const char* const colorTexts[] = {
     " gray",
 };
 static_assert(sizeof colorTexts / sizeof *colorTexts == lastColorKey - firstColorKey + 1);
+
+// Takes the colour of ENTRY, if any, and rebuilds the boot menu, under the
+// store's lock; what to show, if anything.
+std::optional<Outcome> applyChoice(const eListBoxEntryText* entry)
+{
+    StoreLock lock(mpoint);
+    if (lock.busy())
+        return storeBusy();
+    if (entry)
+        chooseColor(reinterpret_cast<intptr_t>(entry->getKey()));
+    if (!nameedit())
+        return bootMenuFailure();
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -41,9 +59,7 @@ Menucolor::~Menucolor() = default;
 
 void Menucolor::Listeselected(eListBoxEntryText* entry)
 {
-    if (entry)
-        chooseColor(reinterpret_cast<intptr_t>(entry->getKey()));
-    if (!nameedit())
-        showOutcome(bootMenuFailure());
+    if (std::optional<Outcome> outcome = applyChoice(entry))
+        showOutcome(*outcome);
     close(0);
 }

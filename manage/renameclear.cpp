@@ -4,6 +4,7 @@
 #include "plugin/globals.h"
 #include "plugin/message.h"
 #include "store/imagename.h"
+#include "store/lock.h"
 #include "store/nameedit.h"
 
 namespace {
@@ -101,10 +102,6 @@ void renameclear::oksel()
         return;
     }
     std::optional<Outcome> outcome = act(static_cast<const char*>(current->getKey()));
-    // Every attempt ends with the boot menu rebuilt; a success it cannot show
-    // is reported as that failure instead.
-    if (!nameedit() && outcome && outcome->kind == Outcome::Done)
-        outcome = bootMenuFailure();
     if (outcome)
         showOutcome(*outcome);
     close(0);
@@ -112,11 +109,20 @@ void renameclear::oksel()
 
 std::optional<Outcome> renameclear::act(const eString& nr)
 {
+    // Held until the boot menu is rebuilt, not while the box is read.
+    StoreLock lock(mpoint);
+    if (lock.busy())
+        return storeBusy();
+    std::optional<Outcome> outcome;
     if (mode == 1)
-        return renameImage(nr, newname->getText());
-    if (mode == 2)
-        return eraseImage(nr);
-    return std::nullopt;
+        outcome = renameImage(nr, newname->getText());
+    else if (mode == 2)
+        outcome = eraseImage(nr);
+    // Every attempt ends with the boot menu rebuilt; a success it cannot show
+    // is reported as that failure instead.
+    if (!nameedit() && outcome && outcome->kind == Outcome::Done)
+        outcome = bootMenuFailure();
+    return outcome;
 }
 
 void renameclear::refuseEmpty()

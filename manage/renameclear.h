@@ -18,7 +18,8 @@ private:
     void applyMode(eLabel* caption, eButton* button);
     void LoadNamen();
     void oksel();
-    // The rename or erase of slot NR; nothing in another mode.
+    // The rename or erase of slot NR (nothing in another mode) and the boot
+    // menu rebuilt, under the store's lock; what to show, if anything.
     std::optional<Outcome> act(const eString& nr);
     void refuseEmpty();
 

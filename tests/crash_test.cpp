@@ -5,6 +5,7 @@
 #include <random>
 
 #include "install/procedure.h"
+#include "store/lock.h"
 #include "tests/images.h"
 #include "tests/support.h"
 
@@ -95,7 +96,7 @@ TEST_F(CrashTest, KilledAtEveryStepOfAnInstallation)
     }
 }
 
-TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColourOrTheDiskFull)
+TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColour)
 {
     makeTemplate("", true);
     std::mt19937 random(std::random_device{}());
@@ -114,21 +115,56 @@ TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColourOrTheDisk
             expectSoundAndInstallable();
         }
     }
-    // A full disk for each file an action writes: the old boot menu and
-    // name stay, the failure's box and no success box appear.
-    const char *menu = "menu", *conf = "lcdmenu.conf", *info = "Image.info.new";
+}
+
+// A full or failing disk for each file an action writes: the failure's box
+// and no success box; the old boot menu and name stay, unless the slot is
+// already in place when the sync of image/ fails.
+TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
+{
+    makeTemplate("", true);
+    const char *menu = "menu", *conf = "lcdmenu.conf", *info = "Image.info.new", *copy = "could not copy squashfs";
+    const char *rcS = "could not patch rcS", *settings = "could not copy settings";
     const char* const cases[][3] = {{info, installKeys, "could not write Image.info"},
-        {info, renameKeys, "could not rename Image"}, {menu, installKeys}, {conf, installKeys}, {menu, renameKeys},
-        {conf, renameKeys}, {menu, eraseKeys}, {conf, eraseKeys}, {menu, colourKeys}, {conf, colourKeys}};
-    for (const auto& [file, keys, box] : cases) {
-        SCOPED_TRACE(std::string(file) + " full, keys " + keys);
+        {info, renameKeys, "could not rename Image"}, {".install-1", installKeys, copy},
+        {"var", installKeys, "could not move var_init"}, {"go", installKeys, "could not copy go"},
+        {"rcS1", installKeys, rcS}, {"rcS", installKeys, rcS}, {"enigma.new", installKeys, settings},
+        {"enigma", installKeys, settings}, {"run", installKeys, copy}, {"1", installKeys, copy},
+        {"image", installKeys, "could not sync image directory"}, {menu, installKeys}, {conf, installKeys},
+        {menu, renameKeys}, {conf, renameKeys}, {menu, eraseKeys}, {conf, eraseKeys}, {menu, colourKeys},
+        {conf, colourKeys}};
+    for (const char* error : {"28", "5"}) {
+        for (const auto& [file, keys, box] : cases) {
+            SCOPED_TRACE(std::string(file) + " failing with errno " + error + ", keys " + keys);
+            fresh();
+            std::string pair = readFile(run + "/tools/menu") + readFile(run + "/tools/lcdmenu.conf");
+            std::string out = runHost(run, keys, shim("NIMBREL_ERRNO=" + std::string(error) + " NIMBREL_FULL=" + file));
+            EXPECT_THAT(out, HasSubstr(std::string("[ERROR] ") + (box ? box : "could not write boot menu")));
+            EXPECT_THAT(out, ::testing::Not(HasSubstr("[Info]")));
+            EXPECT_EQ(readFile(run + "/tools/menu") + readFile(run + "/tools/lcdmenu.conf") == pair,
+                std::string(file) != "image");
+            expectSoundAndInstallable();
+        }
+    }
+}
+
+// Two installations at once never publish a half slot nor lose the image;
+// while one action holds the store, any other is refused, changing nothing.
+TEST_F(CrashTest, OneActionAtATimePerStore)
+{
+    makeTemplate("--two-part", false);
+    const std::string host = "setsid -w " NIMBREL_BUILD "/nimbrel-host --store " + run + " --keys '" + installKeys + "'";
+    for (int round = 0; round < 8; ++round) {
         fresh();
-        std::string pair = readFile(run + "/tools/menu") + readFile(run + "/tools/lcdmenu.conf");
-        std::string out = runHost(run, keys, shim(std::string("NIMBREL_FULL=") + file));
-        EXPECT_THAT(out, HasSubstr(std::string("[ERROR] ") + (box ? box : "could not write boot menu")));
-        EXPECT_THAT(out, ::testing::Not(HasSubstr("[Info]")));
-        EXPECT_EQ(readFile(run + "/tools/menu") + readFile(run + "/tools/lcdmenu.conf"), pair);
-        expectSoundAndInstallable();
+        EXPECT_THAT(capture(host + " & " + host + "; wait"), HasSubstr("[Info] Image is installed"));
+        EXPECT_EQ(storeFaults(run, trees, "new.img") + leftovers(run), "");
+    }
+    for (const char* keys : {installKeys, renameKeys, eraseKeys, colourKeys}) {
+        fresh();
+        std::string before = fingerprint({run}, {});
+        StoreLock held(run);
+        EXPECT_THAT(runHost(run, keys), HasSubstr("[Error] image store is busy"));
+        EXPECT_EQ(changedLines(before, fingerprint({run}, {})), "") << keys;
     }
 }
 

@@ -1,7 +1,9 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would, right before its K-th
- * shell command or sync; NIMBREL_FULL=NAME fails every write into a file
- * called NAME as a full disk would. Other programs run without it. */
+ * shell command or sync; NIMBREL_FULL=NAME fails every write into, rename
+ * onto and sync of a file called NAME as a full disk would (with the errno
+ * NIMBREL_ERRNO, if set, such as 5 for EIO), and every shell command whose
+ * last word names it, which then exits with 1. Other programs run without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -11,7 +13,8 @@
 #include <string.h>
 #include <unistd.h>
 static long crashAt, steps;
-static char full[256];
+static int error = ENOSPC;
+static char full[256];  /* NAME */
 
 __attribute__((constructor)) static void setUp(void)
 {
@@ -19,22 +22,37 @@ __attribute__((constructor)) static void setUp(void)
         return;
     const char* at = getenv("NIMBREL_CRASH_AT");
     crashAt = at ? atol(at) : 0;
-    snprintf(full, sizeof full, "/%s", getenv("NIMBREL_FULL") ? getenv("NIMBREL_FULL") : "");
+    snprintf(full, sizeof full, "%s", getenv("NIMBREL_FULL") ? getenv("NIMBREL_FULL") : "");
+    error = getenv("NIMBREL_ERRNO") ? atoi(getenv("NIMBREL_ERRNO")) : ENOSPC;
     unsetenv("LD_PRELOAD");
+}
+
+/* Whether PATH, less its last SKIP characters, ends in "/NAME" (or "'NAME"). */
+static int named(const char* path, size_t skip)
+{
+    size_t length = strlen(path), tail = strlen(full);
+    if (!full[0] || length <= tail + skip)
+        return 0;
+    const char* at = path + length - skip - tail;
+    return memcmp(at, full, tail) == 0 && (at[-1] == '/' || at[-1] == '\'');
+}
+
+static int namedFd(int fd)
+{
+    char link[64], path[4096] = "";
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    return full[0] && readlink(link, path, sizeof path - 1) > 0 && named(path, 0);
 }
 
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 #define STEP (++steps == crashAt ? kill(0, SIGKILL) : 0)
-int system(const char* line) { return STEP, NEXT(system)(line); }
-int fsync(int fd) { return STEP, NEXT(fsync)(fd); }
-int syncfs(int fd) { return STEP, NEXT(syncfs)(fd); }
-
-ssize_t write(int fd, const void* data, size_t size)
+#define FAIL (errno = error, -1)
+/* Values are quoted, so a line naming a file last ends in "NAME'". */
+int system(const char* line)
 {
-    char link[64], path[4096];
-    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    ssize_t length = full[1] ? readlink(link, path, sizeof path - 1) : -1, tail = strlen(full);
-    if (length >= tail && memcmp(path + length - tail, full, tail) == 0)
-        return errno = ENOSPC, -1;
-    return NEXT(write)(fd, data, size);
+    return STEP, named(line, 1) && line[strlen(line) - 1] == '\'' ? 1 << 8 : NEXT(system)(line);
 }
+int fsync(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(fsync)(fd); }
+int syncfs(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(syncfs)(fd); }
+int rename(const char* from, const char* to) { return named(to, 0) ? FAIL : NEXT(rename)(from, to); }
+ssize_t write(int fd, const void* data, size_t size) { return namedFd(fd) ? FAIL : NEXT(write)(fd, data, size); }

@@ -83,6 +83,14 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
         {"", "mkdir /tmp/image && mount -t tmpfs stale /tmp/image", "Image is installed", "test -d /tmp/image"},
         {"--two-part", "echo -t cramfs >/tmp/shim/busy", "could not unmount cramfs", "true"},
         {"--two-part", "echo -Rd >/tmp/shim/busy", "could not unmount squashfs", "true"},
+        {"", "mkdir /tmp/image && mount -t tmpfs stale /tmp/image && { (cd /tmp/image && exec sleep 600) </dev/null"
+            " >/dev/null 2>&1 & echo $! >/tmp/away; }", "Image is installed", "kill $(cat /tmp/away)"},
+        {"", "mkdir -p /tmp/away/etc && '" NIMBREL_SOURCE "'/scripts/make-image --two-part --from /tmp/away new.img",
+            "could not copy squashfs", "true"},
+        {"", "mkdir -p image/10 image/old image/3 image/.install-4 image/.install-x && touch image/10/Image.info.new"
+            " image/old/Image.info.new image/3/Image.info.new", "Image is installed", "test -e image/10/Image.info.new"
+            " && test -e image/old/Image.info.new && test -d image/.install-x && test -z \"$(ls -A image/3)\" && !"
+            " test -e image/.install-4"},
     };
     makeImage("/tmp/shim/big.img", "--two-part --size 50100");  // beyond the 51200000 bytes of the old cut
     for (const auto& c : cases) {
@@ -110,24 +118,44 @@ TEST_F(ShimTest, ImageNamedLikeTheCutIsKept)
     }
 }
 
-TEST_F(ShimTest, TooLargeRefusedBeforeTheSlotIsWritten)
+TEST_F(ShimTest, SpaceAndInodesCheckedBeforeTheSlotIsWritten)
 {
-    // Half of it kept for root: free space for users and free blocks differ
-    // there, unlike on tmpfs. 8 MB of random content fits only the latter.
-    LoopDisk disk{"disk", "24M", "mkfs.ext2 -q -m 50"};
-    TestStore small{"disk/store"};
-    using Case = std::pair<const char*, bool>;  // options, mount without offsets
-    for (auto [options, noOffsets] : {Case{"", false}, Case{"--two-part", false}, Case{"--two-part", true}}) {
-        SCOPED_TRACE(options + std::string(noOffsets ? " mount without offsets" : ""));
-        makeImage(small.path("new.img"), std::string(options) + " --size 8192");
-        shell(noOffsets ? "touch /tmp/shim/no-offsets" : "rm -f /tmp/shim/no-offsets");
+    // 24 MB: 1 kB blocks, half of them kept for root, 6144 inodes. Free
+    // space for users and free blocks differ there, unlike on tmpfs.
+    const char *ext2 = "mkfs.ext2 -q -m 50", *space = "no Space !!!\nMemory < 8[1-3][0-9][0-9] kB\nError129";
+    const struct {
+        const char *mkfs, *options, *tree;  // TREE: run in make-image's tree, the image made from it
+        bool noOffsets;
+        const char* outcome;  // message, title and flags
+    } cases[] = {
+        {ext2, "--size 8192", nullptr, false, space},  // 8 MB of random content: fits only the blocks kept
+        {ext2, "--two-part --size 8192", nullptr, false, space},
+        {ext2, "--two-part --size 8192", nullptr, true, space},
+        {"mkfs.ext4 -q -N 2048", "--two-part", "seq -f %0200g 3000 | xargs touch", false,
+            "no Space !!!\nMemory < [0-9]+ kB\nError129"},  // blocks enough, too few inodes
+        {ext2, "--two-part", "mkdir small && cd small && for i in $(seq 3000); do echo $i >$i; done", false,
+            "Image is installedInfo1"},  // fits in 1 kB blocks, not counted in 4 kB ones
+        {ext2, "--two-part", "truncate -s 64M sparse", false, "Image is installedInfo1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options + std::string(" ") + (c.tree ? c.tree : "") + (c.noOffsets ? " without offsets" : ""));
+        LoopDisk disk{"disk", "24M", c.mkfs};
+        TestStore small{"disk/store"};
+        shell("rm -rf /tmp/tree");
+        makeTree("/tmp/tree");
+        ASSERT_EQ(shell(std::string("cd /tmp/tree && ") + (c.tree ? c.tree : "true")), 0);
+        makeImage(small.path("new.img"), c.options + std::string(c.tree ? " --from /tmp/tree" : ""));
+        shell(c.noOffsets ? "touch /tmp/shim/no-offsets" : "rm -f /tmp/shim/no-offsets");
         std::string before = fingerprint({small.root()}, {});
         Outcome outcome = installImage(installRequest("new.img", "0"));
-        EXPECT_EQ(outcome.title() + std::to_string(outcome.boxFlags()), "Error129");
-        EXPECT_THAT(outcome.message.c_str(), ::testing::MatchesRegex("no Space !!!\nMemory < 8[12][0-9][0-9] kB\n"));
-        EXPECT_EQ(changedLines(before, fingerprint({small.root()}, {})), "");
+        EXPECT_THAT((outcome.message + outcome.title() + std::to_string(outcome.boxFlags())).c_str(),
+            ::testing::MatchesRegex(c.outcome));
+        bool refused = outcome.kind == Outcome::Refused;
+        EXPECT_EQ(refused ? changedLines(before, fingerprint({small.root()}, {})) : leftovers(small.root()), "");
+        EXPECT_EQ(probeSlot(0), refused ? SlotState::Free : SlotState::Installed);
         EXPECT_FALSE(isMountPoint("/tmp/image"));
     }
+    shell("rm -rf /tmp/tree");
 }
 
 } // namespace

@@ -36,14 +36,24 @@ TEST(FreeSpace, KilobytesOfAnyBlockSizeWithoutOverflow)
     EXPECT_EQ(freeKilobytes("/tmp/no/such/directory"), 0);
 }
 
-TEST(TreeSize, EachFileAndDirectoryInWholeBlocksOnce)
+TEST(TreeSize, CoversWhatTheCopyTakesOnTheStoreAtMostTwice)
 {
-    shell("rm -rf /tmp/tree && mkdir -p /tmp/tree/dir && cd /tmp/tree && head -c 5000 /dev/zero >file"
-        " && ln file dir/again && ln -s /tmp/outside short && ln -s $(printf %080d 0) long"
-        " && head -c 100000 /dev/zero >/tmp/outside");
-    // Two directories, a file of 5000 bytes once, the long link.
-    EXPECT_EQ(treeKilobytes("/tmp/tree", 1024), 2 + 5 + 1);
-    EXPECT_EQ(treeKilobytes("/tmp/tree", 4096), 4 * (2 + 2 + 1));
+    // Many long names, small files, a sparse file, random data, links.
+    shell("rm -rf /tmp/tree && mkdir -p /tmp/tree/names /tmp/tree/small && cd /tmp/tree && truncate -s 64M sparse"
+        " && head -c 3000000 /dev/urandom >data && ln data again && ln -s $(printf %080d 0) long && ln -s a short"
+        " && (cd names && seq -f %0240g 3000 | xargs touch) && cd small && for i in $(seq 2000); do echo $i >$i; done");
+    for (const char* mkfs : {"mkfs.ext2 -q -b 1024", "mkfs.ext4 -q -b 1024", "mkfs.ext4 -q -b 4096"}) {
+        SCOPED_TRACE(mkfs);
+        LoopDisk disk("disk", "64M", mkfs);
+        const std::string inodes = "df --output=iused /tmp/disk | tail -1";
+        long long before = std::stoll(capture(inodes)), block = std::stoll(capture("stat -fc %S /tmp/disk"));
+        ASSERT_EQ(shell("cp -Rd /tmp/tree /tmp/disk && sync"), 0);
+        long long used = std::stoll(capture("du -sk /tmp/disk/tree"));
+        TreeNeeds needs = treeNeeds("/tmp/tree", block);
+        EXPECT_EQ(needs.inodes, std::stoll(capture(inodes)) - before);
+        EXPECT_GE(needs.kilobytes, used);
+        EXPECT_LE(needs.kilobytes, 2 * used);
+    }
 }
 
 TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)

@@ -147,7 +147,7 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
 
 std::string leftovers(const std::string& root)
 {
-    return capture("cd " + shellQuote(root) + " && ls -d image/.install-* image/*/Image.info.new tools/*.new"
+    return capture("cd " + shellQuote(root) + " && ls -d image/.install-[0-9] image/[0-9]/Image.info.new tools/*.new"
         " squashfs.img 2>/dev/null; ls -d tools/bootmenu.* 2>/dev/null | grep -vx \"tools/$(readlink tools/bootmenu)\";"
         " mountpoint -q /tmp/image && echo /tmp/image mounted");
 }

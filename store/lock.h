@@ -1,0 +1,26 @@
+#pragma once
+#include "host/estring.h"
+#include "store/descriptor.h"
+#include "store/outcome.h"
+
+// The image store's lock, held while one action changes the store: an
+// exclusive flock on the store's top directory, so no file of its own is
+// needed. The kernel lets go of it with the process, however that ends;
+// the commands the action runs do not inherit it.
+class StoreLock {
+public:
+    // Takes the lock on directory PATH without waiting.
+    explicit StoreLock(const eString& path);
+
+    // True when another action holds the lock. A store that cannot be
+    // locked at all (no such directory, no locks there) is not busy: the
+    // action goes on and reports what it meets.
+    bool busy() const;
+
+private:
+    Descriptor dir;
+    bool heldElsewhere = false;
+};
+
+// The refusal shown while another action holds the lock.
+Outcome storeBusy();
