@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "pchost/executable.h"
 #include "pchost/keysource.h"
@@ -97,6 +98,13 @@ void writeMountPoint(const std::string& store)
         throw std::runtime_error("cannot write /tmp/org");
 }
 
+// The box's host always runs as root; on a PC the loop mounts fail without.
+void noteWithoutRoot()
+{
+    if (geteuid() != 0)
+        std::cerr << "nimbrel-host: not root: installing an image needs root for its loop mounts\n";
+}
+
 using PluginExec = int (*)(void*);
 
 PluginExec loadPlugin(const std::string& path)
@@ -114,6 +122,7 @@ PluginExec loadPlugin(const std::string& path)
 
 int run(const Options& options)
 {
+    noteWithoutRoot();
     if (options.scripted) {
         pchost::startScript(options.keys);
         pchost::setEcho(true);

@@ -126,6 +126,7 @@ public:
         if (closed)
             return;
         present();
+        SDL_PumpEvents();  // the desktop takes a window that never asks for being hung
         commandRan = true;
     }
 
