@@ -25,4 +25,8 @@ run_host --keys "" /tmp/no-such-plugin.so
 check "missing plug-in: named" eval '[ $status = 1 ] && has "$err" no-such-plugin.so'
 run_host --fontsize big --keys ""
 check "bad font size: fails" test "$status" = 2
+not_root=$(setpriv --reuid=65534 --regid=65534 --clear-groups "$host" --keys "" 2>&1 >/dev/null)
+run_host --keys ""
+check "without root one line says installing needs root; as root none" eval '! has "$err" root &&
+    [ "$not_root" = "nimbrel-host: not root: installing an image needs root for its loop mounts" ]'
 finish

@@ -76,7 +76,7 @@ TEST(ImageCheck, CramfsOfEitherByteOrderWholeOrCut)
                  {"cut-" + order + ".img", "image file is incomplete"}}) {
             bool partBehind = true;
             std::optional<Outcome> refused = refuseBeforeMounting(file, partBehind);
-            EXPECT_EQ(refused ? refused->message : "", refusal) << file;
+            EXPECT_EQ(refused ? refused->message : "", std::string(refusal)) << file;
             EXPECT_FALSE(partBehind) << file;
         }
     }
