@@ -10,8 +10,8 @@
 
 namespace {
 
-// Both sides counted alike; the rounding of the store's blocks would change
-// nothing in their ratio.
+// What is copied and what is written are counted alike, so that their ratio
+// is the share; the store's own block size adds nothing to it.
 constexpr long long countedBlock = 1024;
 
 } // namespace

@@ -57,7 +57,8 @@ std::optional<pid_t> spawnShell(const eString& line)
     sigaddset(&defaults, SIGQUIT);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    char* const argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>(line.c_str()), nullptr};
+    char* const argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>(line.c_str()),
+        nullptr};
     pid_t pid;
     int error = posix_spawn(&pid, "/bin/sh", nullptr, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);

@@ -133,7 +133,8 @@ TEST_F(ShimTest, NoImagesCutOffImagesAndReadOnlyStoresRefusedFirst)
         ASSERT_EQ(shell("cd " + store.root() + " && " + c.prepare), 0);
         std::string before = fingerprint({store.root()}, {});
         Outcome outcome = installImage(installRequest("x.img", "0"));
-        EXPECT_EQ(outcome.message + outcome.title() + std::to_string(outcome.boxFlags()), c.message + std::string("Error129"));
+        EXPECT_EQ(outcome.message + outcome.title() + std::to_string(outcome.boxFlags()),
+            c.message + std::string("Error129"));
         EXPECT_EQ(changedLines(before, fingerprint({store.root()}, {})), "");
         EXPECT_FALSE(isMountPoint("/tmp/image"));
         if (*c.undo)

@@ -32,7 +32,8 @@ TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
     // line, ticks at least and at most, seconds at most; a process left
     // behind keeps nothing waiting
     const std::tuple<const char*, int, int, double> cases[] = {
-        {"sleep 1.3", 2, 3, 2.5}, {"true", 0, 0, 0.4}, {"sleep 60 >/dev/null 2>&1 & echo $! >/tmp/left.pid", 0, 0, 0.4}};
+        {"sleep 1.3", 2, 3, 2.5}, {"true", 0, 0, 0.4},
+        {"sleep 60 >/dev/null 2>&1 & echo $! >/tmp/left.pid", 0, 0, 0.4}};
     for (const auto& [line, least, most, seconds] : cases) {
         int ticks = 0;
         auto start = std::chrono::steady_clock::now();
