@@ -148,7 +148,9 @@ Outcome Imagedir::installChosen()
     InstallRequest wanted = request();
     if (std::optional<Outcome> refused = refusal(wanted))
         return *refused;
-    ok->setHelpText("please wait !!!");
+    const eString wait = "please wait !!!";
+    ok->setHelpText(wait);
+    wanted.progress = [this, &wait](const eString& done) { ok->setHelpText(wait + " " + done); };
     return installImage(wanted);
 }
 

@@ -20,7 +20,8 @@ private:
     void okpressed();
 
     void addEntry(eComboBox* box, const eString& text);
-    // Refuses, or installs with the Install button asking to wait meanwhile.
+    // Refuses, or installs with the Install button asking to wait meanwhile
+    // and telling how far the copy has come.
     Outcome installChosen();
     InstallRequest request() const;
     // Shows OUTCOME in place of the dialog, then closes it.

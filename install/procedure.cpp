@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "install/adapt.h"
+#include "install/imagecheck.h"
 #include "install/slotpath.h"
 #include "install/space.h"
 #include "install/squashfs.h"
@@ -53,6 +54,9 @@ Installation::Installation(const InstallRequest& request)
 Outcome Installation::run()
 {
     std::perror(request.file.c_str());  // the trace line that marks a start
+    bool partBehind = false;
+    if (std::optional<Outcome> refused = refuseBeforeMounting(request.file, partBehind))
+        return *refused;
     if (!mountPointReady())
         return Outcome::failed("could not mount cramfs");
     removeLeftovers();  // a leftover scratch directory that stays fails the copy
@@ -61,8 +65,11 @@ Outcome Installation::run()
     const char* failure = nullptr;
     // A cramfs without bin is only the head of a two-part image; the root
     // tree is the squashfs behind it.
-    if (isCramfsHead())
-        failure = mountSquashfsPart(request.file, cut);
+    if (isCramfsHead()) {
+        if (!partBehind)
+            return refuseHeadAlone();
+        failure = mountSquashfsPart(request.file, cut, request.progress);
+    }
     if (!failure) {
         if (std::optional<Outcome> full = refuseWhenFull(cut))
             return *full;
@@ -80,7 +87,8 @@ const char* Installation::copyIntoScratch()
     mkdir((mpoint + "/image").c_str(), 0777);  // unchecked: a failure shows in the copy
     // Into a leftover, cp would copy the tree one level down.
     if (entryExists(scratch) ||
-        !runFormatted("cp -Rd /tmp/image %s/image/%s", mpoint, scratchEntry)) {
+        !runFormattedPolled(copyTick(scratch, request.progress), "cp -Rd /tmp/image %s/image/%s", mpoint,
+            scratchEntry)) {
         unmountImage();  // unchecked: the copy's failure is the one to report
         return "could not copy squashfs";
     }

@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "host/estring.h"
+#include "install/copyprogress.h"
 #include "store/outcome.h"
 
 // What the install dialog hands to the installation.
@@ -14,6 +15,7 @@ struct InstallRequest {
     eString slot;  // "0" to "9"
     eString name;  // empty for the default name
     bool copySettings = false;
+    ProgressShown progress;  // told how far the copy (or the cut) has come
 };
 
 // The refusal to show instead of installing: too little space, or nothing
@@ -25,8 +27,10 @@ std::optional<Outcome> refusal(const InstallRequest& request);
 // disk, or not at all. A failed step ends the run with its message and
 // leaves the slot free; the image file stays unless the installation
 // succeeded. Refuses with "could not mount cramfs" when /tmp/image is no
-// directory of its own, and with storeBusy() while another action holds
-// the store's lock, which it holds itself for its whole run.
+// directory of its own; refuses a store that cannot be written and an image
+// file that is none or is incomplete before anything is mounted or written,
+// and refuses with storeBusy() while another action holds the store's lock,
+// which it holds itself for its whole run.
 Outcome installImage(const InstallRequest& request);
 
 // Free space of the file system holding PATH in kB, 0 when it cannot be

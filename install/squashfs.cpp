@@ -1,5 +1,6 @@
 #include "install/squashfs.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "install/slotpath.h"
@@ -19,11 +20,20 @@ eString cutPath()
     return mpoint + "/squashfs.img";
 }
 
+long long kilobytesIn(const eString& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_size / 1024 : 0;
+}
+
 // For a mount that cannot take an offset: a copy of the part from the
 // offset to the end of the file (the whole part, however large) is mounted.
-const char* cutAndMount(const eString& file)
+const char* cutAndMount(const eString& file, const ProgressShown& progress)
 {
-    if (!runFormatted("dd if=%s/%s of=%s bs=%d skip=%d", mpoint, file, cutPath(), cutBlock,
+    eString image = mpoint + "/" + file;
+    auto tick = progressTick([image] { return kilobytesIn(image) - squashfsOffset / 1024; },
+        [] { return kilobytesIn(cutPath()); }, progress);
+    if (!runFormattedPolled(tick, "dd if=%s/%s of=%s bs=%d skip=%d", mpoint, file, cutPath(), cutBlock,
             squashfsOffset / cutBlock))
         return "could not cut squashfs";
     if (!runFormatted("mount -t squashfs %s /tmp/image -o loop", cutPath()))
@@ -38,7 +48,7 @@ bool isCramfsHead()
     return !entryExists("/tmp/image/bin");
 }
 
-const char* mountSquashfsPart(const eString& file, bool& cut)
+const char* mountSquashfsPart(const eString& file, bool& cut, const ProgressShown& progress)
 {
     if (!unmountImage())
         return "could not unmount cramfs";
@@ -51,7 +61,7 @@ const char* mountSquashfsPart(const eString& file, bool& cut)
     if (runFormatted("mount -t squashfs -o loop,offset=%d %s/%s /tmp/image 2>/dev/null",
             squashfsOffset, mpoint, file))
         return nullptr;
-    return cutAndMount(file);
+    return cutAndMount(file, progress);
 }
 
 void removeCut()

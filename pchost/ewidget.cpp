@@ -78,7 +78,10 @@ const eString& eWidget::getText() const
 
 void eWidget::setHelpText(const eString& newText)
 {
+    if (newText == helpText)
+        return;
     helpText = newText;
+    eWidgetHost::helpTextChanged(this);
 }
 
 void eWidget::setShortcut(const eString& keyName)

@@ -15,8 +15,9 @@ public:
     // The next key for the innermost waiting modal loop. The screen is up to
     // date when it is called. May throw ScriptExhausted.
     virtual KeyPress nextKey() = 0;
-    // Called before the plug-in blocks in long work (a shell command), so
-    // that the screen can be redrawn while it waits.
+    // Called before the plug-in blocks in long work (a shell command) and
+    // when the status line changes meanwhile, so that the screen can be
+    // redrawn while it waits.
     virtual void beforeBlocking() {}
 };
 
@@ -42,6 +43,9 @@ private:
 KeyPress nextKey();
 void beforeBlocking();
 void recordMessage(const std::string& title, const std::string& text, const BoxIntegers& integers);
+// The status line shows TEXT, set while the plug-in is at work: redraws the
+// screen and, when echoing, prints TEXT on a line of its own.
+void statusChanged(const std::string& text);
 // Records the screen as text, or with PNG_FILE writes it there as a picture
 // (throws std::runtime_error when that fails or the host cannot paint pixels).
 void recordSnap(const std::string& pngFile = "");

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "pchost/executable.h"
 #include "pchost/keysource.h"
@@ -122,6 +123,13 @@ void writeMountPoint(const std::string& store)
         throw std::runtime_error("cannot write /tmp/org");
 }
 
+// The box's host always runs as root; on a PC the loop mounts fail without.
+void noteWithoutRoot()
+{
+    if (geteuid() != 0)
+        std::cerr << "nimbrel-host: not root: installing an image needs root for its loop mounts\n";
+}
+
 using PluginExec = int (*)(void*);
 
 PluginExec loadPlugin(const std::string& path)
@@ -145,6 +153,7 @@ int run(const Options& options)
     }
     if (options.hasStore)
         requireStore(options.store);
+    noteWithoutRoot();
     if (options.scripted) {
         pchost::startScript(options.keys);
         pchost::setEcho(true);

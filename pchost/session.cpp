@@ -168,6 +168,14 @@ void recordMessage(const std::string& title, const std::string& text, const BoxI
         std::cout << current.messages.back() << std::endl;
 }
 
+void statusChanged(const std::string& text)
+{
+    Session& current = session();
+    if (current.echo)
+        std::cout << text << std::endl;
+    current.source->beforeBlocking();
+}
+
 std::string screenText()
 {
     return paintText(buildScene()).text();

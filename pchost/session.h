@@ -36,8 +36,9 @@ void startScript(const std::vector<KeyPress>& keys);
 // Shorthand for startScript(parseKeys(LIST)).
 void startScript(const std::string& list);
 
-// When on, each message box and snap is also printed to standard output as
-// it happens (the scripted mode of nimbrel-host).
+// When on, each message box, snap and status line set while the plug-in is
+// at work is also printed to standard output as it happens (the scripted
+// mode of nimbrel-host).
 void setEcho(bool on);
 
 // Every message box shown in this session, as "[TITLE] TEXT" with each line

@@ -84,6 +84,23 @@ void eWidgetHost::shown(eWidget* widget, bool wasVisible)
         pchost::recordMessage(box->getText(), box->message, {box->flags, box->defaultButton, box->timeout});
 }
 
+void eWidgetHost::helpTextChanged(eWidget* widget)
+{
+    eWidget* window = windowOf(widget);
+    auto top = std::find_if(stack().rbegin(), stack().rend(), [](eWidget* w) { return w->visible; });
+    if (!isShown(widget) || top == stack().rend() || *top != window || focused(window) != widget)
+        return;
+    std::vector<eWidget*> shown;
+    collectShown(window, shown);
+    for (eWidget* bar : shown) {
+        auto* status = dynamic_cast<eStatusBar*>(bar);
+        if (status && status->getShownText() == widget->helpText) {
+            pchost::statusChanged(widget->helpText);
+            return;
+        }
+    }
+}
+
 eWidget* eWidgetHost::windowOf(const eWidget* widget)
 {
     while (widget->parent)

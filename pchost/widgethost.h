@@ -16,6 +16,9 @@ public:
     static void created(eWidget* widget);
     static void destroyed(eWidget* widget);
     static void shown(eWidget* widget, bool wasVisible);
+    // Shows WIDGET's new help text at once when the status bar of the top
+    // window shows it: the box's host paints it while the plug-in is busy.
+    static void helpTextChanged(eWidget* widget);
 
     // The top-level widget that WIDGET belongs to.
     static eWidget* windowOf(const eWidget* widget);

@@ -126,6 +126,7 @@ public:
         if (closed)
             return;
         present();
+        SDL_PumpEvents();  // a window that takes no events for long looks hung to the desktop
         commandRan = true;
     }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 #include "host/estring.h"
 
 // Quotes VALUE as one word for a shell command line: wrapped in single
@@ -10,6 +12,11 @@ eString shellQuote(const eString& value);
 // and exited with status 0; a shell that could not start, exited non-zero or
 // was killed by a signal counts as a failure.
 bool runCommand(const eString& line);
+
+// Runs LINE with /bin/sh -c as a child and calls TICK about every half
+// second while it runs; succeeds as runCommand does. It returns as soon as
+// the child ends, not at the next tick.
+bool runPolled(const eString& line, const std::function<void()>& tick);
 
 namespace shellline {
 inline eString word(const eString& value) { return shellQuote(value); }
@@ -31,4 +38,11 @@ template <class... Values>
 bool runFormatted(const char* format, const Values&... values)
 {
     return runCommand(shellline::compose(format, shellline::word(values)...));
+}
+
+// As runFormatted, with the line run by runPolled.
+template <class... Values>
+bool runFormattedPolled(const std::function<void()>& tick, const char* format, const Values&... values)
+{
+    return runPolled(shellline::compose(format, shellline::word(values)...), tick);
 }

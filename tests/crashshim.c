@@ -1,6 +1,6 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would, right before its K-th
- * shell command or sync; NIMBREL_FULL=NAME fails every write into, rename
+ * shell command (by system or posix_spawn) or sync; NIMBREL_FULL=NAME fails every write into, rename
  * onto and sync of a file called NAME as a full disk would (with the errno
  * NIMBREL_ERRNO, if set, such as 5 for EIO), and every shell command whose
  * last word names it, which then exits with 1. Other programs run without it. */
@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -51,6 +52,14 @@ static int namedFd(int fd)
 int system(const char* line)
 {
     return STEP, named(line, 1) && line[strlen(line) - 1] == '\'' ? 1 << 8 : NEXT(system)(line);
+}
+int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
+    const posix_spawnattr_t* attributes, char* const argv[], char* const envp[])
+{
+    static char* const failing[] = {"sh", "-c", "exit 1", NULL};
+    const char* line = argv[0] && argv[1] && argv[2] ? argv[2] : "";
+    int fails = (STEP, named(line, 1) && line[strlen(line) - 1] == '\'');
+    return NEXT(posix_spawn)(pid, path, actions, attributes, fails ? failing : argv, envp);
 }
 int fsync(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(fsync)(fd); }
 int syncfs(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(syncfs)(fd); }

@@ -119,7 +119,7 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
             EXPECT_EQ(readFile(store.path("image/2/Image.info")), "name=Sa9 1.0-+:\n");
             EXPECT_EQ(readFile(store.path("image/2/var/tuxbox/config/enigma/config")), flashSettings);
             EXPECT_FALSE(pathExists(store.path("new.img")));
-            EXPECT_EQ(help, "please wait !!!");
+            EXPECT_THAT(help, ::testing::StartsWith("please wait !!!"));  // a slow copy tells its share
         } else {
             EXPECT_EQ(changedLines(before, fingerprint({store.root()}, {})), "");
             EXPECT_FALSE(pathExists("/tmp/image"));

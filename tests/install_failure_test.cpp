@@ -71,8 +71,7 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
         {"--two-part", "cp /tmp/shim/big.img new.img", "Image is installed", big + " && ! " + cut},
         {"--two-part", "cp /tmp/shim/big.img new.img && touch /tmp/shim/no-offsets", "Image is installed",
             big + " && " + cut},
-        {"", "head -c 8192 /dev/zero > new.img", "could not mount cramfs", "true"},
-        {"--two-part", "dd if=/dev/urandom of=new.img bs=512 seek=2304 count=64 conv=notrunc status=none",
+        {"--two-part", "dd if=/dev/urandom of=new.img bs=1 seek=1179744 count=600 conv=notrunc status=none",
             "could not mount squashfs", "true"},
         {"--two-part", "mv tools/go tools/go.away", "could not copy go", "true"},
         {"--two-part --size 3072 --fill zero", "mkdir image && mount -t tmpfs -o size=1m small image",
@@ -115,6 +114,40 @@ TEST_F(ShimTest, ImageNamedLikeTheCutIsKept)
         EXPECT_EQ(fingerprint({store.path("squashfs.img")}, {}), before);
         EXPECT_EQ(probeSlot(0), *options ? SlotState::Free : SlotState::Installed) << options;
         EXPECT_FALSE(isMountPoint("/tmp/image"));
+    }
+}
+
+// Refused before anything is mounted or written, and the whole image installs afterwards.
+TEST_F(ShimTest, NoImagesCutOffImagesAndReadOnlyStoresRefusedFirst)
+{
+    const char none[] = "not an image file", cutOff[] = "image file is incomplete";
+    const char* const sixty = "cp new.img x.img && truncate -s $(($(stat -c %s x.img) * 6 / 10)) x.img";
+    const struct {
+        const char *options, *prepare, *message, *undo;  // PREPARE runs in the store, UNDO on it
+    } cases[] = {
+        {"", "head -c 3000000 /dev/urandom >x.img", none, ""}, {"", "head -c 8192 /dev/zero >x.img", none, ""},
+        {"", "mkfifo x.img", none, ""}, {"", "mkdir x.img", none, ""}, {"", "ln -s /dev/zero x.img", none, ""},
+        {"--two-part", sixty, cutOff, ""}, {"", sixty, cutOff, ""},
+        {"--two-part", "head -c 1179648 new.img >x.img", cutOff, ""},
+        {"--two-part", "cp new.img x.img && dd if=/dev/urandom of=x.img bs=512 seek=2304 count=64 conv=notrunc"
+            " status=none", cutOff, ""},
+        {"", "cp new.img x.img && mount --bind \"$PWD\" \"$PWD\" && mount -o remount,ro,bind \"$PWD\"",
+            "image store is read-only", "umount"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prepare);
+        shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf x.img");
+        makeImage(store.path("new.img"), c.options + std::string(" --size 2048"));
+        ASSERT_EQ(shell("cd " + store.root() + " && " + c.prepare), 0);
+        std::string before = fingerprint({store.root()}, {});
+        Outcome outcome = installImage(installRequest("x.img", "0"));
+        EXPECT_EQ(outcome.message + outcome.title() + std::to_string(outcome.boxFlags()),
+            c.message + std::string("Error129"));
+        EXPECT_EQ(changedLines(before, fingerprint({store.root()}, {})), "");
+        EXPECT_FALSE(isMountPoint("/tmp/image"));
+        if (*c.undo)
+            shell(c.undo + (" " + store.root()));
+        EXPECT_EQ(installImage(installRequest("new.img", "0")).message, "Image is installed");
     }
 }
 

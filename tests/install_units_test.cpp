@@ -3,6 +3,8 @@
 #include <climits>
 #include <tuple>
 
+#include "install/copyprogress.h"
+#include "install/imagecheck.h"
 #include "install/procedure.h"
 #include "install/slotpath.h"
 #include "install/space.h"
@@ -54,6 +56,41 @@ TEST(TreeSize, CoversWhatTheCopyTakesOnTheStoreAtMostTwice)
         EXPECT_GE(needs.kilobytes, used);
         EXPECT_LE(needs.kilobytes, 2 * used);
     }
+}
+
+TEST(Progress, ShareNeverBackNorPastAllTimeLeftOnceKnown)
+{
+    // total; written and seconds of each update, and the texts they give
+    const std::tuple<long long, std::vector<std::pair<long long, double>>, std::vector<std::string>> cases[] = {
+        {1000, {{0, 0.5}, {100, 0.9}, {250, 2}, {200, 3}, {1000, 4}, {1500, 5}},
+            {"0 %", "10 %", "25 % (0:06 left)", "25 % (0:09 left)", "100 % (0:00 left)", "100 % (0:00 left)"}},
+        {100000, {{1000, 10}, {0, 11}}, {"1 % (16:30 left)", "1 % (18:09 left)"}}, {0, {{0, 2}}, {"100 %"}}};
+    for (const auto& [total, updates, texts] : cases) {
+        ProgressEstimate estimate(total);
+        std::vector<std::string> shown;
+        for (auto [written, seconds] : updates)
+            shown.push_back(estimate.update(written, seconds));
+        EXPECT_EQ(shown, texts) << total;
+    }
+}
+
+// Images of the box's byte order too; only their superblocks are looked at.
+TEST(ImageCheck, CramfsOfEitherByteOrderWholeOrCut)
+{
+    TestStore store;
+    shell("mkdir -p /tmp/tree/bin && cd " + store.root() + " && for order in big little; do mkfs.cramfs -N $order"
+        " /tmp/tree $order.img >/dev/null && head -c 3000 $order.img >cut-$order.img &&"
+        " head -c 512 /dev/zero >boot-$order.img && cat $order.img >>boot-$order.img; done");
+    for (std::string order : {"big", "little"}) {
+        for (const auto& [file, refusal] : {std::pair{order + ".img", ""}, {"boot-" + order + ".img", ""},
+                 {"cut-" + order + ".img", "image file is incomplete"}}) {
+            bool partBehind = true;
+            std::optional<Outcome> refused = refuseBeforeMounting(file, partBehind);
+            EXPECT_EQ(refused ? refused->message : "", std::string(refusal)) << file;
+            EXPECT_FALSE(partBehind) << file;
+        }
+    }
+    shell("rm -rf /tmp/tree");
 }
 
 TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)

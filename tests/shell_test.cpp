@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <tuple>
+
 #include "store/shell.h"
 #include "tests/support.h"
 
@@ -18,6 +21,27 @@ TEST(RunCommand, OnlyAnExitWithZeroSucceeds)
     const std::pair<const char*, bool> cases[] = {{"true", true}, {"exit 0", true}, {"exit 256", true},
         {"false", false}, {"exit 3", false}, {"no-such-command-here 2>/dev/null", false},
         {"kill -TERM $$", false}, {"kill -KILL $$", false}};
-    for (const auto& [line, succeeds] : cases)
+    for (const auto& [line, succeeds] : cases) {
         EXPECT_EQ(runCommand(line), succeeds) << line;
+        EXPECT_EQ(runPolled(line, [] {}), succeeds) << line;
+    }
+}
+
+TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
+{
+    // line, ticks at least and at most, seconds at most; a process left
+    // behind keeps nothing waiting
+    const std::tuple<const char*, int, int, double> cases[] = {
+        {"sleep 1.3", 2, 3, 2.5}, {"true", 0, 0, 0.4},
+        {"sleep 60 >/dev/null 2>&1 & echo $! >/tmp/left.pid", 0, 0, 0.4}};
+    for (const auto& [line, least, most, seconds] : cases) {
+        int ticks = 0;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(runPolled(line, [&ticks] { ++ticks; }));
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_LE(took.count(), seconds) << line;
+        EXPECT_GE(ticks, least) << line;
+        EXPECT_LE(ticks, most) << line;
+    }
+    shell("kill $(cat /tmp/left.pid)");
 }

@@ -85,13 +85,34 @@ check "exact fit: menu and legend drawn, Esc not pressed blind" eval 'wait_for "
 keys Escape
 ended_cleanly 0 resized
 
-# An installation under a typed name; a cp held back until the test has seen
-# the screen (a slow disk) shows "please wait !!!" however loaded the machine is.
+# Installations of a tree of 300 MB by a cp that stops the real one most of the
+# time (a slow disk) and holds its end until the test has seen the screen.
 store=/tmp/demo
-printf '#!/bin/sh\ntouch %s/held\nfor i in $(seq 200); do [ -e %s/seen ] && break; sleep 0.1; done\nexec /bin/cp "$@"\n' \
-    "$work" "$work" >"$work/slow/cp"
+cat >"$work/slow/cp" <<'EOF'
+#!/bin/sh
+/bin/cp "$@" & cp=$!
+while kill -STOP $cp && [ "$(cut -d' ' -f3 /proc/$cp/stat)" != Z ]; do sleep 0.2; kill -CONT $cp; sleep 0.02; done
+for i in $(seq 200); do [ -e /tmp/tmux-test/seen ] && break; sleep 0.1; done
+wait $cp
+EOF
 chmod 755 "$work/slow/cp"
 "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null
+rm "$store"/*.img
+"$NIMBREL_SOURCE/scripts/make-image" --tree "$work/tree"
+head -c 300M /dev/zero | tr '\0' x >"$work/tree/bin/payload"
+"$NIMBREL_SOURCE/scripts/make-image" --two-part --from "$work/tree" "$work/big.img"
+cp "$work/big.img" "$store"
+touch "$work/seen"
+out=$(PATH="$work/slow:$PATH" "$host" --store "$store" --keys "ok green ok exit" 2>/dev/null)
+shares=$(printf '%s\n' "$out" | sed -n 's/^please wait !!! \([0-9]*\) %.*/\1/p')
+check "scripted: three rising shares of the copy and a time left, each on a line" eval '
+    [ "$(printf "%s\n" "$shares" | uniq | wc -l)" -ge 3 ] && printf "%s\n" "$shares" | sort -nc &&
+    printf "%s\n" "$out" | grep -q "^please wait !!! [0-9]* % ([0-9]*:[0-5][0-9] left)$" &&
+    has "$out" "[Info] Image is installed"'
+rm -rf "$work/seen" "$store/image/0"
+cp "$work/big.img" "$store"
+share() { screen | sed -n 's/.*please wait !!! \([0-9]*\) %.*/\1/p'; }
+share_rose() { now=$(share) && [ -n "$now" ] && [ "$now" -gt "$seen" ]; }
 pane_path="$work/slow:$PATH" start_host 100 40 --store "$store"
 wait_for "> Install new Image"
 keys Enter
@@ -107,7 +128,9 @@ check "name typed, one letter deleted" wait_for "Demo-1_"
 keys Enter Down Down
 check "Install button focused" wait_for ">(green) Install"
 keys Enter
-check "please wait !!! while the copy runs" eval 'wait_until test -e "$work/held" && wait_for "please wait !!!"'
+seen=-1
+check "status line: the copy's share shown while it runs, then a greater one" eval 'wait_until share_rose &&
+    seen=$now && wait_until share_rose'
 keys Enter Down Enter  # typed blind while the copy blocks
 touch "$work/seen"
 check "installed" wait_for "Image is installed"
