@@ -27,9 +27,3 @@ std::optional<Outcome> refusal(const InstallRequest& request);
 // succeeded. Refuses with "could not mount cramfs" when /tmp/image is no
 // directory of its own.
 Outcome installImage(const InstallRequest& request);
-
-// Free space of the file system holding PATH in kB, 0 when it cannot be
-// measured.
-long long freeKilobytes(const eString& path);
-// Free blocks of BLOCK_SIZE bytes in kB, without overflow.
-long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize);
