@@ -2,13 +2,12 @@
 #include <string>
 #include <vector>
 
+#include "pchost/toolkit/metrics.h"
+
 // What the box's screen shows now, in its pixels: an ordered list of
 // parts, bottom first, built afresh from the widget tree each time the
 // screen is painted. It knows nothing of how a medium paints them.
 namespace pchost {
-
-const int screenWidth = 720;
-const int screenHeight = 576;
 
 struct Rect {
     int x = 0;

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "host/elabel.h"
-#include "pchost/paint/scene.h"
 #include "pchost/toolkit/metrics.h"
 
 namespace {

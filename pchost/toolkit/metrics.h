@@ -1,10 +1,13 @@
 #pragma once
 #include <string>
 
-// Pixel measures of text in the skin's font size, for what the host lays
-// out itself: list rows and message boxes. Every painter fits its text into
-// them, the 8 x 16 cells of the text screen included.
+// Pixel measures of the screen and of text in the skin's font size, for
+// what the host lays out itself: list rows and message boxes. Every painter
+// fits its text into them, the 8 x 16 cells of the text screen included.
 namespace pchost {
+
+const int screenWidth = 720;
+const int screenHeight = 576;
 
 // The skin's "fontsize", 20 when it has none, as the plug-in reads it.
 int fontSize();
