@@ -3,22 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "pchost/toolkit/keys.h"
+
 // The stand-in host's session: where the modal loops take their keys from,
 // and what a scripted session records. Tests drive dialogs through it.
 namespace pchost {
-
-enum class Key {
-    Up, Down, Left, Right, Ok, Exit, Red, Green, Yellow, Blue,
-    Digit0, Digit1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9,
-    Text,  // types KeyPress::text into the input field being edited
-    Snap,  // records (and, when echoing, prints) the whole screen as text; with
-           // KeyPress::text, writes it to that file as a PNG picture instead
-};
-
-struct KeyPress {
-    Key key;
-    std::string text;
-};
 
 // Thrown by a modal loop of a scripted session that still waits after its
 // keys ran out and exit was pressed 100 times.

@@ -1,7 +1,7 @@
 #pragma once
 #include <optional>
 
-#include "pchost/front/session.h"
+#include "pchost/toolkit/keys.h"
 
 // The terminal's keys as the box's remote control: arrows, Enter = ok,
 // Esc = exit, F1..F4 = red green yellow blue, digits.

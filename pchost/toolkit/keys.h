@@ -1,11 +1,22 @@
 #pragma once
 #include <string>
 
-#include "pchost/front/session.h"
-
 // Key codes as the toolkit's keyPressed receives them, and key names as
 // scripts, shortcuts and the terminal spell them.
 namespace pchost {
+
+enum class Key {
+    Up, Down, Left, Right, Ok, Exit, Red, Green, Yellow, Blue,
+    Digit0, Digit1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9,
+    Text,  // types KeyPress::text into the input field being edited
+    Snap,  // records (and, when echoing, prints) the whole screen as text; with
+           // KeyPress::text, writes it to that file as a PNG picture instead
+};
+
+struct KeyPress {
+    Key key;
+    std::string text;
+};
 
 inline int keyCode(Key key)
 {

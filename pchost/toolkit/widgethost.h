@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "host/ewidget.h"
-#include "pchost/front/session.h"
+#include "pchost/toolkit/keys.h"
 
 // The stand-in host's side of the widget tree: the stack of top-level
 // windows, focus, key dispatch and screen geometry.
