@@ -16,7 +16,6 @@
 #include "pchost/front/session.h"
 #include "pchost/front/terminal.h"
 #include "pchost/front/window.h"
-#include "pchost/toolkit/keysource.h"
 #include "pchost/toolkit/skin.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <set>
 
 #include "host/elabel.h"
+#include "pchost/front/session.h"
 #include "pchost/paint/pixels.h"
 #include "pchost/paint/scene.h"
-#include "pchost/toolkit/keysource.h"
 #include "pchost/toolkit/skin.h"
 #include "pchost/toolkit/widgethost.h"
 #include "plugin/plugin.h"

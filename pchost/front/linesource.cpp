@@ -2,7 +2,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "pchost/toolkit/keysource.h"
+#include "pchost/front/session.h"
 
 namespace pchost {
 

@@ -9,6 +9,7 @@
 #include "pchost/paint/textgrid.h"
 #include "pchost/toolkit/keys.h"
 #include "pchost/toolkit/keysource.h"
+#include "pchost/toolkit/widgethost.h"
 
 namespace pchost {
 
@@ -31,7 +32,18 @@ private:
     DryExits dry;
 };
 
-struct Session {
+// What the modal loops are connected to: it hands them the keys of its
+// source but the snaps, and records those and the message boxes.
+struct Session : KeySource, ScreenListener {
+    Session() { eWidgetHost::connect(this, this); }
+    KeyPress nextKey() override;
+    void messageShown(const std::string& title, const std::string& text,
+        const BoxIntegers& integers) override;
+    // Records the screen as text, or with PNG_FILE writes it there as a
+    // picture (throws std::runtime_error when that fails or the host cannot
+    // paint pixels).
+    void snap(const std::string& pngFile);
+
     std::unique_ptr<KeySource> source = std::make_unique<ScriptSource>(std::vector<KeyPress>());
     bool echo = false;
     std::vector<std::string> messages;
@@ -148,9 +160,12 @@ void setKeySource(std::unique_ptr<KeySource> source)
     session().source = std::move(source);
 }
 
-KeyPress nextKey()
+KeyPress Session::nextKey()
 {
-    return session().source->nextKey();
+    KeyPress press = source->nextKey();
+    for (; press.key == Key::Snap; press = source->nextKey())
+        snap(press.text);
+    return press;
 }
 
 void beforeBlocking()
@@ -159,7 +174,7 @@ void beforeBlocking()
     session().source->beforeBlocking();
 }
 
-void recordMessage(const std::string& title, const std::string& text, const BoxIntegers& integers)
+void Session::messageShown(const std::string& title, const std::string& text, const BoxIntegers& integers)
 {
     Session& current = session();
     current.messages.push_back("[" + title + "] " + escapeLineEnds(text));
@@ -173,7 +188,7 @@ std::string screenText()
     return paintText(buildScene()).text();
 }
 
-void recordSnap(const std::string& pngFile)
+void Session::snap(const std::string& pngFile)
 {
     if (!pngFile.empty()) {
         writeScreenPng(pngFile);

@@ -1,9 +1,11 @@
 #pragma once
+#include <iosfwd>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "pchost/toolkit/keys.h"
+#include "pchost/toolkit/keysource.h"
 
 // The stand-in host's session: where the modal loops take their keys from,
 // and what a scripted session records. Tests drive dialogs through it.
@@ -34,15 +36,32 @@ void setEcho(bool on);
 const std::vector<std::string>& shownMessages();
 // The three integers each message box of this session was made with, in
 // the order of shownMessages().
-struct BoxIntegers {
-    int flags;
-    int defaultButton;
-    int timeout;
-};
 const std::vector<BoxIntegers>& shownBoxIntegers();
 // The screens recorded by snap keys in this session.
 const std::vector<std::string>& snaps();
 // The screen as text now: 90 columns by 36 rows, one line each.
 std::string screenText();
+
+// Makes SOURCE the session's key source, keeping what the session recorded.
+void setKeySource(std::unique_ptr<KeySource> source);
+
+// Reads key names (as parseKeys takes them) line by line from IN and draws
+// the screen to OUT before each wait. At end of input it presses exit like
+// an exhausted script.
+std::unique_ptr<KeySource> makeLineKeySource(std::istream& in, std::ostream& out);
+
+// Counts the exits pressed for a key source that has run dry, and throws
+// ScriptExhausted once there have been 100 of them.
+class DryExits {
+public:
+    KeyPress next();
+
+private:
+    int pressed = 0;
+};
+
+// Before the plug-in blocks in a shell command: flushes standard output and
+// lets the key source show the screen as it is now.
+void beforeBlocking();
 
 } // namespace pchost

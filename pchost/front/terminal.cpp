@@ -10,10 +10,10 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "pchost/front/session.h"
 #include "pchost/front/terminalkeys.h"
 #include "pchost/paint/legend.h"
 #include "pchost/paint/terminaldraw.h"
-#include "pchost/toolkit/keysource.h"
 
 #include <curses.h>
 

@@ -8,10 +8,10 @@
 #include <SDL.h>
 #include <cairo.h>
 
+#include "pchost/front/session.h"
 #include "pchost/paint/cairopainter.h"
 #include "pchost/paint/legend.h"
 #include "pchost/paint/scene.h"
-#include "pchost/toolkit/keysource.h"
 
 namespace pchost {
 

@@ -1,11 +1,10 @@
 #pragma once
-#include <iosfwd>
-#include <memory>
+#include <string>
 
-#include "pchost/front/session.h"
+#include "pchost/toolkit/keys.h"
 
-// Where the modal loops of a session take their keys from. A script, the
-// line reader below, or a terminal front end.
+// What the modal loops need from outside the toolkit: where they take their
+// keys from, and whom they tell what came into view (eWidgetHost::connect).
 namespace pchost {
 
 class KeySource {
@@ -20,30 +19,20 @@ public:
     virtual void beforeBlocking() {}
 };
 
-// Makes SOURCE the session's key source, keeping what the session recorded.
-void setKeySource(std::unique_ptr<KeySource> source);
-
-// Reads key names (as parseKeys takes them) line by line from IN and draws
-// the screen to OUT before each wait. At end of input it presses exit like
-// an exhausted script.
-std::unique_ptr<KeySource> makeLineKeySource(std::istream& in, std::ostream& out);
-
-// Counts the exits pressed for a key source that has run dry, and throws
-// ScriptExhausted once there have been 100 of them.
-class DryExits {
-public:
-    KeyPress next();
-
-private:
-    int pressed = 0;
+// The three integers a message box was made with.
+struct BoxIntegers {
+    int flags;
+    int defaultButton;
+    int timeout;
 };
 
-// What the toolkit asks of the session.
-KeyPress nextKey();
-void beforeBlocking();
-void recordMessage(const std::string& title, const std::string& text, const BoxIntegers& integers);
-// Records the screen as text, or with PNG_FILE writes it there as a picture
-// (throws std::runtime_error when that fails or the host cannot paint pixels).
-void recordSnap(const std::string& pngFile = "");
+class ScreenListener {
+public:
+    virtual ~ScreenListener() = default;
+
+    // A message box with TITLE and TEXT came into view.
+    virtual void messageShown(const std::string& title, const std::string& text,
+        const BoxIntegers& integers) = 0;
+};
 
 } // namespace pchost

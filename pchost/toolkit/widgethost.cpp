@@ -5,9 +5,11 @@
 #include "host/elabel.h"
 #include "host/emessagebox.h"
 #include "pchost/toolkit/keys.h"
-#include "pchost/toolkit/keysource.h"
 
 namespace {
+
+pchost::KeySource* keys = nullptr;
+pchost::ScreenListener* listener = nullptr;
 
 std::vector<eWidget*>& stack()
 {
@@ -80,8 +82,8 @@ void eWidgetHost::shown(eWidget* widget, bool wasVisible)
     destroyed(widget);
     stack().push_back(widget);
     auto* box = dynamic_cast<eMessageBox*>(widget);
-    if (box && !wasVisible)
-        pchost::recordMessage(box->getText(), box->message, {box->flags, box->defaultButton, box->timeout});
+    if (box && !wasVisible && listener)
+        listener->messageShown(box->getText(), box->message, {box->flags, box->defaultButton, box->timeout});
 }
 
 eWidget* eWidgetHost::windowOf(const eWidget* widget)
@@ -170,12 +172,13 @@ void eWidgetHost::dispatch(eWidget* window, const pchost::KeyPress& press)
 int eWidgetHost::run(eWidget* window)
 {
     window->running = true;
-    while (window->running) {
-        pchost::KeyPress press = pchost::nextKey();
-        if (press.key == pchost::Key::Snap)
-            pchost::recordSnap(press.text);
-        else
-            dispatch(window, press);
-    }
+    while (window->running)
+        dispatch(window, keys->nextKey());
     return window->result;
+}
+
+void eWidgetHost::connect(pchost::KeySource* source, pchost::ScreenListener* screen)
+{
+    keys = source;
+    listener = screen;
 }

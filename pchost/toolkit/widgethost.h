@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "host/ewidget.h"
-#include "pchost/toolkit/keys.h"
+#include "pchost/toolkit/keysource.h"
 
 // The stand-in host's side of the widget tree: the stack of top-level
 // windows, focus, key dispatch and screen geometry.
@@ -11,8 +11,8 @@ public:
     // Widgets without a parent, bottom of the screen first.
     static const std::vector<eWidget*>& topLevels();
     // Keep the stack of top-level widgets in step with their lives: a
-    // shown window goes on top, and a message box coming into view is
-    // recorded in the session.
+    // shown window goes on top, and a message box coming into view is told
+    // to the listener.
     static void created(eWidget* widget);
     static void destroyed(eWidget* widget);
     static void shown(eWidget* widget, bool wasVisible);
@@ -37,7 +37,10 @@ public:
     // Handles one key of WINDOW's modal loop: a shortcut of the window, then
     // the focused widget, then focus movement, then exit closes the window.
     static void dispatch(eWidget* window, const pchost::KeyPress& press);
-    // Runs WINDOW's modal loop on the session's keys until the window is
+    // Runs WINDOW's modal loop on the keys of the source until the window is
     // closed; returns the result given to close().
     static int run(eWidget* window);
+    // The key source of every modal loop, and the listener told of message
+    // boxes, from now on (the session connects itself).
+    static void connect(pchost::KeySource* keys, pchost::ScreenListener* listener);
 };
