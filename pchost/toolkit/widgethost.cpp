@@ -93,15 +93,6 @@ eWidget* eWidgetHost::windowOf(const eWidget* widget)
     return const_cast<eWidget*>(widget);
 }
 
-bool eWidgetHost::isShown(const eWidget* widget)
-{
-    for (; widget; widget = widget->parent) {
-        if (!widget->visible)
-            return false;
-    }
-    return true;
-}
-
 ePoint eWidgetHost::screenPosition(const eWidget* widget)
 {
     if (!widget->parent)
@@ -114,11 +105,6 @@ ePoint eWidgetHost::screenClientPosition(const eWidget* widget)
 {
     ePoint whole = screenPosition(widget);
     return ePoint(whole.x + widget->frameTopLeft.x, whole.y + widget->frameTopLeft.y);
-}
-
-bool eWidgetHost::hasFrame(const eWidget* widget)
-{
-    return widget->frameExtra.w > 0 || widget->frameExtra.h > 0;
 }
 
 eWidget* eWidgetHost::focused(eWidget* window)

@@ -19,13 +19,9 @@ public:
 
     // The top-level widget that WIDGET belongs to.
     static eWidget* windowOf(const eWidget* widget);
-    // On screen: WIDGET and all its ancestors are shown.
-    static bool isShown(const eWidget* widget);
     // Whole widget and client area in screen pixels.
     static ePoint screenPosition(const eWidget* widget);
     static ePoint screenClientPosition(const eWidget* widget);
-    // True for a widget with a frame around its client area (a window).
-    static bool hasFrame(const eWidget* widget);
 
     // WINDOW's focused widget: the one it last had if it can still take the
     // focus, else its first focusable widget in creation order; null when
