@@ -8,7 +8,6 @@
 #include "pchost/paint/scene.h"
 #include "pchost/paint/textgrid.h"
 #include "pchost/toolkit/keys.h"
-#include "pchost/toolkit/keysource.h"
 #include "pchost/toolkit/widgethost.h"
 
 namespace pchost {

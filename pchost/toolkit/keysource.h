@@ -29,7 +29,6 @@ struct BoxIntegers {
 class ScreenListener {
 public:
     virtual ~ScreenListener() = default;
-
     // A message box with TITLE and TEXT came into view.
     virtual void messageShown(const std::string& title, const std::string& text,
         const BoxIntegers& integers) = 0;
