@@ -9,8 +9,8 @@ enum class Key {
     Up, Down, Left, Right, Ok, Exit, Red, Green, Yellow, Blue,
     Digit0, Digit1, Digit2, Digit3, Digit4, Digit5, Digit6, Digit7, Digit8, Digit9,
     Text,  // types KeyPress::text into the input field being edited
-    Snap,  // records (and, when echoing, prints) the whole screen as text; with
-           // KeyPress::text, writes it to that file as a PNG picture instead
+    Snap,  // the session's, no modal loop sees it: records (and, when echoing, prints)
+           // the screen as text; with KeyPress::text, writes it there as a PNG picture
 };
 
 struct KeyPress {
