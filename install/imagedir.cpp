@@ -4,6 +4,7 @@
 #include <cstring>
 #include <libintl.h>
 
+#include "install/space.h"
 #include "plugin/globals.h"
 #include "plugin/message.h"
 #include "store/handles.h"

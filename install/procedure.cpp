@@ -1,9 +1,7 @@
 #include "install/procedure.h"
 
-#include <climits>
 #include <cstdio>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 #include "install/adapt.h"
@@ -162,19 +160,4 @@ Outcome installImage(const InstallRequest& request)
     if (lock.busy())
         return storeBusy();
     return Installation(request).run();
-}
-
-long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize)
-{
-    // Split so that no product can pass 64 bits before the division.
-    unsigned long long kilobytes = (blocks / 1024) * blockSize + (blocks % 1024) * blockSize / 1024;
-    return kilobytes > LLONG_MAX ? LLONG_MAX : static_cast<long long>(kilobytes);
-}
-
-long long freeKilobytes(const eString& path)
-{
-    struct statfs info;
-    if (statfs(path.c_str(), &info) != 0)
-        return 0;
-    return blocksToKilobytes(info.f_bavail, info.f_bsize);
 }

@@ -32,9 +32,3 @@ std::optional<Outcome> refusal(const InstallRequest& request);
 // and refuses with storeBusy() while another action holds the store's lock,
 // which it holds itself for its whole run.
 Outcome installImage(const InstallRequest& request);
-
-// Free space of the file system holding PATH in kB, 0 when it cannot be
-// measured.
-long long freeKilobytes(const eString& path);
-// Free blocks of BLOCK_SIZE bytes in kB, without overflow.
-long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize);

@@ -10,7 +10,6 @@
 #include <sys/statfs.h>
 #include <utility>
 
-#include "install/procedure.h"
 #include "install/squashfs.h"
 #include "install/staging.h"
 #include "plugin/globals.h"
@@ -130,4 +129,19 @@ std::optional<Outcome> refuseWhenFull(bool cut)
     if (cut)
         removeCut();
     return noSpace(needs.kilobytes);
+}
+
+long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize)
+{
+    // Split so that no product can pass 64 bits before the division.
+    unsigned long long kilobytes = (blocks / 1024) * blockSize + (blocks % 1024) * blockSize / 1024;
+    return kilobytes > LLONG_MAX ? LLONG_MAX : static_cast<long long>(kilobytes);
+}
+
+long long freeKilobytes(const eString& path)
+{
+    struct statfs info;
+    if (statfs(path.c_str(), &info) != 0)
+        return 0;
+    return blocksToKilobytes(info.f_bavail, info.f_bsize);
 }

@@ -26,3 +26,9 @@ TreeNeeds treeNeeds(const eString& dir, long long block);
 // store, or more inodes than it has free: unmounts it, removes the squashfs part cut out for it when CUT, and
 // returns the refusal naming the kB it needs. Empty when the tree fits.
 std::optional<Outcome> refuseWhenFull(bool cut);
+
+// Free space of the file system holding PATH in kB, 0 when it cannot be
+// measured.
+long long freeKilobytes(const eString& path);
+// Free blocks of BLOCK_SIZE bytes in kB, without overflow.
+long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize);

@@ -14,12 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "pchost/executable.h"
-#include "pchost/keysource.h"
-#include "pchost/session.h"
-#include "pchost/skin.h"
-#include "pchost/terminal.h"
-#include "pchost/window.h"
+#include "pchost/front/executable.h"
+#include "pchost/front/session.h"
+#include "pchost/front/terminal.h"
+#include "pchost/front/window.h"
+#include "pchost/toolkit/skin.h"
 
 namespace {
 

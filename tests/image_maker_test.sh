@@ -1,6 +1,6 @@
 #!/bin/sh
 # scripts/make-image: the layout of single-part and two-part images; the
-# cramfs stand-in (build/pchost-bin/mount, from pchost/cramfsmount.cpp), which
+# cramfs stand-in (build/pchost-bin/mount, from pchost/cramfs/cramfsmount.cpp), which
 # mounts them as cramfs on a kernel without one and passes other mounts on.
 set -eu
 maker=$NIMBREL_SOURCE/scripts/make-image

@@ -4,7 +4,7 @@
 
 #include "manage/imageinfo.h"
 #include "manage/overview.h"
-#include "pchost/session.h"
+#include "pchost/front/session.h"
 #include "tests/support.h"
 
 TEST(SizeText, TakesTheFieldBeforeTheSeparatorOfAPlainFile)

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "manage/menucolor.h"
-#include "pchost/session.h"
+#include "pchost/front/session.h"
 #include "plugin/globals.h"
 #include "store/nameedit.h"
 #include "tests/support.h"

@@ -7,11 +7,11 @@
 #include <set>
 
 #include "host/elabel.h"
-#include "pchost/keysource.h"
-#include "pchost/pixels.h"
-#include "pchost/scene.h"
-#include "pchost/skin.h"
-#include "pchost/widgethost.h"
+#include "pchost/front/session.h"
+#include "pchost/paint/pixels.h"
+#include "pchost/paint/scene.h"
+#include "pchost/toolkit/skin.h"
+#include "pchost/toolkit/widgethost.h"
 #include "plugin/plugin.h"
 #include "tests/support.h"
 

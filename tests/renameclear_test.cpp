@@ -4,7 +4,7 @@
 #include "host/eskin.h"
 #include "manage/renameclear.h"
 #include "manage/slotedit.h"
-#include "pchost/session.h"
+#include "pchost/front/session.h"
 #include "plugin/globals.h"
 #include "store/shell.h"
 #include "tests/support.h"

@@ -6,9 +6,9 @@
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
-#include "pchost/keys.h"
-#include "pchost/session.h"
-#include "pchost/terminalkeys.h"
+#include "pchost/front/session.h"
+#include "pchost/front/terminalkeys.h"
+#include "pchost/toolkit/keys.h"
 
 #include <curses.h>
 

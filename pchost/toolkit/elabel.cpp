@@ -1,0 +1,76 @@
+#include "host/elabel.h"
+
+#include "pchost/toolkit/keys.h"
+#include "pchost/toolkit/widgethost.h"
+
+using pchost::Key;
+using pchost::keyCode;
+
+eLabel::eLabel(eWidget* parent, int, int takeFocus, const char* deco)
+    : eDecoWidget(parent, takeFocus, deco)
+{
+}
+
+void eLabel::setShortcutPixmap(const eString& keyName)
+{
+    shortcutPixmap = keyName;
+}
+
+const eString& eLabel::getShortcutPixmap() const
+{
+    return shortcutPixmap;
+}
+
+eButton::eButton(eWidget* parent, eLabel*, int takeFocus, const char* deco)
+    : eLabel(parent, 0, takeFocus, deco)
+{
+}
+
+bool eButton::keyPressed(int key)
+{
+    if (key != keyCode(Key::Ok))
+        return false;
+    selected.emit();
+    return true;
+}
+
+eCheckbox::eCheckbox(eWidget* parent, int checked, int takeFocus, bool, const char* deco)
+    : eButton(parent, nullptr, takeFocus, deco)
+    , checked(checked)
+{
+}
+
+int eCheckbox::isChecked() const
+{
+    return checked;
+}
+
+void eCheckbox::setCheck(int newChecked)
+{
+    checked = newChecked;
+}
+
+bool eCheckbox::keyPressed(int key)
+{
+    if (key != keyCode(Key::Ok))
+        return false;
+    checked = !checked;
+    selected.emit();
+    return true;
+}
+
+eStatusBar::eStatusBar(eWidget* parent, const char* deco)
+    : eLabel(parent, 0, 0, deco)
+{
+}
+
+eString eStatusBar::getShownText() const
+{
+    eWidget* focus = eWidgetHost::focused(eWidgetHost::windowOf(this));
+    if (!focus)
+        return "";
+    auto* field = dynamic_cast<eTextInputField*>(focus);
+    if (field && field->isEditing())
+        return field->getEditHelpText();
+    return focus->getHelpText();
+}
