@@ -1,7 +1,8 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would, right before its K-th
- * shell command or sync; NIMBREL_FULL=NAME fails every write into a file
- * called NAME as a full disk would. Other programs run without it. */
+ * call that changes files: a shell command, a sync, a rename or a removal.
+ * NIMBREL_FULL=NAME fails every write into a file called NAME as a full
+ * disk would. Other programs run without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -28,6 +29,10 @@ __attribute__((constructor)) static void setUp(void)
 int system(const char* line) { return STEP, NEXT(system)(line); }
 int fsync(int fd) { return STEP, NEXT(fsync)(fd); }
 int syncfs(int fd) { return STEP, NEXT(syncfs)(fd); }
+int rename(const char* from, const char* to) { return STEP, NEXT(rename)(from, to); }
+int remove(const char* path) { return STEP, NEXT(remove)(path); }
+int unlink(const char* path) { return STEP, NEXT(unlink)(path); }
+int unlinkat(int dir, const char* path, int flags) { return STEP, NEXT(unlinkat)(dir, path, flags); }
 
 ssize_t write(int fd, const void* data, size_t size)
 {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -117,23 +118,26 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
         faults += "tools/menu is no head with whole lines\n";
     std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
-    int entries = 0, entry = 0, slot = 0, last = -1;
-    for (char extra; std::getline(lines, line); last = slot) {
-        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
-                &entry, &slot, &extra) != 2 || entry != ++entries || slot <= last || slot > 9)
+    std::vector<int> starts;  // the slot of entry 1, 2, ...
+    for (int entry = 0, slot = 0; std::getline(lines, line); starts.push_back(slot))
+        if (char extra; std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
+                            &entry, &slot, &extra) != 2 || entry != static_cast<int>(starts.size()) + 1 ||
+            slot > 9 || slot <= (starts.empty() ? -1 : starts.back()))
             return faults + "bad start line " + line + "\n";
-        if (!isComplete(slot))
-            faults += "a start line leads to incomplete slot " + std::to_string(slot) + "\n";
-    }
-    std::string conf = readFile(root + "/tools/lcdmenu.conf"), items,
-                start = "default_entry=0\nline_spacing=" + std::to_string(entries + 1) + "\nmenu_items=";
-    size_t end = conf.find("\ntext_align=0\nmenu_color=");
-    if (conf.compare(0, start.size(), start) == 0 && end != std::string::npos && end >= start.size())
-        items = conf.substr(start.size(), end - start.size());
-    if (items.compare(0, 11, "TovraImage,") != 0 || items.back() != ',' || items.find('\n') != std::string::npos ||
-        std::count(items.begin(), items.end(), ',') != entries + 1 || std::count(conf.begin(), conf.end(), '\n') != 5 ||
-        conf.back() != '\n')
-        faults += "tools/lcdmenu.conf does not go with tools/menu\n";
+    // Each entry N starts the slot named by item N, or no entry starts any.
+    std::smatch conf;
+    std::string text = readFile(root + "/tools/lcdmenu.conf"), items;
+    if (std::regex_match(text, conf, std::regex("default_entry=0\nline_spacing=(\\d+)\nmenu_items=(TovraImage,"
+                                                "(?:[^,\n]*,)*)\ntext_align=0\nmenu_color=[^\n]*\n")))
+        items = conf[2];
+    size_t count = items.empty() ? 0 : std::stoul(conf[1]);
+    if (items.empty() || count != static_cast<size_t>(std::count(items.begin(), items.end(), ',')) ||
+        (!starts.empty() && count != starts.size() + 1))
+        faults += "tools/lcdmenu.conf is not whole or does not go with tools/menu\n";
+    std::istringstream item(items.substr(std::min<size_t>(11, items.size())));
+    for (size_t entry = 0; entry < starts.size() && std::getline(item, line, ','); ++entry)
+        if ("name=" + line + "\n" != readFile(root + "/image/" + std::to_string(starts[entry]) + "/Image.info"))
+            faults += "entry " + std::to_string(entry + 1) + " starts a slot not named " + line + "\n";
     bool holdsImage = image.empty() || pathExists(root + "/" + image);
     for (int slot = 0; slot < 10; ++slot) {
         std::string info = root + "/image/" + std::to_string(slot) + "/Image.info", name = readFile(info);
@@ -147,8 +151,8 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
 
 std::string leftovers(const std::string& root)
 {
-    return capture("cd " + shellQuote(root) + " && ls -d image/.install-* image/*/Image.info.new tools/*.new"
-        " squashfs.img 2>/dev/null; ls -d tools/bootmenu.* 2>/dev/null | grep -vx \"tools/$(readlink tools/bootmenu)\";"
+    return capture("cd " + shellQuote(root) + " && ls -d image/.install-* image/*/Image.info.new"
+        " squashfs.img 2>/dev/null; find tools -mindepth 1 -maxdepth 1 \\( -name '*.new' -o -name 'bootmenu*' -o -type l \\) -print;"
         " mountpoint -q /tmp/image && echo /tmp/image mounted");
 }
 
