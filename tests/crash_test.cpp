@@ -155,10 +155,10 @@ protected:
     // request, and mounts the copy of its disk when it ends on /tmp/pc/cut.
     std::string runAndCut(const char* keys, bool linked, const std::string& env)
     {
-        shell("cd /tmp/pc && rm -f ext.disk && cp --reflink=always template.disk ext.disk && mount -o loop ext.disk ext");
+        shell("cd /tmp/pc && rm -f ext.disk && cp --reflink=always template.disk ext.disk && mount -o loop ext.disk "
+              "ext");
         if (linked)
-            shell("cd " + root("ext") + "/tools && mkdir bootmenu.2 && mv menu lcdmenu.conf bootmenu.2 && ln -s "
-                  "bootmenu.2 bootmenu && ln -s bootmenu/menu menu && ln -s bootmenu/lcdmenu.conf lcdmenu.conf && sync");
+            makeLinkLayout(root("ext") + "/tools");
         std::string out = runHost(root("ext"), keys, env);
         EXPECT_EQ(shell("cd /tmp/pc && cp --reflink=always ext.disk cut.disk && { e2fsck -fy cut.disk >/dev/null 2>&1;"
                         " [ $? -lt 4 ]; } && mount -o loop,ro cut.disk cut"), 0);

@@ -91,8 +91,8 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
     writeFile(store.path("tools/chroot"), "#!/bin/sh\necho \"$@\"\n", 0755);
     EXPECT_TRUE(nameedit());
     const std::string whole = bootMenuOf(store), tools = store.path("tools");
-    shell("cd " + tools + " && mkdir bootmenu.1 bootmenu.2 && mv menu lcdmenu.conf bootmenu.1 && touch bootmenu.2/menu"
-          " && ln -s bootmenu.1 bootmenu && ln -s bootmenu/menu menu && ln -s bootmenu/lcdmenu.conf lcdmenu.conf");
+    makeLinkLayout(tools);
+    shell("mkdir " + tools + "/bootmenu.2 && touch " + tools + "/bootmenu.2/menu");
     EXPECT_TRUE(nameedit());
     EXPECT_EQ(bootMenuOf(store) + leftovers(store.root()), whole);
     EXPECT_EQ(fileMode(tools + "/menu"), 0755);

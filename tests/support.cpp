@@ -119,11 +119,13 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
         faults += "tools/menu is no head with whole lines\n";
     std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
     std::vector<int> starts;  // the slot of entry 1, 2, ...
-    for (int entry = 0, slot = 0; std::getline(lines, line); starts.push_back(slot))
-        if (char extra; std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
-                            &entry, &slot, &extra) != 2 || entry != static_cast<int>(starts.size()) + 1 ||
-            slot > 9 || slot <= (starts.empty() ? -1 : starts.back()))
+    const char* startLine = "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c";
+    for (int entry = 0, slot = 0; std::getline(lines, line); starts.push_back(slot)) {
+        char extra;
+        if (std::sscanf(line.c_str(), startLine, &entry, &slot, &extra) != 2 ||
+            entry != static_cast<int>(starts.size()) + 1 || slot > 9 || slot <= (starts.empty() ? -1 : starts.back()))
             return faults + "bad start line " + line + "\n";
+    }
     // Each entry N starts the slot named by item N, or no entry starts any.
     std::smatch conf;
     std::string text = readFile(root + "/tools/lcdmenu.conf"), items;
@@ -149,10 +151,17 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     return holdsImage ? faults : faults + image + " is lost\n";
 }
 
+void makeLinkLayout(const std::string& tools)
+{
+    shell("cd " + shellQuote(tools) + " && mkdir bootmenu.1 && mv menu lcdmenu.conf bootmenu.1 && ln -s bootmenu.1 "
+        "bootmenu && ln -s bootmenu/menu menu && ln -s bootmenu/lcdmenu.conf lcdmenu.conf && sync");
+}
+
 std::string leftovers(const std::string& root)
 {
     return capture("cd " + shellQuote(root) + " && ls -d image/.install-* image/*/Image.info.new"
-        " squashfs.img 2>/dev/null; find tools -mindepth 1 -maxdepth 1 \\( -name '*.new' -o -name 'bootmenu*' -o -type l \\) -print;"
+        " squashfs.img 2>/dev/null;"
+        " find tools -mindepth 1 -maxdepth 1 \\( -name '*.new' -o -name 'bootmenu*' -o -type l \\) -print;"
         " mountpoint -q /tmp/image && echo /tmp/image mounted");
 }
 

@@ -55,6 +55,10 @@ std::string slotTree(const std::string& dir);
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image = "");
 
+// Turns the boot menu in TOOLS into an earlier version's link layout: both
+// files links through the link tools/bootmenu into the directory bootmenu.1.
+void makeLinkLayout(const std::string& tools);
+
 // What a finished action must not leave in the store at ROOT, a line each:
 // scratch slots, name and menu files, squashfs.img, a /tmp/image mount, any
 // link or bootmenu* in tools/.
