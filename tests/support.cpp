@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -127,13 +126,15 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
             return faults + "bad start line " + line + "\n";
     }
     // Each entry N starts the slot named by item N, or no entry starts any.
-    std::smatch conf;
-    std::string text = readFile(root + "/tools/lcdmenu.conf"), items;
-    if (std::regex_match(text, conf, std::regex("default_entry=0\nline_spacing=(\\d+)\nmenu_items=(TovraImage,"
-                                                "(?:[^,\n]*,)*)\ntext_align=0\nmenu_color=[^\n]*\n")))
-        items = conf[2];
-    size_t count = items.empty() ? 0 : std::stoul(conf[1]);
-    if (items.empty() || count != static_cast<size_t>(std::count(items.begin(), items.end(), ',')) ||
+    std::string text = readFile(root + "/tools/lcdmenu.conf"), field[5];
+    std::istringstream confLines(text);
+    for (std::string& value : field)
+        std::getline(confLines, value);
+    std::string items = field[2].substr(std::min<size_t>(11, field[2].size()));
+    size_t count = std::count(items.begin(), items.end(), ',');
+    if (std::count(text.begin(), text.end(), '\n') != 5 || text.back() != '\n' || field[0] != "default_entry=0" ||
+        field[1] != "line_spacing=" + std::to_string(count) || field[2].compare(0, 22, "menu_items=TovraImage,") ||
+        items.back() != ',' || field[3] != "text_align=0" || field[4].compare(0, 11, "menu_color=") ||
         (!starts.empty() && count != starts.size() + 1))
         faults += "tools/lcdmenu.conf is not whole or does not go with tools/menu\n";
     std::istringstream item(items.substr(std::min<size_t>(11, items.size())));
