@@ -1,5 +1,7 @@
 #include "manage/slotedit.h"
 
+#include <sys/stat.h>
+
 #include "plugin/globals.h"
 #include "store/durable.h"
 #include "store/imagename.h"
@@ -22,6 +24,10 @@ std::vector<SlotEntry> listSlots(bool withCorrupted)
 
 Outcome renameImage(const eString& nr, const eString& typed)
 {
+    // No entry may start the slot under its old name once the new one is
+    // on the disk; the caller puts the start lines back.
+    if (!withdrawBootMenu())
+        return bootMenuFailure();
     if (!writeImageInfo(slotDir(nr), imageName(nr, typed)))
         return Outcome::failed("could not rename Image");
     return Outcome::done("Rename Image complete");
@@ -29,15 +35,19 @@ Outcome renameImage(const eString& nr, const eString& typed)
 
 Outcome eraseImage(const eString& nr)
 {
-    // Out of the installed state and out of the boot menu first: stopped
-    // while its files go, the slot is left corrupted, and no item starts it.
-    if (!removeImageInfo(slotDir(nr)))
+    // The start lines go before the name, and come back without the slot
+    // before its files go: stopped on the way, it is left corrupted and no
+    // entry starts it. A boot menu that cannot be written stops nothing.
+    bool menuWritten = withdrawBootMenu();
+    eString dir = slotDir(nr), images;
+    images.sprintf("%s/image", mpoint.c_str());
+    struct stat st;
+    // A link goes itself, at once: what it leads to is no part of the store.
+    bool link = lstat(dir.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    if (!(link ? removeTree(dir) && syncDirectory(images) : removeImageInfo(dir)))
         return Outcome::failed("could not erase Image");
-    if (!nameedit())
-        return bootMenuFailure();
-    eString images;
-    if (!runFormatted("rm -rf %s/image/%s", mpoint, nr) ||
-        !syncDirectory(images.sprintf("%s/image", mpoint.c_str())))
+    menuWritten = nameedit() && menuWritten;
+    if (!runFormatted("rm -rf %s/image/%s", mpoint, nr) || !syncDirectory(images))
         return Outcome::failed("could not erase Image");
-    return Outcome::done("Erase Image complete");
+    return menuWritten ? Outcome::done("Erase Image complete") : bootMenuFailure();
 }

@@ -18,9 +18,13 @@ struct SlotEntry {
 // name and, when WITH_CORRUPTED, every corrupted slot as "Directory N".
 std::vector<SlotEntry> listSlots(bool withCorrupted);
 
-// Rewrites NR's Image.info with TYPED, or with "Image-NR" when TYPED is empty.
+// Rewrites NR's Image.info with TYPED, or with "Image-NR" when TYPED is
+// empty, after cutting the boot menu to its head; when that cannot be
+// written, the name stays.
 Outcome renameImage(const eString& nr, const eString& typed);
 
 // Removes NR's whole slot directory, after taking it out of the installed
-// state and out of the boot menu (a failure there leaves the files).
+// state and out of the boot menu; a link there is removed, never followed.
+// A boot menu that cannot be written leaves the slot erased all the same,
+// and the outcome says so.
 Outcome eraseImage(const eString& nr);

@@ -1,100 +1,96 @@
 #include "store/bootmenu.h"
 
 #include <cstdio>
-#include <iterator>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "store/durable.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
-const char* const generations[] = {"bootmenu.1", "bootmenu.2"};
-const char* const pairFiles[] = {"menu", "lcdmenu.conf"};
-
-// What the link PATH names; empty when PATH is no link.
-std::string linkTarget(const eString& path)
+// PATH is a plain file, no link, that holds CONTENT with MODE.
+bool holds(const eString& path, const std::string& content, unsigned mode)
 {
-    char target[256];
-    ssize_t length = readlink(path.c_str(), target, sizeof target);
-    return length > 0 && length < static_cast<ssize_t>(sizeof target) ? std::string(target, length) : "";
+    struct stat st;
+    std::string now;
+    unsigned nowMode = 0;
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && readWholeFile(path, now, nowMode) &&
+        nowMode == mode && now == content;
 }
 
-// The generation tools/bootmenu leads to, or null when it is not one of ours.
-const char* currentGeneration(const eString& tools)
+// Puts CONTENT with MODE in place as TOOLS/NAME unless it is there: written
+// beside it, renamed over it, and both made durable before the next step,
+// so that no later step can reach the disk without this one. A link there
+// is replaced, never written through; a directory there makes it fail.
+bool place(const eString& tools, const char* name, const std::string& content, unsigned mode)
 {
-    std::string target = linkTarget(tools + "/bootmenu");
-    for (const char* generation : generations)
-        if (target == generation)
-            return generation;
-    return nullptr;
-}
-
-// Both files of the pair are our links through tools/bootmenu.
-bool pairLinked(const eString& tools)
-{
-    for (const char* file : pairFiles)
-        if (linkTarget(tools + "/" + file) != std::string("bootmenu/") + file)
-            return false;
-    return currentGeneration(tools) != nullptr;
-}
-
-// Replaces PATH by a link to TARGET, made beside it and renamed into place.
-bool placeLink(const eString& path, const std::string& target)
-{
-    eString scratch = path + ".new";
-    return removeTree(scratch) && symlink(target.c_str(), scratch.c_str()) == 0 &&
-        std::rename(scratch.c_str(), path.c_str()) == 0;
-}
-
-// Fills the directory DIR afresh with CONTENTS of the pair's files (an empty
-// content with mode 0 stands for a missing file), durably.
-bool writeGeneration(const eString& dir, const std::string (&contents)[2], const unsigned (&modes)[2])
-{
-    if (!removeTree(dir) || mkdir(dir.c_str(), 0755) != 0)
+    eString path = tools + "/" + name, scratch = path + ".new";
+    if (holds(path, content, mode))
+        return true;
+    if (!writeNewFile(scratch, content, mode))
         return false;
-    for (size_t file = 0; file < std::size(pairFiles); ++file)
-        if (modes[file] != 0 && !writeNewFile(dir + "/" + pairFiles[file], contents[file], modes[file]))
+    if (std::rename(scratch.c_str(), path.c_str()) != 0) {
+        std::remove(scratch.c_str());  // the failure is reported either way
+        return false;
+    }
+    return syncDirectory(tools);
+}
+
+// DIR is a directory, no link, holding nothing but plain files of the pair's names.
+bool holdsOnlyThePair(const eString& dir)
+{
+    std::error_code error;
+    if (!fs::is_directory(fs::symlink_status(dir.c_str(), error)))
+        return false;
+    for (fs::directory_iterator entry(dir.c_str(), error), end; !error && entry != end; entry.increment(error)) {
+        std::string name = entry->path().filename();
+        if ((name != "menu" && name != "lcdmenu.conf") || !fs::is_regular_file(entry->symlink_status(error)))
             return false;
-    return syncDirectory(dir);
+    }
+    return !error;
 }
 
-// The generation that tools/bootmenu does not lead to.
-const char* otherGeneration(const eString& tools)
+// An earlier version kept the pair as links through the link tools/bootmenu
+// into the directory bootmenu.1 or bootmenu.2. Only what it made goes: a
+// file or directory of the user's under those names stays.
+bool dropLinkLayout(const eString& tools)
 {
-    return currentGeneration(tools) == generations[0] ? generations[1] : generations[0];
-}
-
-// Turns the pair into links to a copy of itself in a generation no link
-// leads to yet; each step leaves the pair as the boot side read it before.
-// A file that cannot be read (missing, a pipe) stays missing behind its link.
-bool adoptPair(const eString& tools)
-{
-    std::string contents[2];
-    unsigned modes[2] = {0, 0};
-    for (size_t file = 0; file < std::size(pairFiles); ++file)
-        if (!readWholeFile(tools + "/" + pairFiles[file], contents[file], modes[file]))
-            modes[file] = 0;
-    const char* copy = otherGeneration(tools);
-    bool adopted = writeGeneration(tools + "/" + copy, contents, modes) && placeLink(tools + "/bootmenu", copy);
-    for (const char* file : pairFiles)
-        adopted = adopted && placeLink(tools + "/" + file, std::string("bootmenu/") + file);
-    return adopted;
+    char target[16] = {};
+    ssize_t length = readlink((tools + "/bootmenu").c_str(), target, sizeof target - 1);
+    std::string link(target, length > 0 ? length : 0);
+    bool dropped = (link == "bootmenu.1" || link == "bootmenu.2") && unlink((tools + "/bootmenu").c_str()) == 0;
+    for (const char* generation : {"/bootmenu.1", "/bootmenu.2"})
+        if (holdsOnlyThePair(tools + generation))
+            dropped = removeTree(tools + generation) || dropped;
+    return !dropped || syncDirectory(tools);
 }
 
 } // namespace
 
-bool replaceBootMenu(const eString& tools, const std::string& script, const std::string& config)
+// Why every instant holds: a script with its head alone starts no slot, so
+// it goes with any whole configuration, and the old and the new script each
+// go with their own configuration. While both files change, the script is
+// first cut to its head, then the configuration is replaced beside it, then
+// the script. When one file already holds its new bytes, replacing the
+// other goes from the old pair to the new one in one step, so the head step
+// is left out (a colour change touches tools/lcdmenu.conf alone). Each step
+// is on the disk before the next begins.
+bool replaceBootMenu(const eString& tools, const std::string& head, const std::string& script,
+    const std::string& config)
 {
-    if (!pairLinked(tools) && !adoptPair(tools))
+    bool menuKept = holds(tools + "/menu", script, 0755), confKept = holds(tools + "/lcdmenu.conf", config, 0644);
+    if (!menuKept && !confKept && !withdrawStartLines(tools, head))
         return false;
-    const char *old = currentGeneration(tools), *next = otherGeneration(tools);
-    if (!writeGeneration(tools + "/" + next, {script, config}, {0755, 0644}) ||
-        !placeLink(tools + "/bootmenu", next)) {
-        removeTree(tools + "/" + next);  // unchecked: the failure is reported either way
-        removeTree(tools + "/bootmenu.new");
+    if (!place(tools, "lcdmenu.conf", config, 0644) || !place(tools, "menu", script, 0755))
         return false;
-    }
-    removeTree(tools + "/" + old);  // unchecked: no link leads there any more; the next run reuses it
-    return syncDirectory(tools);
+    dropLinkLayout(tools);  // unchecked: the pair is in place; the next run tries again
+    return true;
+}
+
+bool withdrawStartLines(const eString& tools, const std::string& head)
+{
+    return place(tools, "menu", head, 0755);
 }

@@ -3,16 +3,23 @@
 
 #include "host/estring.h"
 
-// The boot side reads tools/menu and tools/lcdmenu.conf as one pair. Both
-// are links through tools/bootmenu into a generation directory
-// (tools/bootmenu.1 or tools/bootmenu.2), so one rename of tools/bootmenu
-// swaps the whole pair: at no instant does a script from one run stand
-// beside a configuration from another.
+// The boot side reads tools/menu and tools/lcdmenu.conf, two plain files,
+// as a pair: entry N of the menu starts the slot that item N names. Each
+// file is replaced on its own (scratch file beside it, fsync, rename, fsync
+// of tools/), so the order of the replacements decides what a power cut
+// can leave; store/bootmenu.cpp gives it.
 
-// Writes SCRIPT (mode 755) and CONFIG (mode 644) as the new pair of the
-// directory TOOLS, durably, and switches tools/bootmenu to it; the old
-// generation goes. A store whose pair is still two plain files is first
-// turned into links to a copy of that pair, which the boot side cannot tell
-// apart. On failure the old pair stays, no scratch file of the new one
-// stays, and the result is false.
-bool replaceBootMenu(const eString& tools, const std::string& script, const std::string& config);
+// Makes the directory TOOLS hold SCRIPT as tools/menu (mode 755) and CONFIG
+// as tools/lcdmenu.conf (mode 644), durably, through states that each pair
+// a whole script with a whole configuration that goes with it: HEAD (the
+// script without start lines) stands in for the script while both change.
+// A file that already holds its bytes and mode is left as it is. Once both
+// are in place, what an earlier version's link layout left in TOOLS goes.
+// On failure the files not yet replaced stay, no scratch file stays, and
+// the result is false.
+bool replaceBootMenu(const eString& tools, const std::string& head, const std::string& script,
+    const std::string& config);
+
+// Makes tools/menu in TOOLS hold HEAD alone, durably, unless it does: a
+// script that starts no slot goes with any configuration.
+bool withdrawStartLines(const eString& tools, const std::string& head);

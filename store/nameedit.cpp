@@ -49,10 +49,11 @@ bool readHead(std::string& head, bool& found)
 
 bool nameedit()
 {
-    std::string script;
+    std::string head;
     bool withHead = false;
-    if (!readHead(script, withHead))
+    if (!readHead(head, withHead))
         return false;
+    std::string script = head;
     eString items = "TovraImage,", line;
     int entry = 1;
     for (int slot = 0; slot < slotCount; ++slot) {
@@ -67,7 +68,14 @@ bool nameedit()
     eString config;
     config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
         entry, items.c_str(), color.c_str());
-    return replaceBootMenu(toolsPath(""), script, config);
+    return replaceBootMenu(toolsPath(""), head, script, config);
+}
+
+bool withdrawBootMenu()
+{
+    std::string head;
+    bool withHead = false;
+    return readHead(head, withHead) && withdrawStartLines(toolsPath(""), head);
 }
 
 Outcome bootMenuFailure()

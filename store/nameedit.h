@@ -5,10 +5,14 @@
 // tools/menu.org plus one start line per installed slot (mode 755), and
 // tools/lcdmenu.conf lists the installed slots' names and the colour. Without
 // tools/menu.org the script is empty: start lines without their head could
-// start nothing. The new pair replaces the old one in a single step, durably
-// (store/bootmenu.h); on any failure the old pair stays and the result is
-// false.
+// start nothing. At every instant, a power cut included, the script starts
+// for each entry the slot the configuration names, or no slot at all
+// (store/bootmenu.h); on failure the result is false.
 bool nameedit();
+
+// Cuts tools/menu to its head, durably, so that it starts no slot while a
+// slot's name changes or goes; the next nameedit puts the start lines back.
+bool withdrawBootMenu();
 
 // What an action shows instead of its success when nameedit failed.
 Outcome bootMenuFailure();

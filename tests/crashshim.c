@@ -1,9 +1,11 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would, right before its K-th
- * shell command (by system or posix_spawn) or sync; NIMBREL_FULL=NAME fails every write into, rename
- * onto and sync of a file called NAME as a full disk would (with the errno
- * NIMBREL_ERRNO, if set, such as 5 for EIO), and every shell command whose
- * last word names it, which then exits with 1. Other programs run without it. */
+ * call that changes files: a shell command (by system or posix_spawn), a
+ * sync, a rename or a removal. NIMBREL_FULL=NAME fails every write into,
+ * rename onto and sync of a file called NAME as a full disk would (with the
+ * errno NIMBREL_ERRNO, if set, such as 5 for EIO), and every shell command
+ * whose last word names it, which then exits with 1. Other programs run
+ * without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -45,23 +47,28 @@ static int namedFd(int fd)
     return full[0] && readlink(link, path, sizeof path - 1) > 0 && named(path, 0);
 }
 
+/* Values are quoted, so a line naming a file last ends in "NAME'". */
+static int namedLast(const char* line)
+{
+    return named(line, 1) && line[strlen(line) - 1] == '\'';
+}
+
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 #define STEP (++steps == crashAt ? kill(0, SIGKILL) : 0)
 #define FAIL (errno = error, -1)
-/* Values are quoted, so a line naming a file last ends in "NAME'". */
-int system(const char* line)
-{
-    return STEP, named(line, 1) && line[strlen(line) - 1] == '\'' ? 1 << 8 : NEXT(system)(line);
-}
+int system(const char* line) { return STEP, namedLast(line) ? 1 << 8 : NEXT(system)(line); }
 int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
     const posix_spawnattr_t* attributes, char* const argv[], char* const envp[])
 {
     static char* const failing[] = {"sh", "-c", "exit 1", NULL};
     const char* line = argv[0] && argv[1] && argv[2] ? argv[2] : "";
-    int fails = (STEP, named(line, 1) && line[strlen(line) - 1] == '\'');
+    int fails = (STEP, namedLast(line));
     return NEXT(posix_spawn)(pid, path, actions, attributes, fails ? failing : argv, envp);
 }
 int fsync(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(fsync)(fd); }
 int syncfs(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(syncfs)(fd); }
-int rename(const char* from, const char* to) { return named(to, 0) ? FAIL : NEXT(rename)(from, to); }
+int rename(const char* from, const char* to) { return STEP, named(to, 0) ? FAIL : NEXT(rename)(from, to); }
+int remove(const char* path) { return STEP, NEXT(remove)(path); }
+int unlink(const char* path) { return STEP, NEXT(unlink)(path); }
+int unlinkat(int dir, const char* path, int flags) { return STEP, NEXT(unlinkat)(dir, path, flags); }
 ssize_t write(int fd, const void* data, size_t size) { return namedFd(fd) ? FAIL : NEXT(write)(fd, data, size); }

@@ -4,6 +4,7 @@
 #include "pchost/front/session.h"
 #include "plugin/globals.h"
 #include "store/nameedit.h"
+#include "tests/images.h"
 #include "tests/support.h"
 
 namespace {
@@ -67,25 +68,42 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
     shell("rm " + store.path("tools/menu.org"));
     EXPECT_TRUE(nameedit());
     EXPECT_EQ(bootMenuOf(store), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
-    // A mount point where the next generation or the switching link goes
-    // cannot be replaced: the old pair stays, whole.
+    // Scratch files that cannot be made (mount points there) or a directory
+    // where the script goes: false, the configuration stays, the script is
+    // the old one or its head alone, and no scratch file is left.
     writeFile(store.path("tools/menu.org"), TestStore::menuHead);
-    for (const std::string scratch : {"tools/bootmenu.2", "tools/bootmenu.new"}) {
-        const std::string old = bootMenuOf(store), trap = store.path(scratch);
-        shell("mkdir " + trap + " && mount -t tmpfs trap " + trap);
+    color = "5";
+    for (const auto& [trap, menu] : {std::pair{"menu.new", ""}, {"lcdmenu.conf.new", TestStore::menuHead},
+             {"menu", ""}}) {
+        const std::string path = store.path("tools/") + trap, conf = readFile(store.path("tools/lcdmenu.conf"));
+        shell("rm -f " + path + " && mkdir " + path + " && mount -t tmpfs trap " + path);
         EXPECT_FALSE(nameedit());
-        EXPECT_EQ(bootMenuOf(store), old);
-        shell("umount " + trap + " && rmdir " + trap);
+        EXPECT_EQ(readFile(store.path("tools/menu")) + "|" + readFile(store.path("tools/lcdmenu.conf")),
+            menu + std::string("|") + conf);
+        shell("umount " + path + " && rmdir " + path);
         EXPECT_EQ(leftovers(store.root()), "");
     }
-    // Links planted where the generations go are replaced, never written through.
+    // An earlier version's links into bootmenu.1 become plain files again,
+    // and a head that finds the store from its own path starts the entry's
+    // slot; what a user keeps under the link layout's names stays.
+    writeFile(store.path("tools/menu.org"),
+        "#!/bin/sh\nRC=$1\nmpoint=$(cd \"$(dirname \"$(readlink -f \"$0\")\")/..\" && pwd)\n", 0755);
+    writeFile(store.path("tools/chroot"), "#!/bin/sh\necho \"$@\"\n", 0755);
     EXPECT_TRUE(nameedit());
-    const std::string whole = bootMenuOf(store);
-    shell("mkdir /tmp/elsewhere && touch /tmp/elsewhere/keep && cd " + store.path("tools") +
-        " && rm -r bootmenu.* && for link in bootmenu bootmenu.1 bootmenu.2; do ln -sfn /tmp/elsewhere $link; done");
+    const std::string whole = bootMenuOf(store), tools = store.path("tools");
+    makeLinkLayout(tools);
+    shell("mkdir " + tools + "/bootmenu.2 && touch " + tools + "/bootmenu.2/menu");
     EXPECT_TRUE(nameedit());
-    EXPECT_EQ(bootMenuOf(store), whole);
-    EXPECT_EQ(capture("ls -A /tmp/elsewhere && rm -r /tmp/elsewhere") + leftovers(store.root()), "keep\n");
+    EXPECT_EQ(bootMenuOf(store) + leftovers(store.root()), whole);
+    EXPECT_EQ(fileMode(tools + "/menu"), 0755);
+    EXPECT_EQ(fileMode(tools + "/lcdmenu.conf"), 0644);
+    EXPECT_EQ(capture("cd / && " + tools + "/menu 2"), store.path("image/1") + " ../go\n");
+    shell("cd " + tools + " && echo mine >bootmenu && mkdir -p bootmenu.1/menu bootmenu.2 && touch bootmenu.2/menu "
+          "bootmenu.2/notes");
+    const std::string mine = fingerprint({tools + "/bootmenu", tools + "/bootmenu.1", tools + "/bootmenu.2"}, {});
+    color = "6";
+    EXPECT_TRUE(nameedit());
+    EXPECT_EQ(fingerprint({tools + "/bootmenu", tools + "/bootmenu.1", tools + "/bootmenu.2"}, {}), mine);
 }
 
 TEST(Menucolor, LeavingWritesTheChosenOrTheKeptColourIntoANewBootMenu)

@@ -72,24 +72,29 @@ TEST_F(RenameclearTest, ListsSlotsInOrderAndActsOnTheChosenEntrysSlot)
     shell("umount " + shellQuote(slot(2)));
 }
 
-TEST_F(RenameclearTest, EraseTakesTheSlotOutOfTheBootMenuBeforeItsFiles)
+TEST_F(RenameclearTest, EraseTakesTheSlotOutOfTheBootMenuBeforeItsFilesAndAlwaysEnds)
 {
-    // What in the slot is read-only, the box, the slot left, menu_items.
-    const std::tuple<const char*, std::string, SlotState, std::string> cases[] = {
-        {nullptr, "Info Erase Image complete", SlotState::Free, "TovraImage,Keep,"},
-        {"/etc", "ERROR could not erase Image", SlotState::Corrupted, "TovraImage,Keep,"},
-        {"", "ERROR could not erase Image", SlotState::Installed, ""}};
+    // What is read-only (or "link": slot 6 leads out of the store), the box,
+    // the slot left, menu_items. A boot menu that cannot be written stops nothing.
+    const std::tuple<std::string, std::string, SlotState, std::string> cases[] = {
+        {"", "Info Erase Image complete", SlotState::Free, "TovraImage,Keep,"},
+        {"image/6/etc", "ERROR could not erase Image", SlotState::Corrupted, "TovraImage,Keep,"},
+        {"image/6", "ERROR could not erase Image", SlotState::Installed, ""},
+        {"tools", "ERROR could not write boot menu", SlotState::Free, ""},
+        {"link", "Info Erase Image complete", SlotState::Free, "TovraImage,Keep,"}};
     for (const auto& [readOnlyPart, box, left, menuItems] : cases) {
-        SCOPED_TRACE(box);
-        shell("cd " + shellQuote(store.root()) + " && rm -rf image tools/lcdmenu.conf && mkdir -p image/2 image/6/etc"
-              " && echo name=Keep >image/2/Image.info && echo name=Gone >image/6/Image.info && touch image/6/etc/x");
-        if (readOnlyPart)
-            readOnly(slot(6) + readOnlyPart);
+        SCOPED_TRACE(readOnlyPart);
+        shell("cd " + shellQuote(store.root()) + " && rm -rf image tools/lcdmenu.conf /tmp/out && mkdir -p image/2"
+              " image/6/etc && echo name=Keep >image/2/Image.info && echo name=Gone >image/6/Image.info && touch "
+              "image/6/etc/x" + (readOnlyPart == "link" ? " && mv image/6 /tmp/out && ln -s /tmp/out image/6" : ""));
+        if (!readOnlyPart.empty() && readOnlyPart != "link")
+            readOnly(store.path(readOnlyPart));
         Outcome outcome = eraseImage("6");
         EXPECT_EQ(outcome.title() + " " + outcome.message, box);
         EXPECT_EQ(probeSlot(6), left);
         EXPECT_EQ(items(), menuItems);
-        shell("umount " + shellQuote(slot(6) + (readOnlyPart ? readOnlyPart : "")) + " 2>/dev/null");
+        EXPECT_EQ(pathExists("/tmp/out/Image.info") && pathExists("/tmp/out/etc/x"), readOnlyPart == "link");
+        shell("umount " + shellQuote(store.path(readOnlyPart)) + " 2>/dev/null");
     }
 }
 

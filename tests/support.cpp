@@ -117,23 +117,30 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
         faults += "tools/menu is no head with whole lines\n";
     std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
-    int entries = 0, entry = 0, slot = 0, last = -1;
-    for (char extra; std::getline(lines, line); last = slot) {
-        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c",
-                &entry, &slot, &extra) != 2 || entry != ++entries || slot <= last || slot > 9)
+    std::vector<int> starts;  // the slot of entry 1, 2, ...
+    const char* startLine = "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c";
+    for (int entry = 0, slot = 0; std::getline(lines, line); starts.push_back(slot)) {
+        char extra;
+        if (std::sscanf(line.c_str(), startLine, &entry, &slot, &extra) != 2 ||
+            entry != static_cast<int>(starts.size()) + 1 || slot > 9 || slot <= (starts.empty() ? -1 : starts.back()))
             return faults + "bad start line " + line + "\n";
-        if (!isComplete(slot))
-            faults += "a start line leads to incomplete slot " + std::to_string(slot) + "\n";
     }
-    std::string conf = readFile(root + "/tools/lcdmenu.conf"), items,
-                start = "default_entry=0\nline_spacing=" + std::to_string(entries + 1) + "\nmenu_items=";
-    size_t end = conf.find("\ntext_align=0\nmenu_color=");
-    if (conf.compare(0, start.size(), start) == 0 && end != std::string::npos && end >= start.size())
-        items = conf.substr(start.size(), end - start.size());
-    if (items.compare(0, 11, "TovraImage,") != 0 || items.back() != ',' || items.find('\n') != std::string::npos ||
-        std::count(items.begin(), items.end(), ',') != entries + 1 || std::count(conf.begin(), conf.end(), '\n') != 5 ||
-        conf.back() != '\n')
-        faults += "tools/lcdmenu.conf does not go with tools/menu\n";
+    // Each entry N starts the slot named by item N, or no entry starts any.
+    std::string text = readFile(root + "/tools/lcdmenu.conf"), field[5];
+    std::istringstream confLines(text);
+    for (std::string& value : field)
+        std::getline(confLines, value);
+    std::string items = field[2].substr(std::min<size_t>(11, field[2].size()));
+    size_t count = std::count(items.begin(), items.end(), ',');
+    if (std::count(text.begin(), text.end(), '\n') != 5 || text.back() != '\n' || field[0] != "default_entry=0" ||
+        field[1] != "line_spacing=" + std::to_string(count) || field[2].compare(0, 22, "menu_items=TovraImage,") ||
+        items.back() != ',' || field[3] != "text_align=0" || field[4].compare(0, 11, "menu_color=") ||
+        (!starts.empty() && count != starts.size() + 1))
+        faults += "tools/lcdmenu.conf is not whole or does not go with tools/menu\n";
+    std::istringstream item(items.substr(std::min<size_t>(11, items.size())));
+    for (size_t entry = 0; entry < starts.size() && std::getline(item, line, ','); ++entry)
+        if ("name=" + line + "\n" != readFile(root + "/image/" + std::to_string(starts[entry]) + "/Image.info"))
+            faults += "entry " + std::to_string(entry + 1) + " starts a slot not named " + line + "\n";
     bool holdsImage = image.empty() || pathExists(root + "/" + image);
     for (int slot = 0; slot < 10; ++slot) {
         std::string info = root + "/image/" + std::to_string(slot) + "/Image.info", name = readFile(info);
@@ -145,10 +152,17 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     return holdsImage ? faults : faults + image + " is lost\n";
 }
 
+void makeLinkLayout(const std::string& tools)
+{
+    shell("cd " + shellQuote(tools) + " && mkdir bootmenu.1 && mv menu lcdmenu.conf bootmenu.1 && ln -s bootmenu.1 "
+        "bootmenu && ln -s bootmenu/menu menu && ln -s bootmenu/lcdmenu.conf lcdmenu.conf && sync");
+}
+
 std::string leftovers(const std::string& root)
 {
-    return capture("cd " + shellQuote(root) + " && ls -d image/.install-[0-9] image/[0-9]/Image.info.new tools/*.new"
-        " squashfs.img 2>/dev/null; ls -d tools/bootmenu.* 2>/dev/null | grep -vx \"tools/$(readlink tools/bootmenu)\";"
+    return capture("cd " + shellQuote(root) + " && ls -d image/.install-[0-9] image/[0-9]/Image.info.new"
+        " squashfs.img 2>/dev/null;"
+        " find tools -mindepth 1 -maxdepth 1 \\( -name '*.new' -o -name 'bootmenu*' -o -type l \\) -print;"
         " mountpoint -q /tmp/image && echo /tmp/image mounted");
 }
 

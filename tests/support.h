@@ -48,14 +48,20 @@ std::string slotTree(const std::string& dir);
 
 // The one store checker: what is wrong with the store at ROOT, a line per
 // fault. Sound: tools/menu is its head and start lines 1, 2, ... for rising
-// complete slots (slotTree one of COMPLETE); tools/lcdmenu.conf has its five
-// lines, an item per start line; a slot with Image.info is complete, with one
-// name line; IMAGE (unless empty) is there or a slot holds COMPLETE[0].
+// slots; tools/lcdmenu.conf has its five lines; entry N starts the slot
+// whose Image.info names item N, or no entry starts any; a slot with
+// Image.info is complete (slotTree one of COMPLETE), with one name line;
+// IMAGE (unless empty) is there or a slot holds COMPLETE[0].
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image = "");
 
-// What a finished installation must not leave in the store at ROOT, a line
-// each: scratch slots, name and menu files, squashfs.img, a /tmp/image mount.
+// Turns the boot menu in TOOLS into an earlier version's link layout: both
+// files links through the link tools/bootmenu into the directory bootmenu.1.
+void makeLinkLayout(const std::string& tools);
+
+// What a finished action must not leave in the store at ROOT, a line each:
+// scratch slots, name and menu files, squashfs.img, a /tmp/image mount, any
+// link or bootmenu* in tools/.
 std::string leftovers(const std::string& root);
 
 // What SNAP, a screen as text in cells of 8 x 16 pixels, shows in LINES
