@@ -132,9 +132,10 @@ Outcome Installation::finish(const char* failure)
         removeTree(scratch);  // unchecked: the next installation removes it too
         return Outcome::failed(failure);
     }
-    // Kept while the slot may yet vanish; unchecked: the image is installed.
-    if (cut && !unsynced)
-        unlink((mpoint + "/" + request.file).c_str());
+    // Kept while the slot may yet vanish. Unchecked: the image is installed,
+    // and a file that comes back after a power cut is only offered again.
+    if (cut && !unsynced && unlink((mpoint + "/" + request.file).c_str()) == 0)
+        syncDirectory(mpoint);
     bool menu = nameedit();
     if (unsynced)
         return Outcome::failed(unsynced);

@@ -208,7 +208,7 @@ protected:
     // The boot menu, the slots and their names.
     static std::string state(const char* disk)
     {
-        return capture("cd " + root(disk) + " && ls -A image tools && stat -c '%n %F %a' tools/menu "
+        return capture("cd " + root(disk) + " && ls -A . image tools && stat -c '%n %F %a' tools/menu "
                        "tools/lcdmenu.conf && cat tools/menu tools/lcdmenu.conf image/*/Image.info");
     }
 
