@@ -160,5 +160,10 @@ Outcome installImage(const InstallRequest& request)
     StoreLock lock(mpoint);
     if (lock.busy())
         return storeBusy();
+    // /tmp/image serves every store: an installation into another store
+    // would find its mount there and unmount it under the running copy.
+    StoreLock mountLock("/tmp");
+    if (mpoint != "/tmp" && mountLock.busy())
+        return Outcome::refused("another installation is running");
     return Installation(request).run();
 }

@@ -161,6 +161,10 @@ TEST_F(CrashTest, OneActionAtATimePerStore)
         EXPECT_THAT(runHost(run, keys), HasSubstr("[Error] image store is busy"));
         EXPECT_EQ(changedLines(before, fingerprint({run}, {})), "") << keys;
     }
+    fresh();  // an installation into another store holds /tmp/image
+    StoreLock elsewhere("/tmp");
+    EXPECT_THAT(runHost(run, installKeys), HasSubstr("[Error] another installation is running"));
+    EXPECT_EQ(storeFaults(run, trees, "new.img") + leftovers(run), "");
 }
 
 // The store on an ext2 or ext4 (the parameter's mkfs) whose disk file lies
