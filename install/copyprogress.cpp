@@ -6,16 +6,6 @@
 #include <memory>
 #include <utility>
 
-#include "install/space.h"
-
-namespace {
-
-// What is copied and what is written are counted alike, so that their ratio
-// is the share; the store's own block size adds nothing to it.
-constexpr long long countedBlock = 1024;
-
-} // namespace
-
 ProgressEstimate::ProgressEstimate(long long total)
     : total(total)
 {
@@ -53,8 +43,8 @@ std::function<void()> progressTick(std::function<long long()> total, std::functi
     };
 }
 
-std::function<void()> copyTick(const eString& scratch, const ProgressShown& shown)
+std::function<void()> copyTick(const eString& scratch, const MountedTree& tree, const ProgressShown& shown)
 {
-    return progressTick([] { return treeNeeds("/tmp/image", countedBlock).kilobytes; },
-        [scratch] { return treeNeeds(scratch, countedBlock).kilobytes; }, shown);
+    return progressTick([total = tree.needs.kilobytes] { return total; },
+        [scratch, block = tree.block] { return treeNeeds(scratch, block).kilobytes; }, shown);
 }

@@ -2,6 +2,7 @@
 #include <functional>
 
 #include "host/estring.h"
+#include "install/space.h"
 
 // Where an installation tells how far its long step has come, with a text
 // such as "37 % (0:52 left)" that goes after the request to wait. May be
@@ -31,6 +32,6 @@ std::function<void()> progressTick(std::function<long long()> total, std::functi
     const ProgressShown& shown);
 
 // The tick for the copy of the tree mounted on /tmp/image into SCRATCH: the
-// share is that of the tree's kB (as the space check counts them) found in
-// SCRATCH, which holds only what the copy wrote.
-std::function<void()> copyTick(const eString& scratch, const ProgressShown& shown);
+// share is that of the kB the space check measured, TREE, found in SCRATCH
+// (counted alike), which holds only what the copy wrote.
+std::function<void()> copyTick(const eString& scratch, const MountedTree& tree, const ProgressShown& shown);

@@ -39,6 +39,7 @@ private:
     eString scratchEntry;  // its name under image/
     eString scratch;
     bool cut = false;
+    MountedTree tree;
     const char* unsynced = nullptr;  // set when the slot's name may not be on the disk
 };
 
@@ -69,7 +70,7 @@ Outcome Installation::run()
         failure = mountSquashfsPart(request.file, cut, request.progress);
     }
     if (!failure) {
-        if (std::optional<Outcome> full = refuseWhenFull(cut))
+        if (std::optional<Outcome> full = refuseWhenFull(cut, tree))
             return *full;
         failure = copyIntoScratch();
     }
@@ -85,7 +86,7 @@ const char* Installation::copyIntoScratch()
     mkdir((mpoint + "/image").c_str(), 0777);  // unchecked: a failure shows in the copy
     // Into a leftover, cp would copy the tree one level down.
     if (entryExists(scratch) ||
-        !runFormattedPolled(copyTick(scratch, request.progress), "cp -Rd /tmp/image %s/image/%s", mpoint,
+        !runFormattedPolled(copyTick(scratch, tree, request.progress), "cp -Rd /tmp/image %s/image/%s", mpoint,
             scratchEntry)) {
         unmountImage();  // unchecked: the copy's failure is the one to report
         return "could not copy squashfs";

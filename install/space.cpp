@@ -116,19 +116,21 @@ TreeNeeds treeNeeds(const eString& dir, long long block)
     return measure.total();
 }
 
-std::optional<Outcome> refuseWhenFull(bool cut)
+std::optional<Outcome> refuseWhenFull(bool cut, MountedTree& tree)
 {
     struct statfs store;
     bool measured = statfs(mpoint.c_str(), &store) == 0 && store.f_bsize > 0;
-    TreeNeeds needs = treeNeeds("/tmp/image", measured ? store.f_bsize : 4096);
+    tree.block = measured ? store.f_bsize : 4096;
+    tree.needs = treeNeeds("/tmp/image", tree.block);
     // A file system that counts no inodes has no limit on them.
-    bool inodes = measured && (store.f_files == 0 || static_cast<unsigned long long>(needs.inodes) <= store.f_ffree);
-    if (inodes && needs.kilobytes <= freeKilobytes(mpoint))
+    bool inodes =
+        measured && (store.f_files == 0 || static_cast<unsigned long long>(tree.needs.inodes) <= store.f_ffree);
+    if (inodes && tree.needs.kilobytes <= freeKilobytes(mpoint))
         return std::nullopt;
     unmountImage();  // unchecked: the refusal is what to report
     if (cut)
         removeCut();
-    return noSpace(needs.kilobytes);
+    return noSpace(tree.needs.kilobytes);
 }
 
 long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize)

@@ -22,10 +22,18 @@ struct TreeNeeds {
 // once count once, as cp -d keeps such links. Links are not followed.
 TreeNeeds treeNeeds(const eString& dir, long long block);
 
+// What the tree mounted on /tmp/image takes on the store, counted in the
+// store's block size BLOCK.
+struct MountedTree {
+    TreeNeeds needs;
+    long long block = 4096;
+};
+
 // When the tree mounted on /tmp/image needs more than the free space of the
-// store, or more inodes than it has free: unmounts it, removes the squashfs part cut out for it when CUT, and
-// returns the refusal naming the kB it needs. Empty when the tree fits.
-std::optional<Outcome> refuseWhenFull(bool cut);
+// store, or more inodes than it has free: unmounts it, removes the squashfs
+// part cut out for it when CUT, and returns the refusal naming the kB it
+// needs. Empty when the tree fits. TREE gets what was measured.
+std::optional<Outcome> refuseWhenFull(bool cut, MountedTree& tree);
 
 // Free space of the file system holding PATH in kB, 0 when it cannot be
 // measured.
