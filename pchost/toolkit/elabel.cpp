@@ -45,11 +45,6 @@ int eCheckbox::isChecked() const
     return checked;
 }
 
-void eCheckbox::setCheck(int newChecked)
-{
-    checked = newChecked;
-}
-
 bool eCheckbox::keyPressed(int key)
 {
     if (key != keyCode(Key::Ok))

@@ -83,14 +83,9 @@ eListBoxBase::~eListBoxBase()
     }
 }
 
-void eListBoxBase::setFlags(int newFlags)
+// This screen draws every list one way.
+void eListBoxBase::setFlags(int)
 {
-    flags = newFlags;
-}
-
-int eListBoxBase::getFlags() const
-{
-    return flags;
 }
 
 int eListBoxBase::getItemHeight() const
