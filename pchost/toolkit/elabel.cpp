@@ -45,13 +45,12 @@ int eCheckbox::isChecked() const
     return checked;
 }
 
+// Ticked or not before the button tells of its press.
 bool eCheckbox::keyPressed(int key)
 {
-    if (key != keyCode(Key::Ok))
-        return false;
-    checked = !checked;
-    selected.emit();
-    return true;
+    if (key == keyCode(Key::Ok))
+        checked = !checked;
+    return eButton::keyPressed(key);
 }
 
 eStatusBar::eStatusBar(eWidget* parent, const char* deco)
