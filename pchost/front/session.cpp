@@ -5,9 +5,7 @@
 #include <stdexcept>
 
 #include "pchost/paint/pixels.h"
-#include "pchost/paint/scene.h"
 #include "pchost/paint/textgrid.h"
-#include "pchost/toolkit/keys.h"
 #include "pchost/toolkit/widgethost.h"
 
 namespace pchost {

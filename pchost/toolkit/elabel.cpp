@@ -1,6 +1,5 @@
 #include "host/elabel.h"
 
-#include "pchost/toolkit/keys.h"
 #include "pchost/toolkit/widgethost.h"
 
 using pchost::Key;

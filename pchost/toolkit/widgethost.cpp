@@ -4,7 +4,6 @@
 
 #include "host/elabel.h"
 #include "host/emessagebox.h"
-#include "pchost/toolkit/keys.h"
 
 namespace {
 
