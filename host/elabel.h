@@ -32,7 +32,6 @@ public:
         bool swapTextPixmap = false, const char* deco = "eCheckBox");
 
     int isChecked() const;
-    void setCheck(int checked);
 
     bool keyPressed(int key) override;
 

@@ -54,8 +54,6 @@ public:
     ~eListBoxBase() override;
 
     void setFlags(int flags);
-
-    int getFlags() const;
     // Pixel height of one entry row.
     int getItemHeight() const;
     const std::vector<eListBoxEntry*>& getEntries() const;
@@ -74,7 +72,6 @@ private:
 
     std::vector<eListBoxEntry*> entries;
     int current = 0;
-    int flags = 0;
     int itemHeight;
 };
 

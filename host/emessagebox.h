@@ -8,8 +8,6 @@ public:
         int timeout = 0);
     ~eMessageBox() override;
 
-    const eString& getMessage() const;
-
 private:
     friend class eWidgetHost;
 

@@ -57,7 +57,6 @@ public:
     const std::vector<eWidget*>& getChildren() const;
     ePoint getPosition() const;
     eSize getSize() const;
-    ePoint getClientPosition() const;
     eSize getClientSize() const;
     const eString& getHelpText() const;
     const eString& getShortcut() const;
@@ -94,13 +93,6 @@ class eDecoWidget : public eWidget {
 public:
     eDecoWidget(eWidget* parent, int takeFocus, const char* decoName);
     void loadDeco();
-
-    const eString& getDecoName() const;
-    bool isDecoLoaded() const;
-
-private:
-    eString decoName;
-    bool decoLoaded = false;
 };
 
 // A top-level window with a title in its frame.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -35,10 +36,8 @@ const char help[] =
     "Without --keys or --window the screen is drawn in this terminal.\n";
 
 struct Options {
-    std::string store;
-    bool hasStore = false;
-    std::string keys;
-    bool scripted = false;
+    std::optional<std::string> store;
+    std::optional<std::string> keys;  // a scripted session
     bool window = false;
     bool help = false;
     std::string plugin;
@@ -62,7 +61,6 @@ Options parseOptions(int argc, char** argv)
             throw UsageError(arg + " needs a value");
         if (arg == "--store") {
             options.store = argv[++i];
-            options.hasStore = true;
         } else if (arg == "--fontsize") {
             char* end = nullptr;
             long size = std::strtol(argv[++i], &end, 10);
@@ -71,7 +69,6 @@ Options parseOptions(int argc, char** argv)
             setSkinFontSize(static_cast<int>(size));
         } else if (arg == "--keys") {
             options.keys = argv[++i];
-            options.scripted = true;
         } else if (arg == "--window") {
             options.window = true;
         } else if (arg.compare(0, 1, "-") == 0 || i != argc - 1) {
@@ -80,7 +77,7 @@ Options parseOptions(int argc, char** argv)
             options.plugin = arg;
         }
     }
-    if (options.window && options.scripted)
+    if (options.window && options.keys)
         throw UsageError("--keys and --window exclude each other");
     return options;
 }
@@ -150,17 +147,17 @@ int run(const Options& options)
         std::cout << usage << help;
         return 0;
     }
-    if (options.hasStore)
-        requireStore(options.store);
+    if (options.store)
+        requireStore(*options.store);
     noteWithoutRoot();
-    if (options.scripted) {
-        pchost::startScript(options.keys);
+    if (options.keys) {
+        pchost::startScript(*options.keys);
         pchost::setEcho(true);
     }
     std::string dir = pchost::executableDir();
     useMountWrapperIfNeeded(dir);
-    if (options.hasStore)
-        writeMountPoint(options.store);
+    if (options.store)
+        writeMountPoint(*options.store);
     PluginExec entry = loadPlugin(options.plugin.empty() ? dir + "/nimbrel.so" : options.plugin);
     // Taken only now, so that errors above are printed to a normal terminal;
     // given back when this returns or an exception leaves it.
@@ -168,9 +165,9 @@ int run(const Options& options)
     std::unique_ptr<pchost::TerminalFrontEnd> terminal;
     if (options.window)
         window = std::make_unique<pchost::WindowFrontEnd>();
-    else if (!options.scripted)
+    else if (!options.keys)
         terminal = pchost::startTerminal();
-    if (!options.scripted && !options.window && !terminal)
+    if (!options.keys && !options.window && !terminal)
         pchost::setKeySource(pchost::makeLineKeySource(std::cin, std::cout));
     entry(nullptr);
     return 0;

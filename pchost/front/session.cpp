@@ -5,9 +5,7 @@
 #include <stdexcept>
 
 #include "pchost/paint/pixels.h"
-#include "pchost/paint/scene.h"
 #include "pchost/paint/textgrid.h"
-#include "pchost/toolkit/keys.h"
 #include "pchost/toolkit/widgethost.h"
 
 namespace pchost {
@@ -37,7 +35,7 @@ struct Session : KeySource, ScreenListener {
     Session() { eWidgetHost::connect(this, this); }
     KeyPress nextKey() override;
     void messageShown(const std::string& title, const std::string& text,
-        const BoxIntegers& integers) override;
+        const BoxIntegers& boxIntegers) override;
     // Redraws the screen and, when echoing, prints TEXT on a line of its own.
     void statusChanged(const std::string& text) override;
     // Records the screen as text, or with PNG_FILE writes it there as a
@@ -122,18 +120,13 @@ std::vector<KeyPress> parseKeys(const std::string& list)
     return keys;
 }
 
-void startScript(const std::vector<KeyPress>& keys)
+void startScript(const std::string& list)
 {
     Session& current = session();
-    current.source = std::make_unique<ScriptSource>(keys);
+    current.source = std::make_unique<ScriptSource>(parseKeys(list));
     current.messages.clear();
     current.integers.clear();
     current.snaps.clear();
-}
-
-void startScript(const std::string& list)
-{
-    startScript(parseKeys(list));
 }
 
 void setEcho(bool on)
@@ -175,13 +168,13 @@ void beforeBlocking()
     session().source->beforeBlocking();
 }
 
-void Session::messageShown(const std::string& title, const std::string& text, const BoxIntegers& integers)
+void Session::messageShown(const std::string& title, const std::string& text,
+    const BoxIntegers& boxIntegers)
 {
-    Session& current = session();
-    current.messages.push_back("[" + title + "] " + escapeLineEnds(text));
-    current.integers.push_back(integers);
-    if (current.echo)
-        std::cout << current.messages.back() << std::endl;
+    messages.push_back("[" + title + "] " + escapeLineEnds(text));
+    integers.push_back(boxIntegers);
+    if (echo)
+        std::cout << messages.back() << std::endl;
 }
 
 void Session::statusChanged(const std::string& text)
@@ -202,10 +195,9 @@ void Session::snap(const std::string& pngFile)
         writeScreenPng(pngFile);
         return;
     }
-    Session& current = session();
-    current.snaps.push_back(screenText());
-    if (current.echo)
-        std::cout << current.snaps.back() << std::flush;
+    snaps.push_back(screenText());
+    if (echo)
+        std::cout << snaps.back() << std::flush;
 }
 
 } // namespace pchost

@@ -21,10 +21,8 @@ struct ScriptExhausted : std::runtime_error {
 // Throws std::invalid_argument naming the first word that is no key.
 std::vector<KeyPress> parseKeys(const std::string& list);
 
-// Starts a scripted session: modal loops take their keys from KEYS, then
-// press exit. Clears what an earlier session recorded.
-void startScript(const std::vector<KeyPress>& keys);
-// Shorthand for startScript(parseKeys(LIST)).
+// Starts a scripted session: modal loops take the keys of LIST (see
+// parseKeys), then press exit. Clears what an earlier session recorded.
 void startScript(const std::string& list);
 
 // When on, each message box, snap and status line set while the plug-in is

@@ -11,7 +11,6 @@
 #include "pchost/front/session.h"
 #include "pchost/paint/cairopainter.h"
 #include "pchost/paint/legend.h"
-#include "pchost/paint/scene.h"
 
 namespace pchost {
 

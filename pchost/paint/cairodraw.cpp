@@ -4,8 +4,6 @@
 
 #include <cairo.h>
 
-#include "pchost/toolkit/metrics.h"
-
 namespace pchost {
 
 namespace {

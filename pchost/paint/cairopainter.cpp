@@ -7,7 +7,6 @@
 #include <fontconfig/fontconfig.h>
 
 #include "pchost/paint/cairodraw.h"
-#include "pchost/toolkit/metrics.h"
 
 namespace pchost {
 

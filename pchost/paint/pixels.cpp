@@ -6,7 +6,6 @@
 #include <cairo.h>
 
 #include "pchost/paint/cairopainter.h"
-#include "pchost/paint/scene.h"
 
 namespace pchost {
 

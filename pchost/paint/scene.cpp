@@ -43,15 +43,6 @@ Rect rectOf(const ePoint& at, const eSize& size)
         size.h > 0 ? size.h : screenHeight - at.y};
 }
 
-Item made(Part part, const Rect& rect, const Rect& clip)
-{
-    Item item;
-    item.part = part;
-    item.rect = rect;
-    item.clip = clip;
-    return item;
-}
-
 Part partOf(eWidget& widget)
 {
     if (dynamic_cast<eComboBox*>(&widget))
@@ -69,16 +60,6 @@ Part partOf(eWidget& widget)
     return Part::Label;
 }
 
-// What a widget other than a list shows as its text.
-std::string textOf(eWidget& widget)
-{
-    if (auto* combo = dynamic_cast<eComboBox*>(&widget))
-        return combo->getCurrent() ? combo->getCurrent()->getText() : eString();
-    if (auto* bar = dynamic_cast<eStatusBar*>(&widget))
-        return bar->getShownText();
-    return widget.getText();
-}
-
 class Builder {
 public:
     Scene scene;
@@ -87,10 +68,7 @@ public:
     {
         Rect whole = rectOf(window.getPosition(), window.getSize());
         Rect client = rectOf(eWidgetHost::screenClientPosition(&window), window.getClientSize());
-        Item frame = made(Part::Window, whole, wholeScreen);
-        frame.inner = client;
-        frame.text = window.getText();
-        scene.push_back(frame);
+        scene.push_back({Part::Window, whole, wholeScreen, client, window.getText()});
         focus = eWidgetHost::focused(&window);
         openCombos.clear();
         children(window, client.intersect(wholeScreen));
@@ -112,13 +90,12 @@ private:
 
     void widget(eWidget& widget, const Rect& clip)
     {
-        Item item = made(partOf(widget),
-            rectOf(eWidgetHost::screenPosition(&widget), widget.getSize()), clip);
+        Rect rect = rectOf(eWidgetHost::screenPosition(&widget), widget.getSize());
+        Item item{partOf(widget), rect, clip};
         item.focused = &widget == focus;
         if (item.part == Part::List) {
             rows(static_cast<eListBoxBase&>(widget), item, item.focused);
         } else {
-            item.text = textOf(widget);
             describe(widget, item);
             scene.push_back(item);
         }
@@ -129,8 +106,14 @@ private:
         children(widget, inner.intersect(clip));
     }
 
+    // What a widget other than a list shows besides its place.
     static void describe(eWidget& widget, Item& item)
     {
+        item.text = widget.getText();
+        if (auto* combo = dynamic_cast<eComboBox*>(&widget))
+            item.text = combo->getCurrent() ? combo->getCurrent()->getText() : eString();
+        if (auto* bar = dynamic_cast<eStatusBar*>(&widget))
+            item.text = bar->getShownText();
         if (auto* label = dynamic_cast<eLabel*>(&widget))
             item.key = label->getShortcutPixmap();
         if (auto* box = dynamic_cast<eCheckbox*>(&widget))
@@ -158,8 +141,8 @@ private:
         item.index = shown;
         scene.push_back(item);
         for (int i = top; i < top + shown && i < count; ++i) {
-            Item row = made(Part::Row, {area.x, area.y + (i - top) * height, area.w, height},
-                area.intersect(item.clip));
+            Item row{Part::Row, {area.x, area.y + (i - top) * height, area.w, height},
+                area.intersect(item.clip)};
             row.text = entries[i]->getText();
             auto* text = dynamic_cast<const eListBoxEntryText*>(entries[i]);
             row.align = text && text->getAlign() != 0 ? Align::Centre : Align::Left;
@@ -176,9 +159,8 @@ private:
         const eListBoxBase& list = *combo.getListBox();
         int shown = std::min(static_cast<int>(list.getEntries().size()), combo.getOpenEntries());
         Rect at = rectOf(eWidgetHost::screenPosition(&combo), combo.getSize());
-        Item item = made(Part::Popup,
-            {at.x, at.y + at.h, at.w, shown * list.getItemHeight() + 4}, wholeScreen);
-        rows(list, item, true);
+        Rect below{at.x, at.y + at.h, at.w, shown * list.getItemHeight() + 4};
+        rows(list, {Part::Popup, below, wholeScreen}, true);
     }
 };
 

@@ -40,14 +40,14 @@ struct Item {
     Part part;
     Rect rect;                // where it lies
     Rect clip;                // the most it may paint: its ancestors' client areas
-    Rect inner;               // Window: the client area
-    std::string text;         // lines separated by '\n'
+    Rect inner = {};          // Window: the client area
+    std::string text = "";    // lines separated by '\n'
     Align align = Align::Left;  // a Button's, or a Row's as its entry asks
     bool focused = false;     // the focused widget; a Row: its list has the focus
     bool current = false;     // Row: the list's current entry
     bool checked = false;     // Checkbox: ticked
     bool editing = false;     // Field: being edited, the cursor after the text
-    std::string key;          // a key whose symbol stands before the text ("green")
+    std::string key = "";     // a key whose symbol stands before the text ("green")
     int index = 0;            // Row: its place among the shown rows; List, Popup: rows shown
 };
 

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "pchost/paint/legend.h"
-#include "pchost/paint/scene.h"
 #include "pchost/paint/textgrid.h"
 
 #include <curses.h>

@@ -6,9 +6,6 @@ namespace pchost {
 
 namespace {
 
-const int cellWidth = 8;
-const int cellHeight = 16;
-
 // Cells, edges included.
 struct Area {
     int left, top, right, bottom;

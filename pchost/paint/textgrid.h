@@ -12,8 +12,8 @@
 // with '_' as its cursor while it is edited.
 namespace pchost {
 
-const int gridColumns = 90;
-const int gridRows = 36;
+const int gridColumns = screenWidth / cellWidth;
+const int gridRows = screenHeight / cellHeight;
 
 // How a cell stands out where the medium can show it.
 enum class CellStyle : unsigned char { Plain, Focus, Current, Field, Title };

@@ -1,6 +1,4 @@
 #pragma once
-#include <string>
-
 #include "pchost/paint/pixels.h"
 
 // What nimbrel-pixels.so gives nimbrel-host: its painters, found with one

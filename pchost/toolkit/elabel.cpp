@@ -1,6 +1,5 @@
 #include "host/elabel.h"
 
-#include "pchost/toolkit/keys.h"
 #include "pchost/toolkit/widgethost.h"
 
 using pchost::Key;
@@ -45,18 +44,12 @@ int eCheckbox::isChecked() const
     return checked;
 }
 
-void eCheckbox::setCheck(int newChecked)
-{
-    checked = newChecked;
-}
-
+// Ticked or not before the button tells of its press.
 bool eCheckbox::keyPressed(int key)
 {
-    if (key != keyCode(Key::Ok))
-        return false;
-    checked = !checked;
-    selected.emit();
-    return true;
+    if (key == keyCode(Key::Ok))
+        checked = !checked;
+    return eButton::keyPressed(key);
 }
 
 eStatusBar::eStatusBar(eWidget* parent, const char* deco)

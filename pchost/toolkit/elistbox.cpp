@@ -60,7 +60,6 @@ int eListBoxEntryText::getAlign() const
     return align;
 }
 
-// A line of text in the skin's font with a little room around it.
 int eListBoxEntryText::getEntryHeight()
 {
     return pchost::entryHeight();
@@ -83,14 +82,9 @@ eListBoxBase::~eListBoxBase()
     }
 }
 
-void eListBoxBase::setFlags(int newFlags)
+// This screen draws every list one way.
+void eListBoxBase::setFlags(int)
 {
-    flags = newFlags;
-}
-
-int eListBoxBase::getFlags() const
-{
-    return flags;
 }
 
 int eListBoxBase::getItemHeight() const
@@ -131,12 +125,8 @@ bool eListBoxBase::keyPressed(int key)
         SendSelChanged(getCurrentEntry());
         return true;
     }
-    if (key == keyCode(Key::Ok)) {
-        SendSelected(getCurrentEntry());
-        return true;
-    }
-    if (key == keyCode(Key::Exit)) {
-        SendSelected(nullptr);
+    if (key == keyCode(Key::Ok) || key == keyCode(Key::Exit)) {
+        SendSelected(key == keyCode(Key::Ok) ? getCurrentEntry() : nullptr);
         return true;
     }
     return false;

@@ -58,8 +58,3 @@ eMessageBox::eMessageBox(eString message, eString caption, int flags, int defaul
 }
 
 eMessageBox::~eMessageBox() = default;
-
-const eString& eMessageBox::getMessage() const
-{
-    return message;
-}

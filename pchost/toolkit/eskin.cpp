@@ -1,25 +1,24 @@
 #include "host/eskin.h"
 
 #include <fstream>
+#include <optional>
 
 #include "pchost/toolkit/skin.h"
 
 namespace {
 
-bool haveFontSize = false;
-int configuredFontSize = 0;
+std::optional<int> configuredFontSize;
 
 } // namespace
 
 void setSkinFontSize(int size)
 {
-    haveFontSize = true;
     configuredFontSize = size;
 }
 
 void clearSkinFontSize()
 {
-    haveFontSize = false;
+    configuredFontSize.reset();
 }
 
 eSkin* eSkin::getActive()
@@ -30,8 +29,8 @@ eSkin* eSkin::getActive()
 
 int eSkin::queryValue(const eString& name, int defaultValue) const
 {
-    if (name == "fontsize" && haveFontSize)
-        return configuredFontSize;
+    if (name == "fontsize" && configuredFontSize)
+        return *configuredFontSize;
     return defaultValue;
 }
 

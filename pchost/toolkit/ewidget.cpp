@@ -138,11 +138,6 @@ eSize eWidget::getSize() const
     return size;
 }
 
-ePoint eWidget::getClientPosition() const
-{
-    return ePoint(position.x + frameTopLeft.x, position.y + frameTopLeft.y);
-}
-
 eSize eWidget::getClientSize() const
 {
     return eSize(std::max(0, size.w - frameExtra.w), std::max(0, size.h - frameExtra.h));
@@ -179,25 +174,14 @@ void eWidget::setFrame(const ePoint& topLeft, const eSize& extra)
     frameExtra = extra;
 }
 
-eDecoWidget::eDecoWidget(eWidget* parent, int takeFocus, const char* decoName)
+// The stand-in draws every widget its own way, with no decorations.
+eDecoWidget::eDecoWidget(eWidget* parent, int takeFocus, const char*)
     : eWidget(parent, takeFocus)
-    , decoName(decoName)
 {
 }
 
 void eDecoWidget::loadDeco()
 {
-    decoLoaded = true;
-}
-
-const eString& eDecoWidget::getDecoName() const
-{
-    return decoName;
-}
-
-bool eDecoWidget::isDecoLoaded() const
-{
-    return decoLoaded;
 }
 
 // A title bar above the client area and a thin border around it; on the

@@ -1,7 +1,5 @@
 #include "pchost/toolkit/keys.h"
 
-#include <iterator>
-
 namespace pchost {
 
 namespace {

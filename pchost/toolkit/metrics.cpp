@@ -6,14 +6,6 @@
 
 namespace pchost {
 
-namespace {
-
-// The text screen's cell: no measure may fall below it.
-const int cellWidth = 8;
-const int cellHeight = 16;
-
-} // namespace
-
 int fontSize()
 {
     return eSkin::getActive()->queryValue("fontsize", 20);

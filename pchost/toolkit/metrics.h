@@ -8,6 +8,9 @@ namespace pchost {
 
 const int screenWidth = 720;
 const int screenHeight = 576;
+// The text screen's cell: no measure may fall below it.
+const int cellWidth = 8;
+const int cellHeight = 16;
 
 // The skin's "fontsize", 20 when it has none, as the plug-in reads it.
 int fontSize();

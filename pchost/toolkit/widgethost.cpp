@@ -4,7 +4,6 @@
 
 #include "host/elabel.h"
 #include "host/emessagebox.h"
-#include "pchost/toolkit/keys.h"
 
 namespace {
 
@@ -17,39 +16,36 @@ std::vector<eWidget*>& stack()
     return widgets;
 }
 
-// WIDGET's subtree in creation order (pre-order), WIDGET itself excluded,
-// leaving out hidden widgets and everything below them.
-void collectShown(eWidget* widget, std::vector<eWidget*>& out)
+// The widgets of WIDGET's subtree that PICK takes, in creation order
+// (pre-order), WIDGET itself excluded, leaving out hidden widgets and
+// everything below them.
+template <class Pick>
+std::vector<eWidget*> shownWhere(eWidget* widget, Pick pick)
 {
+    std::vector<eWidget*> found;
     for (eWidget* child : widget->getChildren()) {
         if (!child->isVisible())
             continue;
-        out.push_back(child);
-        collectShown(child, out);
+        if (pick(child))
+            found.push_back(child);
+        std::vector<eWidget*> below = shownWhere(child, pick);
+        found.insert(found.end(), below.begin(), below.end());
     }
+    return found;
 }
 
 std::vector<eWidget*> focusable(eWidget* window)
 {
-    std::vector<eWidget*> shown;
-    collectShown(window, shown);
-    std::vector<eWidget*> result;
-    std::copy_if(shown.begin(), shown.end(), std::back_inserter(result),
-        [](eWidget* widget) { return widget->takesFocus(); });
-    return result;
+    return shownWhere(window, [](eWidget* widget) { return widget->takesFocus(); });
 }
 
 // A shown widget of WINDOW whose shortcut is the name of KEY.
 eWidget* shortcutFor(eWidget* window, pchost::Key key)
 {
     const std::string name = pchost::keyName(key);
-    std::vector<eWidget*> shown;
-    collectShown(window, shown);
-    for (eWidget* widget : shown) {
-        if (!name.empty() && widget->getShortcut() == name)
-            return widget;
-    }
-    return nullptr;
+    std::vector<eWidget*> found = shownWhere(window,
+        [&](eWidget* widget) { return !name.empty() && widget->getShortcut() == name; });
+    return found.empty() ? nullptr : found.front();
 }
 
 void typeInto(eWidget* focus, const std::string& text)
@@ -92,15 +88,12 @@ void eWidgetHost::helpTextChanged(eWidget* widget)
     auto top = std::find_if(stack().rbegin(), stack().rend(), [](eWidget* w) { return w->visible; });
     if (!listener || top == stack().rend() || *top != window || focused(window) != widget)
         return;
-    std::vector<eWidget*> shown;
-    collectShown(window, shown);
-    for (eWidget* bar : shown) {
+    auto showsIt = [widget](eWidget* bar) {
         auto* status = dynamic_cast<eStatusBar*>(bar);
-        if (status && status->getShownText() == widget->helpText) {
-            listener->statusChanged(widget->helpText);
-            return;
-        }
-    }
+        return status && status->getShownText() == widget->helpText;
+    };
+    if (!shownWhere(window, showsIt).empty())
+        listener->statusChanged(widget->helpText);
 }
 
 eWidget* eWidgetHost::windowOf(const eWidget* widget)
