@@ -68,6 +68,9 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
     shell("rm " + store.path("tools/menu.org"));
     EXPECT_TRUE(nameedit());
     EXPECT_EQ(bootMenuOf(store), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
+    shell("mkfifo " + store.path("tools/menu.org"));  // no head, and no writer waited for
+    EXPECT_FALSE(nameedit());
+    shell("rm " + store.path("tools/menu.org"));
     // Scratch files that cannot be made (mount points there) or a directory
     // where the script goes: false, the configuration stays, the script is
     // the old one or its head alone, and no scratch file is left.
