@@ -11,14 +11,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// PATH is a plain file, no link, that holds CONTENT with MODE.
+// PATH is a plain file, no link, that holds CONTENT with MODE. One of
+// another size is not read: it may be larger than the memory.
 bool holds(const eString& path, const std::string& content, unsigned mode)
 {
     struct stat st;
     std::string now;
     unsigned nowMode = 0;
-    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && readWholeFile(path, now, nowMode) &&
-        nowMode == mode && now == content;
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == static_cast<off_t>(content.size()) &&
+        readWholeFile(path, now, nowMode) && nowMode == mode && now == content;
 }
 
 // Puts CONTENT with MODE in place as TOOLS/NAME unless it is there: written
