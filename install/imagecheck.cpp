@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "install/squashfs.h"
 #include "install/staging.h"
 #include "plugin/globals.h"
 #include "store/descriptor.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr std::uint32_t cramfsMagic = 0x28cd3d45;
 constexpr std::uint32_t squashfsMagic = 0x73717368;
-constexpr long long squashfsOffset = 1179648;
 // Enough for the superblocks: a cramfs's, also where a boot block of 512
 // bytes pushes it, and a squashfs's of any version.
 constexpr int headBytes = 4096;
