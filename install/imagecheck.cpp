@@ -11,6 +11,7 @@
 #include "install/staging.h"
 #include "plugin/globals.h"
 #include "store/descriptor.h"
+#include "store/slots.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ bool writable(const eString& dir)
 
 std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind)
 {
-    if (!writable(mpoint) || !writable(mpoint + "/image"))
+    if (!writable(mpoint) || !writable(imagesDir()))
         return Outcome::refused("image store is read-only");
     partBehind = false;
     if (const char* fault = imageFault(mpoint + "/" + file, partBehind))
