@@ -30,7 +30,7 @@ bool place(const eString& tools, const char* name, const std::string& content, u
 {
     eString path = tools + "/" + name, scratch = path + ".new";
     if (holds(path, content, mode))
-        return true;
+        return syncDirectory(tools);  // a stopped run may have renamed it there unsynced
     if (!writeNewFile(scratch, content, mode))
         return false;
     if (std::rename(scratch.c_str(), path.c_str()) != 0) {

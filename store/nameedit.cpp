@@ -42,6 +42,16 @@ bool readHead(std::string& head, bool& found)
     return !found || readWholeFile(org, head, mode);
 }
 
+// A stopped run may have left SLOT, its name or the name's removal
+// unsynced: the menu must not name what a power cut can take back, nor the
+// files written next take the inode of a removed name. Unchecked: the slot
+// is there either way, and the pair's own writes meet a failing disk too.
+void settle(int slot)
+{
+    syncDirectory(slotDirPath(slot));
+    syncDirectory(imagesDir());
+}
+
 } // namespace
 
 bool nameedit()
@@ -54,7 +64,10 @@ bool nameedit()
     eString items = "TovraImage,", line;
     int entry = 1;
     for (int slot = 0; slot < slotCount; ++slot) {
-        if (probeSlot(slot) != SlotState::Installed)
+        SlotState state = probeSlot(slot);
+        if (state != SlotState::Free)
+            settle(slot);
+        if (state != SlotState::Installed)
             continue;
         if (withHead)
             script += line.sprintf(
