@@ -40,7 +40,7 @@ private:
     eString scratch;
     bool cut = false;
     MountedTree tree;
-    const char* unsynced = nullptr;  // set when the slot's name may not be on the disk
+    const char* unsynced = nullptr;  // set when the slot's rename may not be on the disk
 };
 
 Installation::Installation(const InstallRequest& request)
