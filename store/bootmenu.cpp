@@ -29,8 +29,12 @@ bool holds(const eString& path, const std::string& content, unsigned mode)
 bool place(const eString& tools, const char* name, const std::string& content, unsigned mode)
 {
     eString path = tools + "/" + name, scratch = path + ".new";
-    if (holds(path, content, mode))
-        return syncDirectory(tools);  // a stopped run may have renamed it there unsynced
+    if (holds(path, content, mode)) {
+        // A stopped run may have left its scratch file, or renamed the file
+        // there unsynced. Unchecked: a scratch file that stays is clutter.
+        removeTree(scratch);
+        return syncDirectory(tools);
+    }
     if (!writeNewFile(scratch, content, mode))
         return false;
     if (std::rename(scratch.c_str(), path.c_str()) != 0) {
