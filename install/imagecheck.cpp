@@ -7,15 +7,16 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "install/squashfs.h"
 #include "install/staging.h"
 #include "plugin/globals.h"
 #include "store/descriptor.h"
+#include "store/slots.h"
 
 namespace {
 
 constexpr std::uint32_t cramfsMagic = 0x28cd3d45;
 constexpr std::uint32_t squashfsMagic = 0x73717368;
-constexpr long long squashfsOffset = 1179648;
 // Enough for the superblocks: a cramfs's, also where a boot block of 512
 // bytes pushes it, and a squashfs's of any version.
 constexpr int headBytes = 4096;
@@ -118,7 +119,7 @@ bool writable(const eString& dir)
 
 std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind)
 {
-    if (!writable(mpoint) || !writable(mpoint + "/image"))
+    if (!writable(mpoint) || !writable(imagesDir()))
         return Outcome::refused("image store is read-only");
     partBehind = false;
     if (const char* fault = imageFault(mpoint + "/" + file, partBehind))

@@ -40,7 +40,7 @@ private:
     eString scratch;
     bool cut = false;
     MountedTree tree;
-    const char* unsynced = nullptr;  // set when the slot's name may not be on the disk
+    const char* unsynced = nullptr;  // set when the slot's rename may not be on the disk
 };
 
 Installation::Installation(const InstallRequest& request)
@@ -83,7 +83,7 @@ Outcome Installation::run()
 
 const char* Installation::copyIntoScratch()
 {
-    mkdir((mpoint + "/image").c_str(), 0777);  // unchecked: a failure shows in the copy
+    mkdir(imagesDir().c_str(), 0777);  // unchecked: a failure shows in the copy
     // Into a leftover, cp would copy the tree one level down.
     if (entryExists(scratch) ||
         !runFormattedPolled(copyTick(scratch, tree, request.progress), "cp -Rd /tmp/image %s/image/%s", mpoint,
@@ -113,12 +113,11 @@ const char* Installation::commitSlot()
         return "could not copy squashfs";
     if (!writeImageInfo(scratch, imageName(request.slot, request.name)))
         return "could not write Image.info";
-    eString images;
     if (std::rename(scratch.c_str(), slotDir(request.slot).c_str()) != 0)
         return "could not copy squashfs";
     // The slot is there now, in the boot menu too, but may not outlive a
     // power cut: reported once the menu is made.
-    if (!syncDirectory(images.sprintf("%s/image", mpoint.c_str())))
+    if (!syncDirectory(imagesDir()))
         unsynced = "could not sync image directory";
     return nullptr;
 }

@@ -23,12 +23,16 @@ struct InstallRequest {
 std::optional<Outcome> refusal(const InstallRequest& request);
 
 // Unpacks the image file into the slot, makes the slot startable, records
-// its name and rebuilds the boot menu. The slot appears whole and on the
-// disk, or not at all. A failed step ends the run with its message and
-// leaves the slot free; the image file stays unless the installation
-// succeeded. Refuses with "could not mount cramfs" when /tmp/image is no
-// directory of its own; refuses a store that cannot be written and an image
-// file that is none or is incomplete before anything is mounted or written,
-// and refuses with storeBusy() while another action holds the store's lock,
-// which it holds itself for its whole run.
+// its name and rebuilds the boot menu. The slot appears whole or not at all,
+// and is on the disk before a success is reported. A failed step ends the
+// run with its message and leaves the slot free; only those after the
+// slot's rename leave it installed: the sync of image/ ("could not sync
+// image directory") and the boot menu (bootMenuFailure()). A two-part image
+// file goes once its slot is on the disk, and stays otherwise. Fails with
+// "could not mount cramfs", touching nothing, when /tmp/image is no
+// directory of its own. Refuses, before anything is mounted or written, a
+// store that cannot be written and an image file that is none or is
+// incomplete; with storeBusy() while another action holds the store's lock,
+// and with "another installation is running" while an installation into
+// another store holds /tmp. It holds both locks itself for its whole run.
 Outcome installImage(const InstallRequest& request);

@@ -25,12 +25,22 @@ constexpr long long inodeLinkBytes = 60;
 // blocks of pointers (ext4's extents take fewer).
 constexpr long long directBlocks = 12;
 
+// SUM + MORE blocks, held below what would overflow once made kB: an image
+// may claim any size for a file.
+long long addBlocks(long long sum, long long more, long long block)
+{
+    long long most = (LLONG_MAX - 1023) / block;
+    return more > most - sum ? most : sum + more;
+}
+
 // What a file occupies on its own file system is what the copy writes (it
-// keeps the holes of a sparse file), but never more than its size.
+// keeps the holes of a sparse file), but never more than its size. Counted
+// in 512-byte sectors, so that no size can overflow.
 long long fileBlocks(const struct stat& entry, long long block)
 {
-    long long bytes = std::min<long long>(entry.st_blocks * 512LL, (entry.st_size + 511) / 512 * 512);
-    long long data = (bytes + block - 1) / block, pointers = block / 4;
+    long long sectors = std::min<long long>(entry.st_blocks, entry.st_size / 512 + (entry.st_size % 512 != 0));
+    long long bytes = std::min(sectors, LLONG_MAX / 512) * 512;
+    long long data = bytes / block + (bytes % block != 0), pointers = block / 4;
     long long mapped = std::max(0LL, data - directBlocks);
     return data + (mapped + pointers - 1) / pointers + (mapped + pointers * pointers - 1) / (pointers * pointers);
 }
@@ -83,16 +93,16 @@ void TreeMeasure::add(const fs::path& path, bool top)
     if (S_ISDIR(entry.st_mode))
         listings[path.string()];
     else if (S_ISLNK(entry.st_mode))
-        blocks += entry.st_size < inodeLinkBytes ? 0 : 1;
+        blocks = addBlocks(blocks, entry.st_size < inodeLinkBytes ? 0 : 1, block);
     else if (S_ISREG(entry.st_mode))
-        blocks += fileBlocks(entry, block);
+        blocks = addBlocks(blocks, fileBlocks(entry, block), block);
 }
 
 TreeNeeds TreeMeasure::total() const
 {
     long long all = blocks;
     for (const auto& [path, listing] : listings)
-        all += directoryBlocks(listing.entries, listing.bytes, block);
+        all = addBlocks(all, directoryBlocks(listing.entries, listing.bytes, block), block);
     return {(all * block + 1023) / 1024, inodes};
 }
 

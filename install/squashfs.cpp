@@ -10,10 +10,9 @@
 
 namespace {
 
-// Where the squashfs part begins: block 2304 of 512 bytes. The cut moves
-// blocks of 64 kB, of which the offset is a whole number.
-constexpr int squashfsOffset = 1179648;
+// The cut moves blocks of 64 kB, of which the offset is a whole number.
 constexpr int cutBlock = 65536;
+static_assert(squashfsOffset % cutBlock == 0);
 
 eString cutPath()
 {

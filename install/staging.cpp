@@ -61,7 +61,7 @@ void removeLeftovers()
     for (int slot = 0; slot < slotCount; ++slot) {
         eString nr;
         nr.sprintf("%d", slot);
-        removeTree(mpoint + "/image/" + scratchName(nr));
+        removeTree(imagesDir() + "/" + scratchName(nr));
         if (lstat(slotDir(nr).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
             removeTree(slotDir(nr) + "/Image.info.new");
     }

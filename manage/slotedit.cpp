@@ -39,8 +39,7 @@ Outcome eraseImage(const eString& nr)
     // before its files go: stopped on the way, it is left corrupted and no
     // entry starts it. A boot menu that cannot be written stops nothing.
     bool menuWritten = withdrawBootMenu();
-    eString dir = slotDir(nr), images;
-    images.sprintf("%s/image", mpoint.c_str());
+    eString dir = slotDir(nr), images = imagesDir();
     struct stat st;
     // A link goes itself, at once: what it leads to is no part of the store.
     bool link = lstat(dir.c_str(), &st) == 0 && S_ISLNK(st.st_mode);

@@ -11,14 +11,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// PATH is a plain file, no link, that holds CONTENT with MODE.
+// PATH is a plain file, no link, that holds CONTENT with MODE. One of
+// another size is not read: it may be larger than the memory.
 bool holds(const eString& path, const std::string& content, unsigned mode)
 {
     struct stat st;
     std::string now;
     unsigned nowMode = 0;
-    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && readWholeFile(path, now, nowMode) &&
-        nowMode == mode && now == content;
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == static_cast<off_t>(content.size()) &&
+        readWholeFile(path, now, nowMode) && nowMode == mode && now == content;
 }
 
 // Puts CONTENT with MODE in place as TOOLS/NAME unless it is there: written
@@ -28,8 +29,12 @@ bool holds(const eString& path, const std::string& content, unsigned mode)
 bool place(const eString& tools, const char* name, const std::string& content, unsigned mode)
 {
     eString path = tools + "/" + name, scratch = path + ".new";
-    if (holds(path, content, mode))
-        return true;
+    if (holds(path, content, mode)) {
+        // A stopped run may have left its scratch file, or renamed the file
+        // there unsynced. Unchecked: a scratch file that stays is clutter.
+        removeTree(scratch);
+        return syncDirectory(tools);
+    }
     if (!writeNewFile(scratch, content, mode))
         return false;
     if (std::rename(scratch.c_str(), path.c_str()) != 0) {

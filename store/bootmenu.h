@@ -13,10 +13,12 @@
 // as tools/lcdmenu.conf (mode 644), durably, through states that each pair
 // a whole script with a whole configuration that goes with it: HEAD (the
 // script without start lines) stands in for the script while both change.
-// A file that already holds its bytes and mode is left as it is. Once both
-// are in place, what an earlier version's link layout left in TOOLS goes.
-// On failure the files not yet replaced stay, no scratch file stays, and
-// the result is false.
+// A file that already holds its bytes and mode is left as it is, but a
+// stopped run's scratch file beside it goes and TOOLS is still made durable:
+// that run may have renamed the file there unsynced. Once both are in place,
+// what an earlier version's link layout left in TOOLS goes. On failure the
+// files not yet replaced stay, no scratch file stays, and the result is
+// false.
 bool replaceBootMenu(const eString& tools, const std::string& head, const std::string& script,
     const std::string& config);
 

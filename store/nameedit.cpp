@@ -1,11 +1,11 @@
 #include "store/nameedit.h"
 
-#include <cstdio>
 #include <string>
+#include <sys/stat.h>
 
 #include "plugin/globals.h"
 #include "store/bootmenu.h"
-#include "store/handles.h"
+#include "store/durable.h"
 #include "store/slots.h"
 
 namespace {
@@ -31,18 +31,25 @@ std::string menuItem(const eString& name)
 }
 
 // Reads tools/menu.org into HEAD; FOUND tells whether it was there. False
-// when it opened but could not be read whole.
+// when it is there but cannot be read whole: a pipe there, say, which is
+// never waited for.
 bool readHead(std::string& head, bool& found)
 {
-    FileHandle org = openFile(toolsPath("/menu.org"), "rb");
-    found = static_cast<bool>(org);
-    char buffer[4096];
-    while (org && !std::feof(org.get())) {
-        head.append(buffer, std::fread(buffer, 1, sizeof buffer, org.get()));
-        if (std::ferror(org.get()))
-            return false;
-    }
-    return true;
+    eString org = toolsPath("/menu.org");
+    struct stat st;
+    unsigned mode = 0;
+    found = stat(org.c_str(), &st) == 0;
+    return !found || readWholeFile(org, head, mode);
+}
+
+// A stopped run may have left SLOT, its name or the name's removal
+// unsynced: the menu must not name what a power cut can take back, nor the
+// files written next take the inode of a removed name. Unchecked: the slot
+// is there either way, and the pair's own writes meet a failing disk too.
+void settle(int slot)
+{
+    syncDirectory(slotDirPath(slot));
+    syncDirectory(imagesDir());
 }
 
 } // namespace
@@ -57,7 +64,10 @@ bool nameedit()
     eString items = "TovraImage,", line;
     int entry = 1;
     for (int slot = 0; slot < slotCount; ++slot) {
-        if (probeSlot(slot) != SlotState::Installed)
+        SlotState state = probeSlot(slot);
+        if (state != SlotState::Free)
+            settle(slot);
+        if (state != SlotState::Installed)
             continue;
         if (withHead)
             script += line.sprintf(

@@ -7,7 +7,8 @@
 // tools/menu.org the script is empty: start lines without their head could
 // start nothing. At every instant, a power cut included, the script starts
 // for each entry the slot the configuration names, or no slot at all
-// (store/bootmenu.h); on failure the result is false.
+// (store/bootmenu.h); every slot directory there is, and image/, are synced
+// before the pair is written. On failure the result is false.
 bool nameedit();
 
 // Cuts tools/menu to its head, durably, so that it starts no slot while a

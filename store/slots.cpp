@@ -4,6 +4,11 @@
 #include "plugin/globals.h"
 #include "store/handles.h"
 
+eString imagesDir()
+{
+    return mpoint + "/image";
+}
+
 eString slotDirPath(int slot)
 {
     eString path;

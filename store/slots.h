@@ -6,6 +6,8 @@ constexpr int slotCount = 10;
 
 enum class SlotState { Free, Installed, Corrupted };
 
+// The directory of the slots, "MPOINT/image".
+eString imagesDir();
 // The slot directory, "MPOINT/image/N/" (with its trailing slash).
 eString slotDirPath(int slot);
 // Slot NR's directory "MPOINT/image/NR", NR as the dialogs keep it ("3").

@@ -56,6 +56,9 @@ TEST(TreeSize, CoversWhatTheCopyTakesOnTheStoreAtMostTwice)
         EXPECT_GE(needs.kilobytes, used);
         EXPECT_LE(needs.kilobytes, 2 * used);
     }
+    TreeNeeds sparse = treeNeeds("/tmp/tree", 4096);  // and a size only a crafted image claims
+    shell("truncate -s 9223372036854775807 /tmp/tree/huge");
+    EXPECT_EQ(treeNeeds("/tmp/tree", 4096).kilobytes, sparse.kilobytes);
 }
 
 TEST(Progress, ShareNeverBackNorPastAllTimeLeftOnceKnown)

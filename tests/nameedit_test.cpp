@@ -64,10 +64,14 @@ TEST(Nameedit, ReplacesThePairWithAStartLineAndItemPerInstalledSlot)
         EXPECT_EQ(bootMenuOf(store), bootMenu(TestStore::menuHead, c.listed, c.items, "4"));
         EXPECT_EQ(fileMode(store.path("tools/menu")), 0755);
     }
-    // Without its head a start line could start nothing.
-    shell("rm " + store.path("tools/menu.org"));
+    // Without its head a start line could start nothing. A stopped run's
+    // scratch file goes, also beside a file that is kept.
+    shell("cd " + store.path("tools") + " && rm menu.org && touch lcdmenu.conf.new");
     EXPECT_TRUE(nameedit());
-    EXPECT_EQ(bootMenuOf(store), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
+    EXPECT_EQ(bootMenuOf(store) + leftovers(store.root()), bootMenu("", std::rbegin(cases)->listed, tenItems, "4"));
+    shell("mkfifo " + store.path("tools/menu.org"));  // no head, and no writer waited for
+    EXPECT_FALSE(nameedit());
+    shell("rm " + store.path("tools/menu.org"));
     // Scratch files that cannot be made (mount points there) or a directory
     // where the script goes: false, the configuration stays, the script is
     // the old one or its head alone, and no scratch file is left.
