@@ -144,6 +144,15 @@ Outcome Installation::finish(const char* failure)
     return Outcome::done("Image is installed");
 }
 
+// Whether PATH is /tmp itself, under any name: its lock is then the
+// store's, which this run already holds.
+bool isTmp(const eString& path)
+{
+    struct stat dir, tmp;
+    return stat(path.c_str(), &dir) == 0 && stat("/tmp", &tmp) == 0 && dir.st_dev == tmp.st_dev &&
+        dir.st_ino == tmp.st_ino;
+}
+
 } // namespace
 
 std::optional<Outcome> refusal(const InstallRequest& request)
@@ -163,7 +172,7 @@ Outcome installImage(const InstallRequest& request)
     // /tmp/image serves every store: an installation into another store
     // would find its mount there and unmount it under the running copy.
     StoreLock mountLock("/tmp");
-    if (mpoint != "/tmp" && mountLock.busy())
+    if (!isTmp(mpoint) && mountLock.busy())
         return Outcome::refused("another installation is running");
     return Installation(request).run();
 }
