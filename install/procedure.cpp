@@ -1,5 +1,6 @@
 #include "install/procedure.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,7 +53,10 @@ Installation::Installation(const InstallRequest& request)
 
 Outcome Installation::run()
 {
-    std::perror(request.file.c_str());  // the trace line that marks a start
+    // The trace line that marks a start; an errno left by an earlier call
+    // would read as a fault of this file.
+    errno = 0;
+    std::perror(request.file.c_str());
     bool partBehind = false;
     if (std::optional<Outcome> refused = refuseBeforeMounting(request.file, partBehind))
         return *refused;
