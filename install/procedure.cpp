@@ -21,6 +21,9 @@
 
 namespace {
 
+// The copy's failure, also for every later step that finds the copy unusable.
+const char copyFailed[] = "could not copy squashfs";
+
 // One run of the installation. The tree is copied and made startable in a
 // scratch directory beside the slots, which no slot scan looks at, and
 // becomes the slot with one rename once all of it is on the disk. Each
@@ -93,7 +96,7 @@ const char* Installation::copyIntoScratch()
         !runFormattedPolled(copyTick(scratch, tree, request.progress), "cp -Rd /tmp/image %s/image/%s", mpoint,
             scratchEntry)) {
         unmountImage();  // unchecked: the copy's failure is the one to report
-        return "could not copy squashfs";
+        return copyFailed;
     }
     if (!unmountImage())
         return "could not unmount squashfs";
@@ -105,7 +108,7 @@ const char* Installation::adaptScratch()
     // Anything but a root tree (another run's mount swapped in under the
     // copy, say) is no image to install.
     if (!entryExists(scratch + "/bin"))
-        return "could not copy squashfs";
+        return copyFailed;
     return makeStartable(scratch, request.copySettings);
 }
 
@@ -114,11 +117,11 @@ const char* Installation::adaptScratch()
 const char* Installation::commitSlot()
 {
     if (!syncFileSystem(mpoint))
-        return "could not copy squashfs";
+        return copyFailed;
     if (!writeImageInfo(scratch, imageName(request.slot, request.name)))
         return "could not write Image.info";
     if (std::rename(scratch.c_str(), slotDir(request.slot).c_str()) != 0)
-        return "could not copy squashfs";
+        return copyFailed;
     // The slot is there now, in the boot menu too, but may not outlive a
     // power cut: reported once the menu is made.
     if (!syncDirectory(imagesDir()))
