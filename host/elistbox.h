@@ -43,7 +43,6 @@ private:
     void* key;
     int align;
     eString helpText;
-    int keyType;
 };
 
 // A list of entries with one current entry; OK selects it, exit selects null.

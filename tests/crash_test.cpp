@@ -3,9 +3,11 @@
 
 #include <chrono>
 #include <random>
+#include <tuple>
 
 #include "install/procedure.h"
 #include "store/lock.h"
+#include "store/shell.h"
 #include "tests/images.h"
 #include "tests/support.h"
 
@@ -19,13 +21,15 @@ const char renameKeys[] = "down ok down ok text:New ok green ok exit";
 const char eraseKeys[] = "down down ok green ok exit";
 const char colourKeys[] = "down down down down ok down ok exit";
 
+const std::string hostPath = shellQuote(NIMBREL_BUILD "/nimbrel-host");
+
 // The environment that preloads the crash shim (built with the host, for
 // its architecture) with SETTINGS; an ASan host would refuse it before its
-// runtime.
+// runtime. LD_PRELOAD splits at blanks, so it names a copy in the private /tmp.
 std::string shim(const std::string& settings)
 {
-    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" NIMBREL_BUILD "/test-plugins/crashshim.so " +
-        settings;
+    shell("[ -e /tmp/crashshim.so ] || cp " + shellQuote(NIMBREL_BUILD "/test-plugins/crashshim.so") + " /tmp");
+    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=/tmp/crashshim.so " + settings;
 }
 
 // A template store in /tmp/template (slot 5 installed from another image,
@@ -106,7 +110,7 @@ TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColour)
             std::string after = std::to_string(instant(random));
             SCOPED_TRACE(std::string(keys) + ", killed after " + after + " s");
             fresh();
-            shell("setsid " NIMBREL_BUILD "/nimbrel-host --store " + run + " --keys '" + keys +
+            shell("setsid " + hostPath + " --store " + run + " --keys '" + keys +
                 "' >/dev/null 2>&1 & sleep " + after + "; kill -KILL -$! 2>/dev/null; wait");
             expectSoundAndInstallable();
         }
@@ -148,7 +152,7 @@ TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
 TEST_F(CrashTest, OneActionAtATimePerStore)
 {
     makeTemplate("--two-part", false);
-    const std::string host = "setsid -w " NIMBREL_BUILD "/nimbrel-host --store " + run + " --keys '" + installKeys + "'";
+    const std::string host = "setsid -w " + hostPath + " --store " + run + " --keys '" + installKeys + "'";
     for (int round = 0; round < 8; ++round) {
         fresh();
         EXPECT_THAT(capture(host + " & " + host + "; wait"), HasSubstr("[Info] Image is installed"));
@@ -172,7 +176,19 @@ TEST_F(CrashTest, OneActionAtATimePerStore)
 // after the host was killed or has ended, repaired as the box would at
 // boot, is what a power cut at that instant leaves. The template store:
 // slots 2 and 5 installed from one image, the two-part new.img, a boot menu.
-class PowerCut : public ::testing::TestWithParam<const char*> {
+// An action whose power cuts are tested: its keys, the box it ends with,
+// and whether the store starts in an earlier version's link layout.
+struct CutAction {
+    const char *name, *keys, *box;
+    bool linked;
+};
+
+void PrintTo(const CutAction& action, std::ostream* out)
+{
+    *out << action.name;
+}
+
+class PowerCut : public ::testing::TestWithParam<std::tuple<const char*, CutAction>> {
 protected:
     PowerCut()
     {
@@ -221,43 +237,46 @@ protected:
                        "tools/lcdmenu.conf" + (pair ? "" : " image/*/Image.info && ls -A . image tools"));
     }
 
-    LoopDisk xfs{"pc", "512M", "mkfs.xfs -q -m reflink=1"}, ext{"pc/ext", "64M", GetParam()};
+    LoopDisk xfs{"pc", "512M", "mkfs.xfs -q -m reflink=1"}, ext{"pc/ext", "64M", std::get<0>(GetParam())};
     std::vector<std::string> trees;
 };
 
-// Each action, once run to its end and then killed before each of its calls
+// An action, once run to its end and then killed before each of its calls
 // that change files in turn, each kill followed by a colour change; a colour
 // change also on a store in the link layout, which it turns into plain files.
 TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 {
-    const struct {
-        const char *keys, *box;
-        bool linked;
-    } actions[] = {{colourKeys, "exit=0", false}, {colourKeys, "exit=0", true},
-        {renameKeys, "[Info] Rename Image complete", false}, {eraseKeys, "[Info] Erase Image complete", false},
-        {installKeys, "[Info] Image is installed", false}};
-    for (const auto& [keys, box, linked] : actions) {
-        SCOPED_TRACE(std::string(keys) + (linked ? ", link layout" : ""));
-        EXPECT_THAT(runAndCut(keys, linked, ""), HasSubstr(box));
-        if (keys == installKeys)
-            trees.insert(trees.begin(), slotTree(root("ext") + "/image/0"));
-        EXPECT_EQ(state("cut"), state("ext"));
-        EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + leftovers(root("ext")), "");
-        release();
-        int step = 1;
-        for (std::string out; out.find("exit=0") == std::string::npos && step < 100; ++step, release()) {
-            SCOPED_TRACE("killed at step " + std::to_string(step));
-            out = runAndCut(keys, linked, shim("NIMBREL_CRASH_AT=" + std::to_string(step)));
-            EXPECT_EQ(storeFaults(root("cut"), trees, "new.img"), "");
-            // A colour change then rewrites the boot menu: sound and on the disk,
-            // whatever the stopped run left unsynced.
-            rerunAndCut(colourKeys);
-            EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + state("cut", true), state("ext", true));
-        }
-        EXPECT_TRUE(step > 3 && step < 100) << "the shim stopped nothing, or the action never ended";
+    const auto [name, keys, box, linked] = std::get<1>(GetParam());
+    EXPECT_THAT(runAndCut(keys, linked, ""), HasSubstr(box));
+    if (keys == installKeys)
+        trees.insert(trees.begin(), slotTree(root("ext") + "/image/0"));
+    EXPECT_EQ(state("cut"), state("ext"));
+    EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + leftovers(root("ext")), "");
+    release();
+    int step = 1;
+    for (std::string out; out.find("exit=0") == std::string::npos && step < 100; ++step, release()) {
+        SCOPED_TRACE("killed at step " + std::to_string(step));
+        out = runAndCut(keys, linked, shim("NIMBREL_CRASH_AT=" + std::to_string(step)));
+        EXPECT_EQ(storeFaults(root("cut"), trees, "new.img"), "");
+        // A colour change then rewrites the boot menu: sound and on the disk,
+        // whatever the stopped run left unsynced.
+        rerunAndCut(colourKeys);
+        EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + state("cut", true), state("ext", true));
     }
+    EXPECT_TRUE(step > 3 && step < 100) << "the shim stopped nothing, or the action never ended";
 }
 
-INSTANTIATE_TEST_SUITE_P(Disks, PowerCut, ::testing::Values("mkfs.ext2 -q", "mkfs.ext4 -q"));
+// One test for each disk and action, so that each stays short where the
+// host runs emulated.
+INSTANTIATE_TEST_SUITE_P(Disks, PowerCut,
+    ::testing::Combine(::testing::Values("mkfs.ext2 -q", "mkfs.ext4 -q"),
+        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false},
+            CutAction{"colourOnLinks", colourKeys, "exit=0", true},
+            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false},
+            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false},
+            CutAction{"install", installKeys, "[Info] Image is installed", false})),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param)).substr(5, 4) + "_" + std::get<1>(info.param).name;
+    });
 
 } // namespace

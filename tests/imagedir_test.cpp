@@ -160,6 +160,11 @@ TEST_F(ImagedirTest, TranslatesTheTwoCatalogueTexts)
         "msgid \"Directory:\"\nmsgstr \"Verzeichnis:\"\n"
         "msgid \"copy from /var/tuxbox/config/enigma\"\nmsgstr \"aus enigma\"\n");
     ASSERT_EQ(shell("mkdir -p /tmp/locale/xx/LC_MESSAGES && msgfmt -o /tmp/locale/xx/LC_MESSAGES/messages.mo /tmp/xx.po"), 0);
+    // Compiled locales hold numbers in the byte order of the CPU that reads
+    // them, which the machine's own may not match (an emulated big-endian run).
+    const std::string order = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__ ? "--big-endian" : "--little-endian";
+    shell("mkdir -p /tmp/locales && localedef -c -i C -f UTF-8 " + order + " /tmp/locales/C.UTF-8");
+    setenv("LOCPATH", "/tmp/locales", 1);
     setenv("LANGUAGE", "xx", 1);
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
     bindtextdomain("messages", "/tmp/locale");
@@ -171,7 +176,8 @@ TEST_F(ImagedirTest, TranslatesTheTwoCatalogueTexts)
     EXPECT_EQ(child<eCheckbox>(dialog)->getHelpText(), "aus enigma");
     unsetenv("LANGUAGE");
     std::setlocale(LC_ALL, "C");
-    shell("rm -rf /tmp/locale /tmp/xx.po");
+    unsetenv("LOCPATH");
+    shell("rm -rf /tmp/locale /tmp/locales /tmp/xx.po");
 }
 
 

@@ -7,14 +7,10 @@
 #include "host/elabel.h"
 #include "host/elistbox.h"
 #include "pchost/front/session.h"
-#include "pchost/front/terminalkeys.h"
 #include "pchost/toolkit/keys.h"
 
-#include <curses.h>
-
 // The toolkit as a user drives it: keys from a script into a window run
-// modally, once they run out exit is pressed; the screen as text; the
-// terminal's keys as the remote control's.
+// modally, once they run out exit is pressed; the screen as text.
 namespace {
 
 // A window with a widget of every kind, in focus order: button a (runs a
@@ -158,32 +154,6 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
     EXPECT_EQ(pchost::snaps()[0].find(" one"), std::string::npos);  // scrolled away
     EXPECT_EQ(pchost::snaps()[1].find("blue"), std::string::npos);  // two rows open
     EXPECT_EQ(combo->getCurrent()->getText(), "red");
-}
-
-// What the key CODE means, then what it means while a field is edited:
-// a key name, "text:c" for typing or "none".
-std::string meanings(int code)
-{
-    std::string both;
-    for (bool editing : {false, true}) {
-        std::optional<pchost::KeyPress> press = pchost::translateKey(code, editing);
-        both += !press ? "none" : press->key == pchost::Key::Text ? "text:" + press->text
-                                                                  : pchost::keyName(press->key);
-        both += editing ? "" : " ";
-    }
-    return both;
-}
-
-TEST(TerminalKeys, AsTheRemoteControlOrTypedWhileEditing)
-{
-    const std::pair<int, const char*> cases[] = {{KEY_UP, "up up"}, {KEY_DOWN, "down down"},
-        {KEY_LEFT, "left left"}, {KEY_RIGHT, "right right"}, {'\n', "ok ok"}, {'\r', "ok ok"},
-        {KEY_ENTER, "ok ok"}, {27, "exit exit"}, {KEY_F(1), "red red"}, {KEY_F(2), "green green"},
-        {KEY_F(3), "yellow yellow"}, {KEY_F(4), "blue blue"}, {'0', "0 text:0"}, {'9', "9 text:9"},
-        {'a', "none text:a"}, {' ', "none text: "}, {'~', "none text:~"}, {KEY_BACKSPACE, "none left"},
-        {127, "none left"}, {8, "none left"}, {KEY_F(5), "none none"}, {200, "none none"}};
-    for (const auto& [code, meant] : cases)
-        EXPECT_EQ(meanings(code), meant) << code;
 }
 
 } // namespace

@@ -30,13 +30,12 @@ eListBoxEntry::~eListBoxEntry()
 }
 
 eListBoxEntryText::eListBoxEntryText(eListBox<eListBoxEntryText>* list, const char* text,
-    void* key, int align, const eString& helpText, int keyType)
+    void* key, int align, const eString& helpText, int /*keyType: one kind of key here*/)
     : eListBoxEntry(list)
     , text(text)
     , key(key)
     , align(align)
     , helpText(helpText.empty() ? eString(" ") : helpText)
-    , keyType(keyType)
 {
 }
 
