@@ -1,17 +1,15 @@
 #include "install/imagecheck.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "install/squashfs.h"
 #include "install/staging.h"
 #include "plugin/globals.h"
 #include "store/descriptor.h"
-#include "store/slots.h"
+#include "store/storecheck.h"
 
 namespace {
 
@@ -89,6 +87,9 @@ bool readHeads(const eString& path, Heads& heads)
         pread(file.get(), heads.part, headBytes, squashfsOffset) >= 0;
 }
 
+// A squashfs superblock's bytes, of every version.
+constexpr int squashfsSuperblock = 96;
+
 const char* imageFault(const eString& path, bool& partBehind)
 {
     Heads heads;
@@ -99,28 +100,28 @@ const char* imageFault(const eString& path, bool& partBehind)
         return notAnImage;
     if (*cramfs > static_cast<std::uint64_t>(heads.size))
         return incomplete;
+    partBehind = heads.size > squashfsOffset;
+    // Behind a cramfs small enough to be a head, a squashfs superblock says
+    // where its part ends. Other bytes there (another kind of squashfs, the
+    // rest of a large cramfs, damage) are for the mount to judge.
     bool big;
-    partBehind = *cramfs <= squashfsOffset && heads.size >= squashfsOffset + 96 &&
-        magicAt(heads.part, squashfsMagic, big);
-    std::optional<std::uint64_t> used = partBehind ? squashfsBytes(heads.part, big) : std::nullopt;
-    return used && *used > static_cast<std::uint64_t>(heads.size - squashfsOffset) ? incomplete : nullptr;
-}
-
-// False only for a directory that is there and cannot be written to.
-bool writable(const eString& dir)
-{
-    struct statvfs info;
-    if (statvfs(dir.c_str(), &info) == 0 && (info.f_flag & ST_RDONLY))
-        return false;
-    return access(dir.c_str(), W_OK) == 0 || (errno != EROFS && errno != EACCES && errno != EPERM);
+    if (!partBehind || *cramfs > squashfsOffset || !magicAt(heads.part, squashfsMagic, big))
+        return nullptr;
+    long long partBytes = heads.size - squashfsOffset;
+    if (partBytes < squashfsSuperblock)
+        return incomplete;
+    std::optional<std::uint64_t> used = squashfsBytes(heads.part, big);
+    return used && *used > static_cast<std::uint64_t>(partBytes) ? incomplete : nullptr;
 }
 
 } // namespace
 
 std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind)
 {
-    if (!writable(mpoint) || !writable(imagesDir()))
-        return Outcome::refused("image store is read-only");
+    if (std::optional<Outcome> refused = refuseWithoutBootTools())
+        return refused;
+    if (std::optional<Outcome> refused = refuseReadOnlyStore())
+        return refused;
     partBehind = false;
     if (const char* fault = imageFault(mpoint + "/" + file, partBehind))
         return Outcome::refused(fault);

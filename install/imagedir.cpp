@@ -151,7 +151,9 @@ Outcome Imagedir::installChosen()
         return *refused;
     const eString wait = "please wait !!!";
     ok->setHelpText(wait);
-    wanted.progress = [this, &wait](const eString& done) { ok->setHelpText(wait + " " + done); };
+    wanted.progress = [this, &wait](const eString& done) {
+        ok->setHelpText(done.empty() ? wait : eString(wait + " " + done));
+    };
     return installImage(wanted);
 }
 

@@ -38,6 +38,7 @@ private:
     const char* adaptScratch();
     const char* commitSlot();
     Outcome finish(const char* failure);
+    void tell(const char* progress) const;
 
     const InstallRequest& request;
     eString scratchEntry;  // its name under image/
@@ -75,6 +76,7 @@ Outcome Installation::run()
         if (!partBehind)
             return refuseHeadAlone();
         failure = mountSquashfsPart(request.file, cut, request.progress);
+        tell("");  // the cut's last share says nothing of the steps after it
     }
     if (!failure) {
         if (std::optional<Outcome> full = refuseWhenFull(cut, tree))
@@ -98,8 +100,10 @@ const char* Installation::copyIntoScratch()
         unmountImage();  // unchecked: the copy's failure is the one to report
         return copyFailed;
     }
+    tell("100 %");
     if (!unmountImage())
         return "could not unmount squashfs";
+    tell("");
     return nullptr;
 }
 
@@ -149,6 +153,12 @@ Outcome Installation::finish(const char* failure)
     if (!menu)
         return bootMenuFailure();
     return Outcome::done("Image is installed");
+}
+
+void Installation::tell(const char* progress) const
+{
+    if (request.progress)
+        request.progress(progress);
 }
 
 // Whether PATH is /tmp itself, under any name: its lock is then the

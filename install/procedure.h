@@ -15,7 +15,9 @@ struct InstallRequest {
     eString slot;  // "0" to "9"
     eString name;  // empty for the default name
     bool copySettings = false;
-    ProgressShown progress;  // told how far the copy (or the cut) has come
+    // Told how far the copy (or the cut) has come, "100 %" once the copy is
+    // whole, and an empty text when a step follows that has no share.
+    ProgressShown progress;
 };
 
 // The refusal to show instead of installing: too little space, or nothing

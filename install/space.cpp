@@ -108,11 +108,15 @@ TreeNeeds TreeMeasure::total() const
 
 } // namespace
 
-Outcome noSpace(long long kilobytes)
+Outcome noSpace(long long kilobytes, long long files, unsigned long long freeFiles)
 {
-    eString message;
-    return Outcome::refused(message.sprintf("no Space !!!\nMemory < %d kB\n",
-        static_cast<int>(std::min<long long>(kilobytes, INT_MAX))));
+    eString message = "no Space !!!\n", filesLine;
+    int shown = static_cast<int>(std::min<long long>(kilobytes, INT_MAX));
+    if (kilobytes > 0)
+        message.sprintf("no Space !!!\nMemory < %d kB\n", shown);
+    if (files > 0)
+        message += filesLine.sprintf("Files < %lld (%llu free)\n", files, freeFiles);
+    return Outcome::refused(message);
 }
 
 TreeNeeds treeNeeds(const eString& dir, long long block)
@@ -132,15 +136,18 @@ std::optional<Outcome> refuseWhenFull(bool cut, MountedTree& tree)
     bool measured = statfs(mpoint.c_str(), &store) == 0 && store.f_bsize > 0;
     tree.block = measured ? store.f_bsize : 4096;
     tree.needs = treeNeeds("/tmp/image", tree.block);
-    // A file system that counts no inodes has no limit on them.
-    bool inodes =
-        measured && (store.f_files == 0 || static_cast<unsigned long long>(tree.needs.inodes) <= store.f_ffree);
-    if (inodes && tree.needs.kilobytes <= freeKilobytes(mpoint))
+    // A file system that counts no inodes has no limit on them; one that
+    // cannot be measured has no room for certain.
+    unsigned long long freeFiles = measured ? store.f_ffree : 0;
+    bool filesShort =
+        measured && store.f_files != 0 && static_cast<unsigned long long>(tree.needs.inodes) > freeFiles;
+    bool blocksShort = !measured || tree.needs.kilobytes > freeKilobytes(mpoint);
+    if (!filesShort && !blocksShort)
         return std::nullopt;
     unmountImage();  // unchecked: the refusal is what to report
     if (cut)
         removeCut();
-    return noSpace(tree.needs.kilobytes);
+    return noSpace(blocksShort ? tree.needs.kilobytes : 0, filesShort ? tree.needs.inodes : 0, freeFiles);
 }
 
 long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize)

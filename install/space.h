@@ -4,9 +4,11 @@
 #include "host/estring.h"
 #include "store/outcome.h"
 
-// The refusal for too little room on the store's medium, naming the kB
-// that would have been needed.
-Outcome noSpace(long long kilobytes);
+// The refusal for too little room on the store's medium: "no Space !!!"
+// and a line for each of what is short, the KILOBYTES needed ("Memory < N
+// kB") and the FILES needed against FREE_FILES ("Files < N (M free)"); 0
+// for what is not short.
+Outcome noSpace(long long kilobytes, long long files = 0, unsigned long long freeFiles = 0);
 
 // What a copy of a tree takes on the store.
 struct TreeNeeds {
@@ -31,8 +33,9 @@ struct MountedTree {
 
 // When the tree mounted on /tmp/image needs more than the free space of the
 // store, or more inodes than it has free: unmounts it, removes the squashfs
-// part cut out for it when CUT, and returns the refusal naming the kB it
-// needs. Empty when the tree fits. TREE gets what was measured.
+// part cut out for it when CUT, and returns the refusal naming what it
+// needs of what is short. Empty when the tree fits. TREE gets what was
+// measured.
 std::optional<Outcome> refuseWhenFull(bool cut, MountedTree& tree);
 
 // Free space of the file system holding PATH in kB, 0 when it cannot be

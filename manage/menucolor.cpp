@@ -7,6 +7,7 @@
 #include "plugin/message.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
+#include "store/storecheck.h"
 
 namespace {
 
@@ -23,12 +24,15 @@ const char* const colorTexts[] = {
 static_assert(sizeof colorTexts / sizeof *colorTexts == lastColorKey - firstColorKey + 1);
 
 // Takes the colour of ENTRY, if any, and rebuilds the boot menu, under the
-// store's lock; what to show, if anything.
+// store's lock; what to show, if anything. A store that cannot be written
+// keeps its colour.
 std::optional<Outcome> applyChoice(const eListBoxEntryText* entry)
 {
     StoreLock lock(mpoint);
     if (lock.busy())
         return storeBusy();
+    if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
+        return readOnly;
     if (entry)
         chooseColor(reinterpret_cast<intptr_t>(entry->getKey()));
     if (!nameedit())

@@ -4,7 +4,7 @@
 
 // Lets the user choose the boot menu's colour; leaving it, with or without
 // a choice, regenerates the boot menu (showing an error box when that
-// fails) and closes.
+// fails, or instead when the store cannot be written) and closes.
 class Menucolor : public eWindow {
 public:
     Menucolor();

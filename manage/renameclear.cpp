@@ -6,6 +6,7 @@
 #include "store/imagename.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
+#include "store/storecheck.h"
 
 namespace {
 
@@ -113,6 +114,8 @@ std::optional<Outcome> renameclear::act(const eString& nr)
     StoreLock lock(mpoint);
     if (lock.busy())
         return storeBusy();
+    if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
+        return readOnly;
     std::optional<Outcome> outcome;
     if (mode == 1)
         outcome = renameImage(nr, newname->getText());

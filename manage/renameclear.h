@@ -19,7 +19,8 @@ private:
     void LoadNamen();
     void oksel();
     // The rename or erase of slot NR (nothing in another mode) and the boot
-    // menu rebuilt, under the store's lock; what to show, if anything.
+    // menu rebuilt, under the store's lock; what to show, if anything. A
+    // store that cannot be written is refused with nothing changed.
     std::optional<Outcome> act(const eString& nr);
     void refuseEmpty();
 

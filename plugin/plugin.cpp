@@ -1,4 +1,5 @@
 #include <cstring>
+#include <sys/stat.h>
 
 #include "host/eskin.h"
 #include "plugin/globals.h"
@@ -42,6 +43,12 @@ extern "C" int plugin_exec(void*)
     readMountPoint();
     if (mpoint.empty()) {
         showMessage("Tovra-Image must be started!", "Nimbrel", 129);
+        return 0;
+    }
+    // A disk that is not mounted would look like an empty store.
+    struct stat store;
+    if (stat(mpoint.c_str(), &store) != 0 || !S_ISDIR(store.st_mode)) {
+        showOutcome(Outcome::refused("image store not found: " + mpoint));
         return 0;
     }
     fd = eSkin::getActive()->queryValue("fontsize", 20);

@@ -36,6 +36,9 @@ before=$(find given | sort)
 unpack given.img gx
 check "a given tree is left as it is, its links stay links" \
     test "$(find given | sort)" = "$before" -a "$(readlink gx/etc-link)" = /etc
+mkdir -p huge/bin && truncate -s 16777216 huge/bin/big
+check "a file over 16 MB, which a cramfs would cut short, refused by name; no image made" eval \
+    '! "$maker" --from huge huge.img 2>err && grep -q "^make-image: huge/bin/big is over 16 MB" err && [ ! -e huge.img ]'
 
 mkdir mnt
 check "mount: a cramfs read-only, with its tree; unmounted, nothing left" eval '[ "$(status -t cramfs \

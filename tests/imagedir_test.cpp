@@ -188,11 +188,14 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
         const char* org;  // null: no /tmp/org
         bool earlierCall;  // one on /tmp/old with font size 26 went first
         const char *opensOn, *color;  // opensOn null: refused
+        const char* refusal = "[Nimbrel] Tovra-Image must be started!";
     };
     const Case cases[] = {{nullptr, false, nullptr, ""}, {"", false, nullptr, ""},
         {"\r\n", false, nullptr, ""}, {"", true, nullptr, "3"}, {"\n", true, nullptr, "3"},
         {nullptr, true, "/tmp/old", "3"}, {"/tmp/store", false, "/tmp/store", "5"},
-        {"/tmp/store\r\n", false, "/tmp/store", "5"}, {"/tmp/store\n/tmp/old\n", true, "/tmp/store", "5"}};
+        {"/tmp/store\r\n", false, "/tmp/store", "5"}, {"/tmp/store\n/tmp/old\n", true, "/tmp/store", "5"},
+        {"/tmp/nowhere\n", true, nullptr, "3", "[Error] image store not found: /tmp/nowhere"},
+        {"/tmp/store/tools/menu.org", false, nullptr, "", "[Error] image store not found: /tmp/store/tools/menu.org"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         TestStore old("old"), store;
@@ -225,7 +228,7 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
             EXPECT_EQ(mpoint, c.opensOn);
             EXPECT_THAT(pchost::shownMessages(), ElementsAre());
         } else {
-            EXPECT_THAT(pchost::shownMessages(), ElementsAre("[Nimbrel] Tovra-Image must be started!"));
+            EXPECT_THAT(pchost::shownMessages(), ElementsAre(c.refusal));
             EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, 129);  // an error box
         }
     }

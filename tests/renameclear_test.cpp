@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "host/eskin.h"
+#include "manage/menucolor.h"
 #include "manage/renameclear.h"
 #include "manage/slotedit.h"
 #include "pchost/front/session.h"
 #include "plugin/globals.h"
+#include "store/nameedit.h"
 #include "store/shell.h"
+#include "tests/images.h"
 #include "tests/support.h"
 
 using ::testing::ElementsAre;
@@ -95,6 +98,29 @@ TEST_F(RenameclearTest, EraseTakesTheSlotOutOfTheBootMenuBeforeItsFilesAndAlways
         EXPECT_EQ(items(), menuItems);
         EXPECT_EQ(pathExists("/tmp/out/Image.info") && pathExists("/tmp/out/etc/x"), readOnlyPart == "link");
         shell("umount " + shellQuote(store.path(readOnlyPart)) + " 2>/dev/null");
+    }
+}
+
+TEST_F(RenameclearTest, ReadOnlyStoreNamedByEveryActionThatWritesAndLeftAsItWas)
+{
+    store.addSlot(2, "name=Keep\n");
+    color = "5";
+    ASSERT_TRUE(nameedit());
+    for (const char* part : {"", "image", "tools"}) {  // "": the whole store
+        SCOPED_TRACE(part);
+        readOnly(store.path(part));
+        const std::string before = fingerprint({store.root()}, {}), refused = "[Error] image store is read-only";
+        EXPECT_THAT(run(1, "down ok text:New ok green"), ElementsAre(refused));
+        EXPECT_THAT(run(2, "green"), ElementsAre(refused));
+        pchost::startScript("down ok");
+        Menucolor window;
+        window.show();
+        window.exec();
+        EXPECT_THAT(pchost::shownMessages(), ElementsAre(refused));
+        EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, 129);
+        EXPECT_EQ(color, "5");
+        EXPECT_EQ(fingerprint({store.root()}, {}), before);
+        shell("umount " + shellQuote(store.path(part)));
     }
 }
 

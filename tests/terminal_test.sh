@@ -105,9 +105,10 @@ cp "$work/big.img" "$store"
 touch "$work/seen"
 out=$(PATH="$work/slow:$PATH" "$host" --store "$store" --keys "ok green ok exit" 2>/dev/null)
 shares=$(printf '%s\n' "$out" | sed -n 's/^please wait !!! \([0-9]*\) %.*/\1/p')
-check "scripted: three rising shares of the copy and a time left, each on a line" eval '
+check "scripted: three rising shares of the copy and a time left, each on a line; 100 %, then no share" eval '
     [ "$(printf "%s\n" "$shares" | uniq | wc -l)" -ge 3 ] && printf "%s\n" "$shares" | sort -nc &&
     printf "%s\n" "$out" | grep -q "^please wait !!! [0-9]* % ([0-9]*:[0-5][0-9] left)$" &&
+    [ "$(printf "%s\n" "$out" | grep "^please wait" | tail -n 2 | tr "\n" /)" = "please wait !!! 100 %/please wait !!!/" ] &&
     has "$out" "[Info] Image is installed"'
 rm -rf "$work/seen" "$store/image/0"
 cp "$work/big.img" "$store"
