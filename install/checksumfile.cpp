@@ -24,7 +24,8 @@ constexpr size_t maxChecksumBytes = 65536;
 
 const KindName& nameOf(DigestKind kind)
 {
-    return *std::find_if(std::begin(kindNames), std::end(kindNames), [kind](const KindName& k) { return k.kind == kind; });
+    return *std::find_if(std::begin(kindNames), std::end(kindNames),
+        [kind](const KindName& k) { return k.kind == kind; });
 }
 
 bool endsWith(const std::string& text, const std::string& end)
@@ -44,7 +45,8 @@ eString lowerHex(const std::string& hex, const KindName& kind)
         std::all_of(hex.begin(), hex.end(), [](unsigned char c) { return std::isxdigit(c); });
     eString lower;
     if (isHex)
-        std::transform(hex.begin(), hex.end(), std::back_inserter(lower), [](unsigned char c) { return std::tolower(c); });
+        std::transform(hex.begin(), hex.end(), std::back_inserter(lower),
+            [](unsigned char c) { return std::tolower(c); });
     return lower;
 }
 
@@ -75,7 +77,8 @@ bool splitLine(std::string line, const KindName& kind, eString& hex, std::string
 
 bool isChecksumName(const eString& name)
 {
-    return std::any_of(std::begin(kindNames), std::end(kindNames), [&](const KindName& k) { return endsWith(name, k.suffix); });
+    return std::any_of(std::begin(kindNames), std::end(kindNames),
+        [&](const KindName& k) { return endsWith(name, k.suffix); });
 }
 
 std::optional<eString> digestFor(const std::string& text, DigestKind kind, const eString& file)
