@@ -10,3 +10,8 @@ set(CMAKE_C_COMPILER_TARGET s390x-linux-gnu)
 set(CMAKE_CXX_COMPILER_TARGET s390x-linux-gnu)
 set(CMAKE_LIBRARY_ARCHITECTURE s390x-linux-gnu)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/s390x-linux-gnu/pkgconfig:/usr/share/pkgconfig)
+# Where Debian's s390x libssl cannot be installed beside the machine's newer
+# one, scripts/setup unpacks it here.
+if(EXISTS /opt/nimbrel/openssl-s390x/usr/include/openssl/evp.h)
+    list(APPEND CMAKE_PREFIX_PATH /opt/nimbrel/openssl-s390x/usr)
+endif()

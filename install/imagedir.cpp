@@ -4,6 +4,7 @@
 #include <cstring>
 #include <libintl.h>
 
+#include "install/checksumfile.h"
 #include "install/space.h"
 #include "plugin/globals.h"
 #include "plugin/message.h"
@@ -123,7 +124,7 @@ int Imagedir::LoadListe()
     if (!dir)
         return 1;
     while (const dirent* entry = readdir(dir.get())) {
-        if (std::strstr(entry->d_name, ".img"))
+        if (std::strstr(entry->d_name, ".img") && !isChecksumName(entry->d_name))
             addEntry(liste, entry->d_name);
     }
     return liste->getCurrent() ? 0 : 1;

@@ -7,6 +7,7 @@
 
 #include "install/adapt.h"
 #include "install/imagecheck.h"
+#include "install/imagedigest.h"
 #include "install/slotpath.h"
 #include "install/space.h"
 #include "install/squashfs.h"
@@ -64,6 +65,9 @@ Outcome Installation::run()
     bool partBehind = false;
     if (std::optional<Outcome> refused = refuseBeforeMounting(request.file, partBehind))
         return *refused;
+    if (std::optional<Outcome> damaged = refuseDamaged(request.file, request.progress))
+        return *damaged;
+    tell("");  // the check's share says nothing of the steps after it
     if (!mountPointReady())
         return Outcome::failed("could not mount cramfs");
     removeLeftovers();  // a leftover scratch directory that stays fails the copy

@@ -15,8 +15,9 @@ struct InstallRequest {
     eString slot;  // "0" to "9"
     eString name;  // empty for the default name
     bool copySettings = false;
-    // Told how far the copy (or the cut) has come, "100 %" once the copy is
-    // whole, and an empty text when a step follows that has no share.
+    // Told how far the check against checksum files, the copy (or the cut)
+    // has come, "100 %" once the copy is whole, and an empty text when a
+    // step follows that has no share.
     ProgressShown progress;
 };
 
@@ -33,8 +34,9 @@ std::optional<Outcome> refusal(const InstallRequest& request);
 // file goes once its slot is on the disk, and stays otherwise. Fails with
 // "could not mount cramfs", touching nothing, when /tmp/image is no
 // directory of its own. Refuses, before anything is mounted or written, a
-// store that cannot be written and an image file that is none or is
-// incomplete; with storeBusy() while another action holds the store's lock,
-// and with "another installation is running" while an installation into
-// another store holds /tmp. It holds both locks itself for its whole run.
+// store that cannot be written and an image file that is none, is
+// incomplete or differs from its checksum files (refuseDamaged); with
+// storeBusy() while another action holds the store's lock, and with
+// "another installation is running" while an installation into another
+// store holds /tmp. It holds both locks itself for its whole run.
 Outcome installImage(const InstallRequest& request);

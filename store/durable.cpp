@@ -61,20 +61,20 @@ bool writeNewFile(const eString& path, const std::string& content, unsigned mode
     return writeFresh(path, content, mode, true);
 }
 
-bool readWholeFile(const eString& path, std::string& content, unsigned& mode)
+bool readWholeFile(const eString& path, std::string& content, unsigned& mode, size_t limit)
 {
     // Non-blocking: a pipe or a device there must not stop the run.
     Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
-    if (!file || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!file || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > limit)
         return false;
     mode = st.st_mode & 07777;
     content.clear();
     char buffer[16384];
     ssize_t got;
-    while ((got = ::read(file.get(), buffer, sizeof buffer)) > 0)
+    while ((got = ::read(file.get(), buffer, sizeof buffer)) > 0 && content.size() <= limit)
         content.append(buffer, got);
-    return got == 0;
+    return got == 0 && content.size() <= limit;
 }
 
 bool syncDirectory(const eString& path)

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "host/estring.h"
@@ -25,8 +26,9 @@ bool writeFreshFile(const eString& path, const std::string& content, unsigned mo
 bool writeNewFile(const eString& path, const std::string& content, unsigned mode);
 
 // Reads the whole of PATH, following a link, into CONTENT and gives its
-// permission bits in MODE. False when it cannot be read to its end.
-bool readWholeFile(const eString& path, std::string& content, unsigned& mode);
+// permission bits in MODE. False when it cannot be read to its end, is no
+// regular file, or holds more than LIMIT bytes.
+bool readWholeFile(const eString& path, std::string& content, unsigned& mode, size_t limit = SIZE_MAX);
 
 // Makes the entries of directory PATH durable: files made, renamed or
 // removed in it.

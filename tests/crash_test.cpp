@@ -23,15 +23,6 @@ const char colourKeys[] = "down down down down ok down ok exit";
 
 const std::string hostPath = shellQuote(NIMBREL_BUILD "/nimbrel-host");
 
-// The environment that preloads the crash shim (built with the host, for
-// its architecture) with SETTINGS; an ASan host would refuse it before its
-// runtime. LD_PRELOAD splits at blanks, so it names a copy in the private /tmp.
-std::string shim(const std::string& settings)
-{
-    shell("[ -e /tmp/crashshim.so ] || cp " + shellQuote(NIMBREL_BUILD "/test-plugins/crashshim.so") + " /tmp");
-    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=/tmp/crashshim.so " + settings;
-}
-
 // A template store in /tmp/template (slot 5 installed from another image,
 // new.img of the kind asked for, the boot menu; with SLOT0, a
 // single-part new.img also installed in slot 0) that each run starts from as
@@ -75,7 +66,7 @@ protected:
         for (std::string out; out.find("exit=0") == std::string::npos && step < 100; ++step) {
             SCOPED_TRACE(std::string(keys) + ", killed at step " + std::to_string(step));
             fresh();
-            out = runHost(run, keys, shim("NIMBREL_CRASH_AT=" + std::to_string(step)));
+            out = runHost(run, keys, preloadShim("NIMBREL_CRASH_AT=" + std::to_string(step)));
             expectSoundAndInstallable();
         }
         EXPECT_TRUE(step > 4 && step < 100) << keys << ": the shim stopped nothing, or the action never ended";
@@ -138,7 +129,8 @@ TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
             SCOPED_TRACE(std::string(file) + " failing with errno " + error + ", keys " + keys);
             fresh();
             std::string old = readFile(run + "/tools/lcdmenu.conf");
-            std::string out = runHost(run, keys, shim("NIMBREL_ERRNO=" + std::string(error) + " NIMBREL_FULL=" + file));
+            std::string out =
+                runHost(run, keys, preloadShim("NIMBREL_ERRNO=" + std::string(error) + " NIMBREL_FULL=" + file));
             EXPECT_THAT(out, HasSubstr(std::string("[ERROR] ") + (box ? box : "could not write boot menu")));
             EXPECT_THAT(out, ::testing::Not(HasSubstr("[Info]")));
             EXPECT_EQ(readFile(run + "/tools/lcdmenu.conf") == old, std::string(file) != "image");
@@ -256,7 +248,7 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
     int step = 1;
     for (std::string out; out.find("exit=0") == std::string::npos && step < 100; ++step, release()) {
         SCOPED_TRACE("killed at step " + std::to_string(step));
-        out = runAndCut(keys, linked, shim("NIMBREL_CRASH_AT=" + std::to_string(step)));
+        out = runAndCut(keys, linked, preloadShim("NIMBREL_CRASH_AT=" + std::to_string(step)));
         EXPECT_EQ(storeFaults(root("cut"), trees, "new.img"), "");
         // A colour change then rewrites the boot menu: sound and on the disk,
         // whatever the stopped run left unsynced.

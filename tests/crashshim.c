@@ -4,8 +4,9 @@
  * sync, a rename or a removal. NIMBREL_FULL=NAME fails every write into,
  * rename onto and sync of a file called NAME as a full disk would (with the
  * errno NIMBREL_ERRNO, if set, such as 5 for EIO), and every shell command
- * whose last word names it, which then exits with 1. Other programs run
- * without it. */
+ * whose last word names it, which then exits with 1. NIMBREL_SLOW=NAME
+ * makes each read from a file called NAME wait a fifth of a second, as a
+ * slow disk would. Other programs run without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -17,7 +18,7 @@
 #include <unistd.h>
 static long crashAt, steps;
 static int error = ENOSPC;
-static char full[256];  /* NAME */
+static char full[256], slow[256];  /* NAME */
 
 __attribute__((constructor)) static void setUp(void)
 {
@@ -26,31 +27,32 @@ __attribute__((constructor)) static void setUp(void)
     const char* at = getenv("NIMBREL_CRASH_AT");
     crashAt = at ? atol(at) : 0;
     snprintf(full, sizeof full, "%s", getenv("NIMBREL_FULL") ? getenv("NIMBREL_FULL") : "");
+    snprintf(slow, sizeof slow, "%s", getenv("NIMBREL_SLOW") ? getenv("NIMBREL_SLOW") : "");
     error = getenv("NIMBREL_ERRNO") ? atoi(getenv("NIMBREL_ERRNO")) : ENOSPC;
     unsetenv("LD_PRELOAD");
 }
 
 /* Whether PATH, less its last SKIP characters, ends in "/NAME" (or "'NAME"). */
-static int named(const char* path, size_t skip)
+static int named(const char* path, size_t skip, const char* name)
 {
-    size_t length = strlen(path), tail = strlen(full);
-    if (!full[0] || length <= tail + skip)
+    size_t length = strlen(path), tail = strlen(name);
+    if (!name[0] || length <= tail + skip)
         return 0;
     const char* at = path + length - skip - tail;
-    return memcmp(at, full, tail) == 0 && (at[-1] == '/' || at[-1] == '\'');
+    return memcmp(at, name, tail) == 0 && (at[-1] == '/' || at[-1] == '\'');
 }
 
-static int namedFd(int fd)
+static int namedFd(int fd, const char* name)
 {
     char link[64], path[4096] = "";
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    return full[0] && readlink(link, path, sizeof path - 1) > 0 && named(path, 0);
+    return name[0] && readlink(link, path, sizeof path - 1) > 0 && named(path, 0, name);
 }
 
 /* Values are quoted, so a line naming a file last ends in "NAME'". */
 static int namedLast(const char* line)
 {
-    return named(line, 1) && line[strlen(line) - 1] == '\'';
+    return named(line, 1, full) && line[strlen(line) - 1] == '\'';
 }
 
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
@@ -65,10 +67,11 @@ int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* 
     int fails = (STEP, namedLast(line));
     return NEXT(posix_spawn)(pid, path, actions, attributes, fails ? failing : argv, envp);
 }
-int fsync(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(fsync)(fd); }
-int syncfs(int fd) { return STEP, namedFd(fd) ? FAIL : NEXT(syncfs)(fd); }
-int rename(const char* from, const char* to) { return STEP, named(to, 0) ? FAIL : NEXT(rename)(from, to); }
+int fsync(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(fsync)(fd); }
+int syncfs(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(syncfs)(fd); }
+int rename(const char* from, const char* to) { return STEP, named(to, 0, full) ? FAIL : NEXT(rename)(from, to); }
 int remove(const char* path) { return STEP, NEXT(remove)(path); }
 int unlink(const char* path) { return STEP, NEXT(unlink)(path); }
 int unlinkat(int dir, const char* path, int flags) { return STEP, NEXT(unlinkat)(dir, path, flags); }
-ssize_t write(int fd, const void* data, size_t size) { return namedFd(fd) ? FAIL : NEXT(write)(fd, data, size); }
+ssize_t write(int fd, const void* data, size_t size) { return namedFd(fd, full) ? FAIL : NEXT(write)(fd, data, size); }
+ssize_t read(int fd, void* data, size_t n) { return (namedFd(fd, slow) ? usleep(200000) : 0), NEXT(read)(fd, data, n); }

@@ -64,8 +64,9 @@ protected:
 TEST_F(ImagedirTest, ListsFilesHoldingDotImgAndTheFreeSlots)
 {
     TestStore store;
-    for (const char* file : {"a.img", "b.img.bak", "c.imgx", "d.IMG", "e.bin", "sub/f.img", "old.img/x", "image/6"})
-        writeFile(store.path(file), "x");  // a file is no slot
+    for (const char* file : {"a.img", "b.img.bak", "c.imgx", "d.IMG", "e.bin", "sub/f.img", "old.img/x", "image/6",
+             "a.img.md5", "a.img.sha256", "a.md5", "g.img.sha"})
+        writeFile(store.path(file), "x");  // a file is no slot; checksum files are no images
     store.addSlot(0, "name=x\n");
     store.addSlot(1, "name=x\n");
     store.addCorruptedSlot(4);
@@ -74,7 +75,7 @@ TEST_F(ImagedirTest, ListsFilesHoldingDotImgAndTheFreeSlots)
 
     std::vector<std::string> listed = entries(dialog, 0);
     std::sort(listed.begin(), listed.end());  // from directory order
-    EXPECT_THAT(listed, ElementsAre("a.img", "b.img.bak", "c.imgx", "old.img"));
+    EXPECT_THAT(listed, ElementsAre("a.img", "b.img.bak", "c.imgx", "g.img.sha", "old.img"));
     EXPECT_THAT(entries(dialog, 1), ElementsAre("2", "3", "5", "6", "7", "8", "9"));
 }
 

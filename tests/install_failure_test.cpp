@@ -1,8 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "install/procedure.h"
@@ -160,6 +164,65 @@ TEST_F(ShimTest, WhatCannotInstallIsRefusedOrFailsWithTheStoreKept)
         shell("cd " + store.root() + " && " + (c.undo.empty() ? "true" : c.undo));
         EXPECT_EQ(installImage(installRequest("new.img", "0")).message, "Image is installed");
     }
+}
+
+// Checksum files beside x.img, as md5sum and sha256sum write them: a
+// matching image installs; a changed byte in its squashfs part, or a
+// checksum file that gives no digest for it, is refused changing nothing.
+// The checksum files stay either way.
+TEST_F(ShimTest, ChecksumFilesBesideTheImageAreCheckedFirst)
+{
+    const std::string done = "Info Image is installed", damaged = "Error image file is damaged",
+                      unreadable = "Error checksum file unreadable",
+                      changed = " && printf x | dd of=x.img bs=1 seek=1180000 conv=notrunc status=none";
+    const std::pair<std::string, std::string> cases[] = {{"true", done}, {"md5sum -b x.img >x.img.md5", done},
+        {"sha256sum <x.img | cut -c1-64 | tr a-f A-F >x.sha256", done},
+        {"md5sum --tag x.img >x.md5 && sha256sum x.img >x.img.sha256", done},
+        {"{ md5sum tools/go | sed 's|tools/go|y.img|'; md5sum x.img; } >x.md5", done},
+        {"md5sum x.img >x.md5" + changed, damaged}, {"sha256sum --tag x.img >x.img.sha256" + changed, damaged},
+        {"md5sum x.img >x.md5 && sha256sum tools/go | sed 's|tools/go|x.img|' >x.sha256", damaged},
+        {": >x.img.md5", unreadable}, {"md5sum tools/go >x.md5", unreadable},
+        {"sha256sum --tag x.img >x.md5", unreadable}, {"mkdir x.img.sha256", unreadable},
+        {"mkfifo x.md5", unreadable}, {"ln -s nowhere x.md5", unreadable},
+        {"yes \"$(md5sum x.img)\" | head -c 70000 >x.md5", unreadable}};
+    makeImage(store.path("new.img"), "--two-part");
+    for (const auto& [prepare, outcome] : cases) {
+        SCOPED_TRACE(prepare);
+        shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf x.*");
+        ASSERT_EQ(shell("cd " + store.root() + " && cp new.img x.img && " + prepare), 0);
+        const std::vector<std::string> changing = {store.path("x.img"), store.path("image"), store.path("tools")};
+        std::string whole = fingerprint({store.root()}, {}), kept = fingerprint({store.root()}, changing);
+        Outcome out = installImage(installRequest("x.img", "0"));
+        EXPECT_EQ(out.title() + " " + out.message, outcome);
+        EXPECT_EQ(fingerprint({store.root()}, changing), kept);
+        bool installed = out.kind == Outcome::Done;
+        EXPECT_EQ(installed ? "" : changedLines(whole, fingerprint({store.root()}, {})), "");
+        EXPECT_EQ(probeSlot(0), installed ? SlotState::Installed : SlotState::Free);
+    }
+}
+
+// A slow read of the image shows the check's rising share and, once it can
+// tell, the time left; then the installation's own texts.
+TEST_F(ShimTest, ChecksumCheckShowsItsProgress)
+{
+    makeImage(store.path("x.img"), "--two-part --size 12000");
+    shell("cd " + store.root() + " && sha256sum x.img >x.img.sha256");
+    std::istringstream lines(runHost(store.root(), "ok green ok exit", preloadShim("NIMBREL_SLOW=x.img")));
+    std::vector<int> shares;
+    std::string timeLeft, after;
+    for (std::string line; std::getline(lines, line);) {
+        int share;
+        char left[16] = "";
+        if (after.empty() && std::sscanf(line.c_str(), "please wait !!! checking image %d %% (%15[0-9:] left", &share,
+                                 left) >= 1)
+            shares.push_back(share), timeLeft += left;
+        else if (!shares.empty())
+            after += line + "\n";
+    }
+    EXPECT_GE(std::set<int>(shares.begin(), shares.end()).size(), 3u);
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_THAT(timeLeft, ::testing::MatchesRegex("([0-9]+:[0-5][0-9])+"));
+    EXPECT_THAT(after, ::testing::MatchesRegex("please wait !!!\n(.*\n)*\\[Info\\] Image is installed\n(.*\n)*"));
 }
 
 TEST_F(ShimTest, SpaceAndInodesCheckedBeforeTheSlotIsWritten)

@@ -182,3 +182,11 @@ std::string runHost(const std::string& store, const std::string& keys, const std
     return capture(env + " setsid -w " + shellQuote(NIMBREL_BUILD "/nimbrel-host") + " --store " +
         shellQuote(store) + " --keys " + shellQuote(keys) + " 2>/dev/null; echo exit=$?");
 }
+
+std::string preloadShim(const std::string& settings)
+{
+    // LD_PRELOAD splits at blanks, so it names a copy in the private /tmp;
+    // an ASan host would refuse it before its runtime.
+    shell("[ -e /tmp/crashshim.so ] || cp " + shellQuote(NIMBREL_BUILD "/test-plugins/crashshim.so") + " /tmp");
+    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=/tmp/crashshim.so " + settings;
+}

@@ -72,3 +72,7 @@ std::string shownAt(const std::string& snap, int x, int y, int columns, int line
 // What nimbrel-host printed on STORE with KEYS and the environment
 // assignments ENV, in a process group of its own, and "exit=STATUS".
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env = "");
+
+// The environment for runHost that preloads the crash shim (tests/crashshim.c,
+// built for the host's architecture) with SETTINGS.
+std::string preloadShim(const std::string& settings);
