@@ -1,6 +1,5 @@
 #include "host/eskin.h"
 
-#include <fstream>
 #include <optional>
 
 #include "pchost/toolkit/skin.h"
@@ -32,16 +31,4 @@ int eSkin::queryValue(const eString& name, int defaultValue) const
     if (name == "fontsize" && configuredFontSize)
         return *configuredFontSize;
     return defaultValue;
-}
-
-eString getInfo(const char* file, const char* key)
-{
-    std::ifstream in(file);
-    const std::string prefix = std::string(key) + "=";
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, prefix.size(), prefix) == 0)
-            return line.substr(prefix.size());
-    }
-    return "";
 }
