@@ -57,6 +57,9 @@ TEST_F(CliTest, CommandsTable)
     };
     const Case cases[] = {
         {"", 2, "", "a command is required", false},
+        {"--version", 0, "Nimbrel V1.2  Date: 06.12.2026\n", "", false},
+        {"--help", 0, "~Usage: nimbrel [OPTIONS] [SUBCOMMAND]", "", false},
+        {"erase --help", 0, "~Usage: nimbrel erase [OPTIONS] SLOT", "", false},
         {"frobnicate", 2, "", "not expected: frobnicate", false},
         {"status --frob", 2, "", "--frob", false},
         {"--store /tmp/nowhere status", 2, "", "no store at /tmp/nowhere", false},
