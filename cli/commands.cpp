@@ -13,7 +13,7 @@
 #include "install/space.h"
 #include "manage/colorchoice.h"
 #include "manage/slotactions.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/imagename.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "install/space.h"
 #include "manage/colorchoice.h"
 #include "manage/overview.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/handles.h"
 #include "store/nameedit.h"

@@ -10,13 +10,8 @@
 #include "cli/console.h"
 #include "host/eskin.h"
 #include "pchost/front/executable.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/storeline.h"
-
-// The procedures' store and colour; the plug-in has its own.
-eString mpoint;
-eString color;
-int fd = 20;
 
 namespace {
 

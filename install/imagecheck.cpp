@@ -7,7 +7,7 @@
 
 #include "install/squashfs.h"
 #include "install/staging.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/descriptor.h"
 #include "store/storecheck.h"
 

@@ -12,7 +12,7 @@
 #include "install/space.h"
 #include "install/squashfs.h"
 #include "install/staging.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/lock.h"

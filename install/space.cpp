@@ -12,7 +12,7 @@
 
 #include "install/squashfs.h"
 #include "install/staging.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 
 namespace fs = std::filesystem;
 

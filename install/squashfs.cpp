@@ -5,7 +5,7 @@
 
 #include "install/slotpath.h"
 #include "install/staging.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/shell.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "manage/colorchoice.h"
 
-#include "plugin/globals.h"
+#include "store/context.h"
 
 void chooseColor(intptr_t key)
 {

@@ -4,7 +4,7 @@
 
 #include "manage/colorchoice.h"
 #include "manage/slotedit.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
 #include "store/storecheck.h"

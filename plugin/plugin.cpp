@@ -8,10 +8,7 @@
 #include "plugin/plugin.h"
 #include "store/storeline.h"
 
-// Constructed in this order when the library loads; they keep their values
-// from one call of plugin_exec to the next.
-eString color;
-eString mpoint;
+// Kept from one call of plugin_exec to the next, as the store's context.
 int fd = 0;
 
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "plugin/globals.h"
 #include "store/bootmenu.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/slots.h"
 
