@@ -58,6 +58,7 @@ wait $host_pid
 check "the host installing: nimbrel's rename is refused as busy, status 2, nothing renamed" eval '[ $status = 2 ] &&
     [ "$err" = "nimbrel: image store is busy" ] && [ -z "$out" ] && grep -qx name=Beta /tmp/s/image/4/Image.info &&
     grep -qF "[Info] Image is installed" /tmp/host.out'
+check "the host's installation records the slot's details too" grep -q "^image=.*\.img$" /tmp/s/image/2/Image.details
 
 # Erase on a terminal asks, showing the slot, its name and size.
 size=$(du -sk /tmp/s/image/4 | cut -f1)
