@@ -113,9 +113,8 @@ std::string statusLines(const json& status)
     eString text, line;
     text += "store      " + status["store"].get<std::string>() + "\n";
     text += "free       " + field(status["free_kb"], " kB") + "\n";
-    text += "menu color " +
-        (status["color"].is_null() ? std::string("-") : field(status["color_name"]) + " (" + field(status["color"]) + ")") +
-        "\n";
+    const json& code = status["color"];
+    text += "menu color " + (code.is_null() ? "-" : field(status["color_name"]) + " (" + field(code) + ")") + "\n";
     text += std::string("boot menu  ") +
         (status["boot_menu_current"].get<bool>() ? "as the slots call for\n" : "differs from the slots\n");
     text += line.sprintf("%-5s %-10s %-10s %-11s %-5s %-21s %s\n", "slot", "state", "size", "name", "menu",
