@@ -39,6 +39,7 @@ private:
     const char* adaptScratch();
     const char* commitSlot();
     Outcome finish(const char* failure);
+    Outcome withdraw(const Outcome& refusal);
     void tell(const char* progress) const;
 
     const InstallRequest& request;
@@ -83,8 +84,8 @@ Outcome Installation::run()
         tell("");  // the cut's last share says nothing of the steps after it
     }
     if (!failure) {
-        if (std::optional<Outcome> full = refuseWhenFull(cut, tree))
-            return *full;
+        if (std::optional<Outcome> full = refuseWhenFull(tree))
+            return withdraw(*full);
         failure = copyIntoScratch();
     }
     if (!failure)
@@ -157,6 +158,16 @@ Outcome Installation::finish(const char* failure)
     if (!menu)
         return bootMenuFailure();
     return Outcome::done("Image is installed");
+}
+
+// A refusal once the tree is mounted: the store holds nothing of this run
+// but the cut, which goes with the mount.
+Outcome Installation::withdraw(const Outcome& refusal)
+{
+    unmountImage();  // unchecked: the refusal is what to report
+    if (cut)
+        removeCut();
+    return refusal;
 }
 
 void Installation::tell(const char* progress) const
