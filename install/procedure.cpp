@@ -22,6 +22,9 @@
 
 namespace {
 
+// How long a copy that outlived its host may take to end.
+constexpr int copyEndMs = 3000;
+
 // The copy's failure, also for every later step that finds the copy unusable.
 const char copyFailed[] = "could not copy squashfs";
 
@@ -198,13 +201,19 @@ std::optional<Outcome> refusal(const InstallRequest& request)
 
 Outcome installImage(const InstallRequest& request)
 {
+    // Stopped midway, the run would leave its mount and scratch copy behind.
+    HeldInterrupts held;
     StoreLock lock(mpoint);
     if (lock.busy())
         return storeBusy();
     // /tmp/image serves every store: an installation into another store
     // would find its mount there and unmount it under the running copy.
-    StoreLock mountLock("/tmp");
-    if (!isTmp(mpoint) && mountLock.busy())
+    // The copy and the cut hold the lock too: one that a killed host left,
+    // which ends a moment later, is waited for, never unmounted under.
+    bool tmpStore = isTmp(mpoint);
+    StoreLock mountLock("/tmp", tmpStore ? 0 : copyEndMs);
+    if (!tmpStore && mountLock.busy())
         return Outcome::refused("another installation is running");
+    SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
     return Installation(request).run();
 }

@@ -15,8 +15,34 @@ bool runCommand(const eString& line);
 
 // Runs LINE with /bin/sh -c as a child and calls TICK about every half
 // second while it runs; succeeds as runCommand does. It returns as soon as
-// the child ends, not at the next tick.
+// the child ends, not at the next tick. As system() does, it keeps SIGCHLD
+// from the calling thread meanwhile, so that a host that reaps every child
+// does not take this one's status. The command, and all it starts, ignores
+// the terminal's interrupt and quit and is ended with the calling thread:
+// nothing of it outlives a host that dies.
 bool runPolled(const eString& line, const std::function<void()>& tick);
+
+// While one lives, the terminal's interrupt and quit (Ctrl-C, Ctrl-\) stop
+// neither the calling thread nor the commands it runs: they wait, and act
+// on the thread once the last of these ends.
+class HeldInterrupts {
+public:
+    HeldInterrupts();
+    ~HeldInterrupts();
+    HeldInterrupts(const HeldInterrupts&) = delete;
+    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+};
+
+// While one lives, the commands that runPolled starts hold DESCRIPTOR (a
+// lock's, say) open as long as they live: what it locks stays locked while
+// one of them does.
+class SharedWithCommands {
+public:
+    explicit SharedWithCommands(int descriptor);
+    ~SharedWithCommands();
+    SharedWithCommands(const SharedWithCommands&) = delete;
+    SharedWithCommands& operator=(const SharedWithCommands&) = delete;
+};
 
 namespace shellline {
 inline eString word(const eString& value) { return shellQuote(value); }

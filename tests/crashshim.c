@@ -1,6 +1,6 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would, right before its K-th
- * call that changes files: a shell command (by system or posix_spawn), a
+ * call that changes files: a shell command (by system or fork), a
  * sync, a rename or a removal. NIMBREL_FULL=NAME fails every write into,
  * rename onto and sync of a file called NAME as a full disk would (with the
  * errno NIMBREL_ERRNO, if set, such as 5 for EIO), and every shell command
@@ -11,7 +11,6 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -59,13 +58,15 @@ static int namedLast(const char* line)
 #define STEP (++steps == crashAt ? kill(0, SIGKILL) : 0)
 #define FAIL (errno = error, -1)
 int system(const char* line) { return STEP, namedLast(line) ? 1 << 8 : NEXT(system)(line); }
-int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
-    const posix_spawnattr_t* attributes, char* const argv[], char* const envp[])
+pid_t fork(void) { return STEP, NEXT(fork)(); }
+/* In the forked child: its shell gets the line last. */
+int execve(const char* path, char* const argv[], char* const envp[])
 {
     static char* const failing[] = {"sh", "-c", "exit 1", NULL};
-    const char* line = argv[0] && argv[1] && argv[2] ? argv[2] : "";
-    int fails = (STEP, namedLast(line));
-    return NEXT(posix_spawn)(pid, path, actions, attributes, fails ? failing : argv, envp);
+    size_t last = 0;
+    while (argv[last] && argv[last + 1])
+        ++last;
+    return NEXT(execve)(path, argv[0] && namedLast(argv[last]) ? failing : argv, envp);
 }
 int fsync(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(fsync)(fd); }
 int syncfs(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(syncfs)(fd); }

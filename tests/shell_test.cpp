@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <sys/wait.h>
 #include <tuple>
 
 #include "store/shell.h"
@@ -25,6 +27,26 @@ TEST(RunCommand, OnlyAnExitWithZeroSucceeds)
         EXPECT_EQ(runCommand(line), succeeds) << line;
         EXPECT_EQ(runPolled(line, [] {}), succeeds) << line;
     }
+}
+
+// A host whose SIGCHLD handler reaps every child takes no command's status.
+TEST(RunCommand, StatusKeptFromAHostThatReapsEveryChild)
+{
+    struct sigaction reaper = {}, before;
+    reaper.sa_handler = [](int) {
+        int saved = errno;
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        errno = saved;
+    };
+    sigaction(SIGCHLD, &reaper, &before);
+    const std::pair<const char*, bool> cases[] = {
+        {"sleep 0.3", true}, {"sleep 0.3; exit 3", false}, {"sleep 1.2", true}, {"sleep 1.2; false", false}};
+    for (const auto& [line, succeeds] : cases) {
+        EXPECT_EQ(runCommand(line), succeeds) << line;
+        EXPECT_EQ(runPolled(line, [] {}), succeeds) << line;
+    }
+    sigaction(SIGCHLD, &before, nullptr);
 }
 
 TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
