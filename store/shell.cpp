@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <initializer_list>
 #include <optional>
@@ -28,9 +27,7 @@ constexpr int pollMilliseconds = 500;
 // terminal's interrupt and quit.
 const char groupShell[] = "trap 'kill -KILL 0' TERM; eval \"$1\" & wait $!";
 
-int heldDepth = 0;  // HeldInterrupts alive
-sigset_t beforeHeld, noted;  // the mask they found; interrupts system() would have dropped
-int sharedDescriptor = -1;
+int sharedDescriptor = -1;  // see SharedWithCommands
 
 bool succeeded(int status)
 {
@@ -59,16 +56,6 @@ public:
 private:
     sigset_t before;
 };
-
-// system() ignores the interrupts while it runs its command, which drops
-// those pending: they are taken out and noted first.
-void noteHeldInterrupts()
-{
-    struct timespec now = {0, 0};
-    int number;
-    while ((number = sigtimedwait(&interrupts, nullptr, &now)) > 0)
-        sigaddset(&noted, number);
-}
 
 // Between fork and exec only calls that are safe in the child of a thread.
 [[noreturn]] void becomeGroupShell(const char* const argv[], pid_t parent, int shared)
@@ -163,11 +150,7 @@ eString shellQuote(const eString& value)
 
 bool runCommand(const eString& line)
 {
-    if (heldDepth == 0)
-        return succeeded(std::system(line.c_str()));
-    noteHeldInterrupts();
-    // The shell ignores them, and so does all it starts.
-    return succeeded(std::system(("trap '' INT QUIT; " + line).c_str()));
+    return runPolled(line, [] {});
 }
 
 bool runPolled(const eString& line, const std::function<void()>& tick)
@@ -185,21 +168,12 @@ bool runPolled(const eString& line, const std::function<void()>& tick)
 
 HeldInterrupts::HeldInterrupts()
 {
-    if (heldDepth++ == 0) {
-        sigemptyset(&noted);
-        pthread_sigmask(SIG_BLOCK, &interrupts, &beforeHeld);
-    }
+    pthread_sigmask(SIG_BLOCK, &interrupts, &before);
 }
 
 HeldInterrupts::~HeldInterrupts()
 {
-    if (--heldDepth > 0)
-        return;
-    pthread_sigmask(SIG_SETMASK, &beforeHeld, nullptr);  // those pending act now
-    for (int number : {SIGINT, SIGQUIT}) {
-        if (sigismember(&noted, number))
-            raise(number);
-    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);  // one that came acts now
 }
 
 SharedWithCommands::SharedWithCommands(int descriptor)
