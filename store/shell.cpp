@@ -21,10 +21,11 @@ namespace {
 
 constexpr int pollMilliseconds = 500;
 
-// The child's shell runs the command in the background of a process group
-// of its own and ends that group when the death signal comes (TERM, once
-// the caller's thread is gone). A background command ignores the
-// terminal's interrupt and quit.
+// The child's shell runs the command in the background (where it ignores
+// the terminal's interrupt and quit) of a process group of its own, and
+// ends that whole group when the death signal comes: TERM, once the
+// caller's thread is gone. A death signal alone would not reach what the
+// shell starts.
 const char groupShell[] = "trap 'kill -KILL 0' TERM; eval \"$1\" & wait $!";
 
 int sharedDescriptor = -1;  // see SharedWithCommands

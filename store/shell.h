@@ -37,9 +37,9 @@ private:
     sigset_t before;
 };
 
-// While one lives, the commands that runCommand and runPolled start hold DESCRIPTOR (a
-// lock's, say) open as long as they live: what it locks stays locked while
-// one of them does.
+// While one lives, the commands that runCommand and runPolled start hold
+// DESCRIPTOR (a lock's, say) open as long as they live: what it locks stays
+// locked while one of them does.
 class SharedWithCommands {
 public:
     explicit SharedWithCommands(int descriptor);
