@@ -22,7 +22,7 @@
 
 namespace {
 
-// How long a copy that outlived its host may take to end.
+// How long a command that outlived its host may take to end.
 constexpr int copyEndMs = 3000;
 
 // The copy's failure, also for every later step that finds the copy unusable.
@@ -208,8 +208,8 @@ Outcome installImage(const InstallRequest& request)
         return storeBusy();
     // /tmp/image serves every store: an installation into another store
     // would find its mount there and unmount it under the running copy.
-    // The copy and the cut hold the lock too: one that a killed host left,
-    // which ends a moment later, is waited for, never unmounted under.
+    // Its commands hold the lock too: a copy that a killed host left, which
+    // ends a moment later, is waited for, never unmounted under.
     bool tmpStore = isTmp(mpoint);
     StoreLock mountLock("/tmp", tmpStore ? 0 : copyEndMs);
     if (!tmpStore && mountLock.busy())
