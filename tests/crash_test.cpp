@@ -94,8 +94,8 @@ TEST_F(CrashTest, KilledOrInterruptedAtEveryStepOfAnInstallation)
 }
 
 // A copy of big.img on a slow disk (the real cp runs a fortieth of the
-// time), caught with its scratch slot begun. The host killed then: half a
-// second later no process of it is left, and the next installation meets
+// time), caught with its scratch slot begun. The host killed then: within
+// a second no process of it is left, and the next installation meets
 // nothing of it in the store. Ctrl-C to the host's process group then: the
 // installation ends whole, the host after it, without its box.
 TEST_F(CrashTest, KilledOrInterruptedMidCopy)
@@ -116,7 +116,8 @@ TEST_F(CrashTest, KilledOrInterruptedMidCopy)
             "sleep 0.01; done; sleep 0.3; " + ours + "-c '^/bin/cp .*install-0'; kill " + signal + "; " + meanwhile +
             "wait $host; echo exit=$?; cat /tmp/host.out");
     };
-    EXPECT_THAT(midCopy("-KILL $host", "sleep 0.5; " + copies + " -c; mv /tmp/new.img . && rm big.img; "),
+    std::string gone = "for i in $(seq 10); do " + copies + " >/dev/null || break; sleep 0.1; done; ";
+    EXPECT_THAT(midCopy("-KILL $host", gone + copies + " -c; mv /tmp/new.img . && rm big.img; "),
         ::testing::StartsWith("1\n0\nexit=137\n"));
     EXPECT_THAT(runHost(run, installKeys), HasSubstr("[Info] Image is installed"));
     EXPECT_EQ(storeFaults(run, trees, "new.img") + leftovers(run) + capture(copies), "");
