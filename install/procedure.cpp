@@ -23,6 +23,9 @@
 
 namespace {
 
+// How long a command that outlived its host may take to end.
+constexpr int copyEndMs = 3000;
+
 // The copy's failure, also for every later step that finds the copy unusable.
 const char copyFailed[] = "could not copy squashfs";
 const char cancelledText[] = "installation cancelled";
@@ -41,6 +44,7 @@ private:
     const char* adaptScratch();
     const char* commitSlot();
     Outcome finish(const char* failure);
+    Outcome withdraw(const Outcome& refusal);
     void tell(const char* progress) const;
     bool cancelled() const;
 
@@ -92,8 +96,8 @@ Outcome Installation::run()
         failure = cancelledText;
     }
     if (!failure) {
-        if (std::optional<Outcome> full = refuseWhenFull(cut, tree))
-            return *full;
+        if (std::optional<Outcome> full = refuseWhenFull(tree))
+            return withdraw(*full);
         failure = copyIntoScratch();
     }
     if (!failure)
@@ -171,6 +175,16 @@ Outcome Installation::finish(const char* failure)
     return Outcome::done("Image is installed");
 }
 
+// A refusal once the tree is mounted: the store holds nothing of this run
+// but the cut, which goes with the mount.
+Outcome Installation::withdraw(const Outcome& refusal)
+{
+    unmountImage();  // unchecked: the refusal is what to report
+    if (cut)
+        removeCut();
+    return refusal;
+}
+
 void Installation::tell(const char* progress) const
 {
     if (request.progress)
@@ -204,13 +218,19 @@ std::optional<Outcome> refusal(const InstallRequest& request)
 
 Outcome installImage(const InstallRequest& request)
 {
+    // Stopped midway, the run would leave its mount and scratch copy behind.
+    HeldInterrupts held;
     StoreLock lock(mpoint);
     if (lock.busy())
         return storeBusy();
     // /tmp/image serves every store: an installation into another store
     // would find its mount there and unmount it under the running copy.
-    StoreLock mountLock("/tmp");
-    if (!isTmp(mpoint) && mountLock.busy())
+    // Its commands hold the lock too: a copy that a killed host left, which
+    // ends a moment later, is waited for, never unmounted under.
+    bool tmpStore = isTmp(mpoint);
+    StoreLock mountLock("/tmp", tmpStore ? 0 : copyEndMs);
+    if (!tmpStore && mountLock.busy())
         return Outcome::refused("another installation is running");
+    SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
     return Installation(request).run();
 }

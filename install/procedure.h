@@ -43,5 +43,7 @@ std::optional<Outcome> refusal(const InstallRequest& request);
 // incomplete or differs from its checksum files (refuseDamaged); with
 // storeBusy() while another action holds the store's lock, and with
 // "another installation is running" while an installation into another
-// store holds /tmp. It holds both locks itself for its whole run.
+// store, or a command that a killed run left, holds /tmp (waited for up to
+// 3 s). It holds both locks for its whole run, its commands the one on /tmp
+// too. Ctrl-C waits until it has ended.
 Outcome installImage(const InstallRequest& request);

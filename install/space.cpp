@@ -10,8 +10,6 @@
 #include <sys/statfs.h>
 #include <utility>
 
-#include "install/squashfs.h"
-#include "install/staging.h"
 #include "store/context.h"
 
 namespace fs = std::filesystem;
@@ -130,7 +128,7 @@ TreeNeeds treeNeeds(const eString& dir, long long block)
     return measure.total();
 }
 
-std::optional<Outcome> refuseWhenFull(bool cut, MountedTree& tree)
+std::optional<Outcome> refuseWhenFull(MountedTree& tree)
 {
     struct statfs store;
     bool measured = statfs(mpoint.c_str(), &store) == 0 && store.f_bsize > 0;
@@ -144,9 +142,6 @@ std::optional<Outcome> refuseWhenFull(bool cut, MountedTree& tree)
     bool blocksShort = !measured || tree.needs.kilobytes > freeKilobytes(mpoint);
     if (!filesShort && !blocksShort)
         return std::nullopt;
-    unmountImage();  // unchecked: the refusal is what to report
-    if (cut)
-        removeCut();
     return noSpace(blocksShort ? tree.needs.kilobytes : 0, filesShort ? tree.needs.inodes : 0, freeFiles);
 }
 

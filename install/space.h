@@ -32,11 +32,10 @@ struct MountedTree {
 };
 
 // When the tree mounted on /tmp/image needs more than the free space of the
-// store, or more inodes than it has free: unmounts it, removes the squashfs
-// part cut out for it when CUT, and returns the refusal naming what it
-// needs of what is short. Empty when the tree fits. TREE gets what was
-// measured.
-std::optional<Outcome> refuseWhenFull(bool cut, MountedTree& tree);
+// store, or more inodes than it has free: the refusal naming what it needs
+// of what is short; the tree stays mounted. Empty when the tree fits. TREE
+// gets what was measured.
+std::optional<Outcome> refuseWhenFull(MountedTree& tree);
 
 // Free space of the file system holding PATH in kB, 0 when it cannot be
 // measured.

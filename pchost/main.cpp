@@ -175,14 +175,23 @@ int run(const Options& options)
 
 } // namespace
 
-// Every shell command of the plug-in passes here first, so that the screen
-// can show what the plug-in is busy with while the command blocks it.
+// Every shell command of a plug-in passes here first (system, or fork for
+// one it starts itself), so that the screen can show what the plug-in is
+// busy with while the command blocks it.
 extern "C" int system(const char* command)
 {
     pchost::beforeBlocking();
     using System = int (*)(const char*);
     static System real = reinterpret_cast<System>(dlsym(RTLD_NEXT, "system"));
     return real(command);
+}
+
+extern "C" pid_t fork()
+{
+    pchost::beforeBlocking();
+    using Fork = pid_t (*)();
+    static Fork real = reinterpret_cast<Fork>(dlsym(RTLD_NEXT, "fork"));
+    return real();
 }
 
 int main(int argc, char** argv)

@@ -3,16 +3,33 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 
-StoreLock::StoreLock(const eString& path)
+namespace {
+
+constexpr int retryMs = 100;
+
+} // namespace
+
+StoreLock::StoreLock(const eString& path, int waitMs)
     : dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
-    heldElsewhere = dir && flock(dir.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    for (int waited = 0;; waited += retryMs) {
+        heldElsewhere = dir && flock(dir.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (!heldElsewhere || waited >= waitMs)
+            break;
+        usleep(retryMs * 1000);
+    }
 }
 
 bool StoreLock::busy() const
 {
     return heldElsewhere;
+}
+
+int StoreLock::descriptor() const
+{
+    return dir.get();
 }
 
 Outcome storeBusy()

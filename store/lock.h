@@ -6,16 +6,19 @@
 // The image store's lock, held while one action changes the store: an
 // exclusive flock on the store's top directory, so no file of its own is
 // needed. The kernel lets go of it with the process, however that ends;
-// the commands the action runs do not inherit it.
+// the commands the action runs do not inherit it (but see
+// SharedWithCommands).
 class StoreLock {
 public:
-    // Takes the lock on directory PATH without waiting.
-    explicit StoreLock(const eString& path);
+    // Takes the lock on directory PATH, trying again for up to WAIT_MS
+    // milliseconds while another holds it.
+    explicit StoreLock(const eString& path, int waitMs = 0);
 
     // True when another action holds the lock. A store that cannot be
     // locked at all (no such directory, no locks there) is not busy: the
     // action goes on and reports what it meets.
     bool busy() const;
+    int descriptor() const;
 
 private:
     Descriptor dir;

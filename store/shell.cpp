@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
+#include <fcntl.h>
+#include <initializer_list>
 #include <optional>
 #include <poll.h>
-#include <spawn.h>
+#include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,50 +21,73 @@ namespace {
 
 constexpr int pollMilliseconds = 500;
 
+// The child's shell runs the command in the background (where it ignores
+// the terminal's interrupt and quit) of a process group of its own, and
+// ends that whole group when the death signal comes: TERM, once the
+// caller's thread is gone. A death signal alone would not reach what the
+// shell starts.
+const char groupShell[] = "trap 'kill -KILL 0' TERM; eval \"$1\" & wait $!";
+
+int sharedDescriptor = -1;  // see SharedWithCommands
+
 bool succeeded(int status)
 {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// As system() does, the caller ignores the terminal's interrupt and quit
-// while it waits: they end the child, whose failure is then reported.
-class IgnoredInterrupts {
+sigset_t signalSet(std::initializer_list<int> numbers)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : numbers)
+        sigaddset(&set, number);
+    return set;
+}
+
+const sigset_t interrupts = signalSet({SIGINT, SIGQUIT});
+
+// Blocks SIGNALS in the calling thread while it lives.
+class BlockedSignals {
 public:
-    IgnoredInterrupts()
-    {
-        struct sigaction ignore = {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGINT, &ignore, &interrupt);
-        sigaction(SIGQUIT, &ignore, &quit);
-    }
-    ~IgnoredInterrupts()
-    {
-        sigaction(SIGINT, &interrupt, nullptr);
-        sigaction(SIGQUIT, &quit, nullptr);
-    }
-    IgnoredInterrupts(const IgnoredInterrupts&) = delete;
-    IgnoredInterrupts& operator=(const IgnoredInterrupts&) = delete;
+    explicit BlockedSignals(const sigset_t& signals) { pthread_sigmask(SIG_BLOCK, &signals, &before); }
+    ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
+    BlockedSignals(const BlockedSignals&) = delete;
+    BlockedSignals& operator=(const BlockedSignals&) = delete;
 
 private:
-    struct sigaction interrupt, quit;
+    sigset_t before;
 };
+
+// Between fork and exec only calls that are safe in the child of a thread.
+[[noreturn]] void becomeGroupShell(const char* const argv[], pid_t parent, int shared)
+{
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(127);  // the caller is gone already
+    if (shared >= 0)
+        fcntl(shared, F_SETFD, 0);
+    struct sigaction action = {};
+    action.sa_handler = SIG_IGN;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGQUIT, &action, nullptr);
+    action.sa_handler = SIG_DFL;  // an ignored TERM could not be trapped
+    sigaction(SIGTERM, &action, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execve("/bin/sh", const_cast<char* const*>(argv), environ);
+    _exit(127);
+}
 
 std::optional<pid_t> spawnShell(const eString& line)
 {
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGQUIT);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    char* const argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>(line.c_str()),
-        nullptr};
-    pid_t pid;
-    int error = posix_spawn(&pid, "/bin/sh", nullptr, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    return error == 0 ? std::optional<pid_t>(pid) : std::nullopt;
+    const char* const argv[] = {"sh", "-c", groupShell, "sh", line.c_str(), nullptr};
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0)
+        becomeGroupShell(argv, parent, sharedDescriptor);
+    return pid > 0 ? std::optional<pid_t>(pid) : std::nullopt;
 }
 
 // A descriptor that becomes readable when PID ends; empty on kernels
@@ -126,12 +151,12 @@ eString shellQuote(const eString& value)
 
 bool runCommand(const eString& line)
 {
-    return succeeded(std::system(line.c_str()));
+    return runPolled(line, [] {});
 }
 
 bool runPolled(const eString& line, const std::function<void()>& tick)
 {
-    IgnoredInterrupts ignored;
+    BlockedSignals childStatus(signalSet({SIGCHLD}));
     std::optional<pid_t> pid = spawnShell(line);
     if (!pid)
         return false;
@@ -140,4 +165,24 @@ bool runPolled(const eString& line, const std::function<void()>& tick)
     while (!(status = endWithin(*pid, notice, pollMilliseconds)))
         tick();
     return succeeded(*status);
+}
+
+HeldInterrupts::HeldInterrupts()
+{
+    pthread_sigmask(SIG_BLOCK, &interrupts, &before);
+}
+
+HeldInterrupts::~HeldInterrupts()
+{
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);  // one that came acts now
+}
+
+SharedWithCommands::SharedWithCommands(int descriptor)
+{
+    sharedDescriptor = descriptor;
+}
+
+SharedWithCommands::~SharedWithCommands()
+{
+    sharedDescriptor = -1;
 }

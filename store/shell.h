@@ -1,4 +1,5 @@
 #pragma once
+#include <csignal>
 #include <functional>
 
 #include "host/estring.h"
@@ -8,15 +9,44 @@
 // into a command line (mount point, file name, slot text) passes through here.
 eString shellQuote(const eString& value);
 
-// Runs LINE with the shell through system(). True only when the shell ran
-// and exited with status 0; a shell that could not start, exited non-zero or
-// was killed by a signal counts as a failure.
+// Runs LINE with /bin/sh -c as a child and waits for it. True only when
+// the shell ran and exited with status 0; a shell that could not start,
+// exited non-zero or was killed by a signal counts as a failure. As
+// system() does, it keeps SIGCHLD from the calling thread while it waits,
+// so that a host that reaps every child does not take this one's status.
+// The command, and all it starts, runs in a process group of its own,
+// ignores the terminal's interrupt and quit, and is ended with the calling
+// thread: nothing of it outlives a host that dies.
 bool runCommand(const eString& line);
 
-// Runs LINE with /bin/sh -c as a child and calls TICK about every half
-// second while it runs; succeeds as runCommand does. It returns as soon as
-// the child ends, not at the next tick.
+// As runCommand, calling TICK about every half second while the command
+// runs. It returns as soon as the command ends, not at the next tick.
 bool runPolled(const eString& line, const std::function<void()>& tick);
+
+// While one lives, the terminal's interrupt and quit (Ctrl-C, Ctrl-\) wait:
+// they reach neither the calling thread nor the commands, and act on the
+// thread once it ends.
+class HeldInterrupts {
+public:
+    HeldInterrupts();
+    ~HeldInterrupts();
+    HeldInterrupts(const HeldInterrupts&) = delete;
+    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+
+private:
+    sigset_t before;
+};
+
+// While one lives, the commands that runCommand and runPolled start hold
+// DESCRIPTOR (a lock's, say) open as long as they live: what it locks stays
+// locked while one of them does.
+class SharedWithCommands {
+public:
+    explicit SharedWithCommands(int descriptor);
+    ~SharedWithCommands();
+    SharedWithCommands(const SharedWithCommands&) = delete;
+    SharedWithCommands& operator=(const SharedWithCommands&) = delete;
+};
 
 namespace shellline {
 inline eString word(const eString& value) { return shellQuote(value); }

@@ -86,7 +86,7 @@ check "progress without a terminal: none, only the result" eval '[ $status = 0 ]
 rm -f /tmp/copying
 before=$(cd /tmp/s && ls -R)
 PATH=/tmp/slow:$PATH setsid -w sh -c 'echo $$ >/tmp/cli.pid; exec "$@"' sh \
-    "$cli" --store /tmp/s install two-part.img --slot 8 >/tmp/cli.out 2>/tmp/cli.err &
+    "$cli" --store /tmp/s install single-part.img --slot 8 >/tmp/cli.out 2>/tmp/cli.err &
 cli_pid=$!
 wait_until test -e /tmp/copying
 kill -INT -- -"$(cat /tmp/cli.pid)"

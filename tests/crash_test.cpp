@@ -59,14 +59,19 @@ protected:
         EXPECT_EQ(storeFaults(run, trees, "new.img") + leftovers(run), "");
     }
 
-    // Kills the host at each step of the action of KEYS in turn, until it runs to its end.
-    void killAtEveryStep(const char* keys)
+    // Kills the host at each step of the action of KEYS in turn, until it
+    // runs to its end; with SIGNAL 2, Ctrl-C, which waits for the end of the
+    // installation and then ends the host without its box.
+    void killAtEveryStep(const char* keys, const std::string& signal = "9")
     {
         int step = 1;
         for (std::string out; out.find("exit=0") == std::string::npos && step < 100; ++step) {
-            SCOPED_TRACE(std::string(keys) + ", killed at step " + std::to_string(step));
+            SCOPED_TRACE(std::string(keys) + ", signal " + signal + " at step " + std::to_string(step));
             fresh();
-            out = runHost(run, keys, preloadShim("NIMBREL_CRASH_AT=" + std::to_string(step)));
+            std::string at = std::to_string(step);
+            out = runHost(run, keys, preloadShim("NIMBREL_CRASH_SIGNAL=" + signal + " NIMBREL_CRASH_AT=" + at));
+            EXPECT_TRUE(signal != "2" || out.find("exit=0") != std::string::npos ||
+                (pathExists(run + "/image/0/Image.info") && out.find("] ") == std::string::npos)) << out;
             expectSoundAndInstallable();
         }
         EXPECT_TRUE(step > 4 && step < 100) << keys << ": the shim stopped nothing, or the action never ended";
@@ -77,7 +82,7 @@ protected:
     std::vector<std::string> trees;
 };
 
-TEST_F(CrashTest, KilledAtEveryStepOfAnInstallation)
+TEST_F(CrashTest, KilledOrInterruptedAtEveryStepOfAnInstallation)
 {
     for (const char* options : {"", "--two-part"}) {
         SCOPED_TRACE(options);
@@ -85,6 +90,47 @@ TEST_F(CrashTest, KilledAtEveryStepOfAnInstallation)
         makeTemplate(options, false);
         killAtEveryStep(installKeys);
     }
+    killAtEveryStep(installKeys, "2");
+}
+
+// A copy of big.img on a slow disk (the real cp runs a fortieth of the
+// time), caught with its scratch slot begun. The host killed then: within
+// a second no process of it is left, and the next installation meets
+// nothing of it in the store. Ctrl-C to the host's process group then: the
+// installation ends whole, the host after it, without its box.
+TEST_F(CrashTest, KilledOrInterruptedMidCopy)
+{
+    makeTemplate("--two-part", false);
+    makeImage("/tmp/big.img", "--two-part --size 60000");
+    writeFile("/tmp/slow/cp", "#!/bin/sh\n/bin/cp \"$@\" & cp=$!\nwhile kill -STOP $cp 2>/dev/null && [ \"$(cut "
+        "-d' ' -f3 /proc/$cp/stat)\" != Z ]; do sleep 0.2; kill -CONT $cp; sleep 0.005; done\nwait $cp\n", 0755);
+    const std::string ours = "pgrep --ns $$ --nslist mnt -f ";  // not another test's
+    const std::string copies = ours + "'cp -Rd /tmp/[i]mage'";
+    // The copies running, how the host ended and what it printed. The host
+    // takes Ctrl-C, which a background job ignores by default.
+    auto midCopy = [&](const std::string& signal, const std::string& meanwhile) {
+        fresh();
+        return capture("cd " + run + " && mv new.img /tmp && cp /tmp/big.img . || exit; PATH=/tmp/slow:$PATH env "
+            "--default-signal=INT setsid " + hostPath + " --store " + run + " --keys '" + installKeys +
+            "' >/tmp/host.out 2>/dev/null & host=$!; for i in $(seq 1000); do [ -e image/.install-0 ] && break; "
+            "sleep 0.01; done; sleep 0.3; " + ours + "-c '^/bin/cp .*install-0'; kill " + signal + "; " + meanwhile +
+            "wait $host; echo exit=$?; cat /tmp/host.out");
+    };
+    std::string gone = "for i in $(seq 10); do " + copies + " >/dev/null || break; sleep 0.1; done; ";
+    EXPECT_THAT(midCopy("-KILL $host", gone + copies + " -c; mv /tmp/new.img . && rm big.img; "),
+        ::testing::StartsWith("1\n0\nexit=137\n"));
+    EXPECT_THAT(runHost(run, installKeys), HasSubstr("[Info] Image is installed"));
+    EXPECT_EQ(storeFaults(run, trees, "new.img") + leftovers(run) + capture(copies), "");
+    std::string out = midCopy("-INT -$host", "");
+    EXPECT_THAT(out, ::testing::StartsWith("1\nexit=130\nplease wait !!!"));
+    EXPECT_THAT(out, ::testing::Not(HasSubstr("] ")));
+    shell("cp /tmp/big.img " + store.root());
+    InstallRequest withSettings = installRequest("big.img", "0");
+    withSettings.copySettings = true;
+    ASSERT_EQ(installImage(withSettings).kind, Outcome::Done);
+    EXPECT_EQ(slotTree(run + "/image/0"), slotTree(store.path("image/0")));
+    EXPECT_EQ(readFile(run + "/image/0/Image.info"), "name=Image-0\n");
+    EXPECT_EQ(storeFaults(run, {slotTree(store.path("image/0")), trees[1]}) + leftovers(run) + capture(copies), "");
 }
 
 TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColour)

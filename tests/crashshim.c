@@ -1,22 +1,23 @@
 /* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
- * the host's process group, as a power switch would, right before its K-th
- * call that changes files: a shell command (by system or posix_spawn), a
- * sync, a rename or a removal. NIMBREL_FULL=NAME fails every write into,
- * rename onto and sync of a file called NAME as a full disk would (with the
- * errno NIMBREL_ERRNO, if set, such as 5 for EIO), and every shell command
- * whose last word names it, which then exits with 1. NIMBREL_SLOW=NAME
- * makes each read from a file called NAME wait a fifth of a second, as a
- * slow disk would. Other programs run without it. */
+ * the host's process group, as a power switch would (or sends it the signal
+ * NIMBREL_CRASH_SIGNAL, such as 2 for Ctrl-C), right before its K-th call
+ * that changes files: a shell command (a fork), a sync, a rename or a
+ * removal. NIMBREL_FULL=NAME fails every write into, rename onto and sync of
+ * a file called NAME as a full disk would (with the errno NIMBREL_ERRNO, if
+ * set, such as 5 for EIO), and every shell command whose last word names
+ * it, which then exits with 1. NIMBREL_SLOW=NAME makes each read from a
+ * file called NAME wait a fifth of a second, as a slow disk would. Other
+ * programs run without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 static long crashAt, steps;
+static int crashSignal = SIGKILL;
 static int error = ENOSPC;
 static char full[256], slow[256];  /* NAME */
 
@@ -26,6 +27,7 @@ __attribute__((constructor)) static void setUp(void)
         return;
     const char* at = getenv("NIMBREL_CRASH_AT");
     crashAt = at ? atol(at) : 0;
+    crashSignal = getenv("NIMBREL_CRASH_SIGNAL") ? atoi(getenv("NIMBREL_CRASH_SIGNAL")) : SIGKILL;
     snprintf(full, sizeof full, "%s", getenv("NIMBREL_FULL") ? getenv("NIMBREL_FULL") : "");
     snprintf(slow, sizeof slow, "%s", getenv("NIMBREL_SLOW") ? getenv("NIMBREL_SLOW") : "");
     error = getenv("NIMBREL_ERRNO") ? atoi(getenv("NIMBREL_ERRNO")) : ENOSPC;
@@ -56,16 +58,17 @@ static int namedLast(const char* line)
 }
 
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
-#define STEP (++steps == crashAt ? kill(0, SIGKILL) : 0)
+#define STEP (++steps == crashAt ? kill(0, crashSignal) : 0)
 #define FAIL (errno = error, -1)
-int system(const char* line) { return STEP, namedLast(line) ? 1 << 8 : NEXT(system)(line); }
-int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
-    const posix_spawnattr_t* attributes, char* const argv[], char* const envp[])
+pid_t fork(void) { return STEP, NEXT(fork)(); }
+/* In the forked child: its shell gets the line last. */
+int execve(const char* path, char* const argv[], char* const envp[])
 {
     static char* const failing[] = {"sh", "-c", "exit 1", NULL};
-    const char* line = argv[0] && argv[1] && argv[2] ? argv[2] : "";
-    int fails = (STEP, namedLast(line));
-    return NEXT(posix_spawn)(pid, path, actions, attributes, fails ? failing : argv, envp);
+    size_t last = 0;
+    while (argv[last] && argv[last + 1])
+        ++last;
+    return NEXT(execve)(path, argv[0] && namedLast(argv[last]) ? failing : argv, envp);
 }
 int fsync(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(fsync)(fd); }
 int syncfs(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(syncfs)(fd); }
