@@ -38,6 +38,15 @@ ProgressShown ProgressLine::shown()
     };
 }
 
+std::string printable(std::string text)
+{
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f)
+            c = '?';
+    }
+    return text;
+}
+
 bool canAsk()
 {
     return isatty(STDIN_FILENO) == 1;

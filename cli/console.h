@@ -26,6 +26,10 @@ private:
     bool drawn = false;
 };
 
+// TEXT with each control character as '?': a name from the store never
+// moves a terminal's cursor or changes its colours.
+std::string printable(std::string text);
+
 // Whether standard input is a terminal that can be asked.
 bool canAsk();
 

@@ -3,6 +3,7 @@
 // refusal or a wrong use; results on stdout, messages on stderr.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <iostream>
@@ -38,11 +39,9 @@ const CLI::Range slotRange(0, 9);
 // Prints OUTCOME where it belongs and gives the exit status.
 int report(const Outcome& outcome)
 {
-    eString text = outcome.message;
-    for (char& c : text) {
-        if (c == '\n')  // a box's second line, as in "no Space !!!"
-            c = ' ';
-    }
+    std::string text = outcome.message;
+    std::replace(text.begin(), text.end(), '\n', ' ');  // a box's second line, as in "no Space !!!"
+    text = printable(text);
     if (outcome.kind == Outcome::Done) {
         std::cout << text << "\n";
         return 0;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/console.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/space.h"
@@ -105,13 +106,13 @@ std::string field(const json& value, const char* unit = "")
 {
     if (value.is_null())
         return "-";
-    return (value.is_string() ? value.get<std::string>() : value.dump()) + unit;
+    return printable(value.is_string() ? value.get<std::string>() : value.dump()) + unit;
 }
 
 std::string statusLines(const json& status)
 {
     eString text, line;
-    text += "store      " + status["store"].get<std::string>() + "\n";
+    text += "store      " + field(status["store"]) + "\n";
     text += "free       " + field(status["free_kb"], " kB") + "\n";
     const json& code = status["color"];
     text += "menu color " + (code.is_null() ? "-" : field(status["color_name"]) + " (" + field(code) + ")") + "\n";
@@ -217,7 +218,7 @@ std::string imagesReport(bool json)
     std::string text;
     eString line;
     for (const nlohmann::json& image : images)
-        text += line.sprintf("%-24s %12s %-12s %s\n", image["file"].get<std::string>().c_str(),
+        text += line.sprintf("%-24s %12s %-12s %s\n", field(image["file"]).c_str(),
             field(image["size"]).c_str(), image["kind"].get<std::string>().c_str(),
             image["check"].get<std::string>().c_str());
     return text;

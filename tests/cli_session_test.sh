@@ -31,6 +31,9 @@ run_cli() {
     err=$(cat /tmp/cli.err)
 }
 
+check "nimbrel links no widget code and no libsigc++" eval '! readelf -d "$cli" | grep -q sigc &&
+    ! nm -C "$cli" | grep -qE "eWidget|eWindow"'
+
 new_store a && new_store b
 "$cli" --store /tmp/a color cyan >/dev/null
 "$host" --store /tmp/b --keys "down down down down ok down ok" >/dev/null 2>&1

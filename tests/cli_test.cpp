@@ -227,4 +227,13 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     }
 }
 
+// A name with control characters reaches a terminal as '?', JSON whole.
+TEST_F(CliTest, NamesFromTheStoreNeverReachTheTerminalRaw)
+{
+    store.addSlot(6, "name=E\x1b[2J\n");
+    EXPECT_NE(nimbrel(at + " status").out.find(" E?[2J "), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(nimbrel(at + " status --json").out)["slots"][6]["name"], "E\x1b[2J");
+    EXPECT_EQ(nimbrel(at + " rename 6 New").out, "renamed slot 6 from E?[2J to New\n");
+}
+
 } // namespace
