@@ -112,8 +112,8 @@ const char* Installation::copyIntoScratch()
     mkdir(imagesDir().c_str(), 0777);  // unchecked: a failure shows in the copy
     // Into a leftover, cp would copy the tree one level down.
     if (entryExists(scratch) ||
-        !runFormattedPolled(copyTick(scratch, tree, request.progress), "cp -Rd /tmp/image %s/image/%s", mpoint,
-            scratchEntry)) {
+        !runPolled(shellline::compose("cp -Rd /tmp/image %s/image/%s", shellQuote(mpoint), shellQuote(scratchEntry)),
+            copyTick(scratch, tree, request.progress), [this] { return cancelled(); })) {
         unmountImage();  // unchecked: the copy's failure is the one to report
         return copyFailed;
     }

@@ -227,13 +227,20 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     }
 }
 
-// A name with control characters reaches a terminal as '?', JSON whole.
+// A name with control characters reaches a terminal as '?', JSON whole,
+// and any file name comes back from the slot's details as it was.
 TEST_F(CliTest, NamesFromTheStoreNeverReachTheTerminalRaw)
 {
     store.addSlot(6, "name=E\x1b[2J\n");
     EXPECT_NE(nimbrel(at + " status").out.find(" E?[2J "), std::string::npos);
     EXPECT_EQ(nlohmann::json::parse(nimbrel(at + " status --json").out)["slots"][6]["name"], "E\x1b[2J");
     EXPECT_EQ(nimbrel(at + " rename 6 New").out, "renamed slot 6 from E?[2J to New\n");
+    // The details file keeps a file name of any bytes on one line.
+    const std::string odd = "a\\x\n\x01.img";
+    shell("cp " + store.path("single-part.img") + " " + shellQuote(store.path(odd)));
+    ASSERT_EQ(nimbrel(at + " install " + shellQuote(odd) + " --slot 1").status, 0);
+    EXPECT_EQ(readFile(store.path("image/1/Image.details")).substr(31), "image=a\\\\x\\n\\x01.img\n");
+    EXPECT_EQ(nlohmann::json::parse(nimbrel(at + " status --json").out)["slots"][1]["image_file"], odd);
 }
 
 } // namespace
