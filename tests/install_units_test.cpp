@@ -42,12 +42,12 @@ TEST(TreeSize, CoversWhatTheCopyTakesOnTheStoreWithLittleToSpare)
 {
     // Many long names, small files, a sparse file, random data, links; the
     // demo images' tree; 20 directories of 1000 names of 240 characters.
-    shell("rm -rf /tmp/tree && mkdir -p /tmp/tree/mixed/names /tmp/tree/mixed/small /tmp/tree/long && cd /tmp/tree/mixed"
-        " && truncate -s 64M sparse && head -c 3000000 /dev/urandom >data && ln data again && ln -s $(printf %080d 0)"
-        " long && ln -s a short && (cd names && seq -f %0240g 3000 | xargs touch) && (cd small && for i in $(seq 2000);"
-        " do echo $i >$i; done) && '" NIMBREL_SOURCE "'/scripts/make-image --tree ../demo && head -c 524288"
-        " /dev/urandom >../demo/bin/payload && cd ../long && for d in $(seq 20); do mkdir $d && (cd $d && seq -f"
-        " %0240g 1000 | xargs touch); done");
+    shell("rm -rf /tmp/tree && mkdir -p /tmp/tree/mixed/names /tmp/tree/mixed/small /tmp/tree/long && cd"
+        " /tmp/tree/mixed && truncate -s 64M sparse && head -c 3000000 /dev/urandom >data && ln data again && ln"
+        " -s $(printf %080d 0) long && ln -s a short && (cd names && seq -f %0240g 3000 | xargs touch) && (cd small"
+        " && for i in $(seq 2000); do echo $i >$i; done) && '" NIMBREL_SOURCE "'/scripts/make-image --tree ../demo"
+        " && head -c 524288 /dev/urandom >../demo/bin/payload && cd ../long && for d in $(seq 20); do mkdir $d &&"
+        " (cd $d && seq -f %0240g 1000 | xargs touch); done");
     // tree, mkfs, the most the estimate may be of what the copy takes
     const std::tuple<std::string, const char*, double> cases[] = {{"mixed", "mkfs.ext2 -q -b 1024", 2},
         {"mixed", "mkfs.ext4 -q -b 1024", 2}, {"mixed", "mkfs.ext4 -q -b 4096", 2}, {"demo", "mkfs.ext2 -q", 1.1},
