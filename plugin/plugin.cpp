@@ -6,6 +6,7 @@
 #include "plugin/install.h"
 #include "plugin/message.h"
 #include "plugin/plugin.h"
+#include "store/durable.h"
 #include "store/handles.h"
 
 // Constructed in this order when the library loads; they keep their values
@@ -54,7 +55,8 @@ extern "C" int plugin_exec(void*)
     fd = eSkin::getActive()->queryValue("fontsize", 20);
     eString config;
     config.sprintf("%s/tools/lcdmenu.conf", mpoint.c_str());
-    color = getInfo(config.c_str(), "menu_color");
+    // The host's reader would wait on a pipe there.
+    color = isReadableFile(config) ? getInfo(config.c_str(), "menu_color") : eString();
 
     install menu;
     menu.show();
