@@ -51,7 +51,9 @@ private:
     const InstallRequest& request;
     eString scratchEntry;  // its name under image/
     eString scratch;
-    bool cut = false;
+    eString cutFile;
+    bool twoPart = false;
+    bool cutMade = false;
     MountedTree tree;
     const char* unsynced = nullptr;  // set when the slot's rename may not be on the disk
 };
@@ -59,6 +61,7 @@ private:
 Installation::Installation(const InstallRequest& request)
     : request(request)
     , scratchEntry(scratchName(request.slot))
+    , cutFile(cutPath(request.slot))
 {
     scratch.sprintf("%s/image/%s", mpoint.c_str(), scratchEntry.c_str());
 }
@@ -88,7 +91,8 @@ Outcome Installation::run()
     if (isCramfsHead()) {
         if (!partBehind)
             return refuseHeadAlone();
-        failure = mountSquashfsPart(request.file, cut, request.progress);
+        twoPart = true;
+        failure = mountSquashfsPart(request.file, cutFile, cutMade, request.progress);
         tell("");  // the cut's last share says nothing of the steps after it
     }
     if (!failure && cancelled()) {
@@ -155,17 +159,15 @@ const char* Installation::commitSlot()
 
 Outcome Installation::finish(const char* failure)
 {
-    // Unchecked: there is no squashfs.img after a single-part image, and a
-    // leftover one goes too, unless it is the single-part image just installed.
-    if (cut || (!failure && request.file != "squashfs.img"))
-        removeCut();
+    if (cutMade)
+        unlink(cutFile.c_str());  // unchecked: the next installation removes it too
     if (failure) {
         removeTree(scratch);  // unchecked: the next installation removes it too
         return Outcome::failed(failure);
     }
     // Kept while the slot may yet vanish. Unchecked: the image is installed,
     // and a file that comes back after a power cut is only offered again.
-    if (cut && !unsynced && unlink((mpoint + "/" + request.file).c_str()) == 0)
+    if (twoPart && !unsynced && unlink((mpoint + "/" + request.file).c_str()) == 0)
         syncDirectory(mpoint);
     bool menu = nameedit();
     if (unsynced)
@@ -180,8 +182,8 @@ Outcome Installation::finish(const char* failure)
 Outcome Installation::withdraw(const Outcome& refusal)
 {
     unmountImage();  // unchecked: the refusal is what to report
-    if (cut)
-        removeCut();
+    if (cutMade)
+        unlink(cutFile.c_str());  // unchecked: the next installation removes it too
     return refusal;
 }
 

@@ -44,15 +44,17 @@ long long fileBlocks(const struct stat& entry, long long block)
 }
 
 // A directory's entries take 8 bytes and their name, in steps of 4. One
-// that outgrows its block is indexed (ext3, ext4): its leaves split in
-// halves as it grows, so each counts half the entries that fit, rounded
-// down, and the index a block for every BLOCK / 8 leaves.
+// that outgrows its block is indexed (ext3, ext4, and ext2 where the ext4
+// driver mounts it): its leaves, which keep 12 bytes for a checksum, split
+// in halves by the names' hashes as it grows, which leaves them holding 68 %
+// of the entries that fit or more (about ln 2 on average), and the index
+// takes a block for every BLOCK / 8 leaves.
 long long directoryBlocks(long long entries, long long bytes, long long block)
 {
     if (bytes <= block)
         return 1;
-    long long perLeaf = std::max(1LL, block * entries / bytes / 2);
-    long long leaves = (entries + perLeaf - 1) / perLeaf;
+    long long fit = std::max(1LL, (block - 12) * entries / bytes), filled = fit * 68;
+    long long leaves = (entries * 100 + filled - 1) / filled;
     return leaves + leaves / (block / 8) + 1;
 }
 

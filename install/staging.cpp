@@ -6,6 +6,7 @@
 
 #include "store/context.h"
 #include "store/durable.h"
+#include "store/imagename.h"
 #include "store/shell.h"
 #include "store/slots.h"
 
@@ -54,15 +55,19 @@ eString scratchName(const eString& nr)
     return ".install-" + nr;
 }
 
+eString cutPath(const eString& nr)
+{
+    return mpoint + "/.cut-" + nr;
+}
+
 void removeLeftovers()
 {
-    struct stat st;
     // Unchecked: whatever stays is only in the way of a later step, which reports it.
     for (int slot = 0; slot < slotCount; ++slot) {
         eString nr;
         nr.sprintf("%d", slot);
         removeTree(imagesDir() + "/" + scratchName(nr));
-        if (lstat(slotDir(nr).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            removeTree(slotDir(nr) + "/Image.info.new");
+        removeTree(cutPath(nr));
+        removeStaleNameFile(slot);
     }
 }

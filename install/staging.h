@@ -19,7 +19,12 @@ bool unmountImage();
 // slot scan looks at it, so a half-made slot there is never listed.
 eString scratchName(const eString& nr);
 
+// Where an installation into slot NR cuts the squashfs part out when mount
+// cannot take an offset: "MPOINT/.cut-NR", a name that no slot scan nor
+// the list of image files takes, so it is never a file of the user's.
+eString cutPath(const eString& nr);
+
 // Removes what stopped installations and renames left in the store, and
-// nothing else: image/.install-N and Image.info.new in the slot directories
-// image/0 .. image/9 (not through links). Best effort.
+// nothing else: image/.install-N, the cut .cut-N and Image.info.new in
+// the slot directories image/0 .. image/9 (not through links). Best effort.
 void removeLeftovers();

@@ -8,6 +8,7 @@
 #include "store/nameedit.h"
 #include "store/shell.h"
 #include "store/slots.h"
+#include "store/storecheck.h"
 
 std::vector<SlotEntry> listSlots(bool withCorrupted)
 {
@@ -37,15 +38,18 @@ Outcome eraseImage(const eString& nr)
 {
     // The start lines go before the name, and come back without the slot
     // before its files go: stopped on the way, it is left corrupted and no
-    // entry starts it. A boot menu that cannot be written stops nothing.
-    bool menuWritten = withdrawBootMenu();
+    // entry starts it. While they cannot go, nothing of the slot goes.
+    if (!withdrawBootMenu()) {
+        std::optional<Outcome> readOnly = refuseReadOnlyStore();
+        return readOnly ? *readOnly : bootMenuFailure();
+    }
     eString dir = slotDir(nr), images = imagesDir();
     struct stat st;
     // A link goes itself, at once: what it leads to is no part of the store.
     bool link = lstat(dir.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
     if (!(link ? removeTree(dir) && syncDirectory(images) : removeImageInfo(dir)))
         return Outcome::failed("could not erase Image");
-    menuWritten = nameedit() && menuWritten;
+    bool menuWritten = nameedit();
     if (!runFormatted("rm -rf %s/image/%s", mpoint, nr) || !syncDirectory(images))
         return Outcome::failed("could not erase Image");
     return menuWritten ? Outcome::done("Erase Image complete") : bootMenuFailure();

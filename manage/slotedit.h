@@ -25,6 +25,7 @@ Outcome renameImage(const eString& nr, const eString& typed);
 
 // Removes NR's whole slot directory, after taking it out of the installed
 // state and out of the boot menu; a link there is removed, never followed.
-// A boot menu that cannot be written leaves the slot erased all the same,
-// and the outcome says so.
+// While the boot menu cannot be cut to its head, the slot stays as it is,
+// installed and startable: refuseReadOnlyStore()'s refusal where the store
+// cannot be written, bootMenuFailure() otherwise.
 Outcome eraseImage(const eString& nr);

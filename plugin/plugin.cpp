@@ -6,6 +6,7 @@
 #include "plugin/install.h"
 #include "plugin/message.h"
 #include "plugin/plugin.h"
+#include "store/durable.h"
 #include "store/storeline.h"
 
 // Kept from one call of plugin_exec to the next, as the store's context.
@@ -39,7 +40,8 @@ extern "C" int plugin_exec(void*)
     fd = eSkin::getActive()->queryValue("fontsize", 20);
     eString config;
     config.sprintf("%s/tools/lcdmenu.conf", mpoint.c_str());
-    color = getInfo(config.c_str(), "menu_color");
+    // The host's reader would wait on a pipe there.
+    color = isReadableFile(config) ? getInfo(config.c_str(), "menu_color") : eString();
 
     install menu;
     menu.show();

@@ -61,6 +61,13 @@ bool writeNewFile(const eString& path, const std::string& content, unsigned mode
     return writeFresh(path, content, mode, true);
 }
 
+bool isReadableFile(const eString& path)
+{
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st;
+    return file && fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool readWholeFile(const eString& path, std::string& content, unsigned& mode, size_t limit)
 {
     // Non-blocking: a pipe or a device there must not stop the run.

@@ -30,6 +30,11 @@ bool writeNewFile(const eString& path, const std::string& content, unsigned mode
 // regular file, or holds more than LIMIT bytes.
 bool readWholeFile(const eString& path, std::string& content, unsigned& mode, size_t limit = SIZE_MAX);
 
+// Whether PATH, following a link, is a regular file that opens for reading.
+// It is opened without waiting: a pipe or a device there never stops the
+// run, and is no such file.
+bool isReadableFile(const eString& path);
+
 // Makes the entries of directory PATH durable: files made, renamed or
 // removed in it.
 bool syncDirectory(const eString& path);

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "store/durable.h"
+#include "store/slots.h"
 
 eString imageName(const eString& nr, const eString& typed)
 {
@@ -41,4 +43,13 @@ bool removeImageInfo(const eString& dir)
     std::error_code error;
     bool removed = std::filesystem::remove_all((dir + "/Image.info").c_str(), error) > 0;
     return !error && (!removed || syncDirectory(dir));
+}
+
+void removeStaleNameFile(int slot)
+{
+    eString dir;
+    dir.sprintf("%s/%d", imagesDir().c_str(), slot);
+    struct stat st;
+    if (lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        removeTree(dir + "/Image.info.new");  // unchecked: a leftover that stays harms nothing
 }

@@ -6,6 +6,7 @@
 #include "store/bootmenu.h"
 #include "store/context.h"
 #include "store/durable.h"
+#include "store/imagename.h"
 #include "store/slots.h"
 
 namespace {
@@ -44,10 +45,12 @@ bool readHead(std::string& head, bool& found)
 
 // A stopped run may have left SLOT, its name or the name's removal
 // unsynced: the menu must not name what a power cut can take back, nor the
-// files written next take the inode of a removed name. Unchecked: the slot
-// is there either way, and the pair's own writes meet a failing disk too.
+// files written next take the inode of a removed name. A stopped rename's
+// scratch name goes. Unchecked: the slot is there either way, and the
+// pair's own writes meet a failing disk too.
 void settle(int slot)
 {
+    removeStaleNameFile(slot);
     syncDirectory(slotDirPath(slot));
     syncDirectory(imagesDir());
 }
@@ -65,6 +68,9 @@ bool composeBootMenu(BootMenu& menu)
     for (int slot = 0; slot < slotCount; ++slot) {
         if (probeSlot(slot) != SlotState::Installed)
             continue;
+        // A head without its last line end would swallow the first start line.
+        if (withHead && !menu.script.empty() && menu.script.back() != '\n')
+            menu.script += '\n';
         if (withHead)
             menu.script += line.sprintf(
                 "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go\n", entry, slot);

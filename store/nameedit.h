@@ -16,7 +16,8 @@ struct BootMenu {
 bool composeBootMenu(BootMenu& menu);
 
 // Rebuilds the boot menu from the slots as they are now: tools/menu becomes
-// tools/menu.org plus one start line per installed slot (mode 755), and
+// tools/menu.org plus one start line per installed slot (mode 755; a line
+// end goes between when the head lacks its last one), and
 // tools/lcdmenu.conf lists the installed slots' names and the colour. Without
 // tools/menu.org the script is empty: start lines without their head could
 // start nothing. At every instant, a power cut included, the script starts

@@ -2,6 +2,7 @@
 
 #include "host/eskin.h"
 #include "store/context.h"
+#include "store/durable.h"
 #include "store/handles.h"
 
 eString imagesDir()
@@ -31,12 +32,14 @@ SlotState probeSlot(int slot)
 {
     if (!openDir(slotDirPath(slot)))
         return SlotState::Free;
-    if (!openFile(slotInfoPath(slot), "r"))
+    if (!isReadableFile(slotInfoPath(slot)))
         return SlotState::Corrupted;
     return SlotState::Installed;
 }
 
 eString slotName(int slot)
 {
-    return getInfo(slotInfoPath(slot).c_str(), "name");
+    // The host's reader would wait on a pipe there.
+    eString info = slotInfoPath(slot);
+    return isReadableFile(info) ? getInfo(info.c_str(), "name") : eString();
 }

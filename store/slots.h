@@ -16,8 +16,10 @@ eString slotDir(const eString& nr);
 eString slotInfoPath(int slot);
 
 // Free when the slot directory does not open, installed when its
-// Image.info also opens for reading, corrupted otherwise.
+// Image.info also is a regular file that opens for reading (isReadableFile),
+// corrupted otherwise.
 SlotState probeSlot(int slot);
 
-// The name recorded in an installed slot's Image.info (empty without one).
+// The name recorded in an installed slot's Image.info (empty without one,
+// or when it is no regular file).
 eString slotName(int slot);

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 #include "install/procedure.h"
 #include "store/slots.h"
@@ -15,6 +16,8 @@
 #include "tests/support.h"
 
 namespace {
+
+using ::testing::HasSubstr;
 
 // Installations into a store of which the tools mount and cp first run
 // lines of their own: with /tmp/shim/no-offsets mount refuses offset=, as older
@@ -63,7 +66,7 @@ protected:
 
 TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
 {
-    const std::string cut = "grep -q squashfs.img /tmp/shim/during-copy";
+    const std::string cut = "grep -q .cut-0 /tmp/shim/during-copy";
     const std::string big = "test $(stat -c %s image/0/bin/payload) = 51302400";
     const struct {
         const char *options, *prepare;  // run in the store
@@ -106,17 +109,78 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
     }
 }
 
-TEST_F(ShimTest, ImageNamedLikeTheCutIsKept)
+// Odd entries of the store against each action, each given a minute: a
+// user's squashfs.img (a file, a link to a file outside the store, a
+// two-part image itself) with the offset mount and with the cut, a pipe at
+// each file read, a read-only tools/, a menu.org that is a pipe, a
+// directory, a device link or lacks its last line end. Nothing outside the
+// store changes, no file of the user's goes, each boot menu entry starts
+// the slot its item names or none, a stopped rename's Image.info.new goes
+// with each change, and an erase that cannot cut the boot menu to its head,
+// killed at each step, leaves the slot installed and whole.
+TEST_F(ShimTest, OddStoreEntriesNeitherHangNorLoseNorMisstart)
 {
-    // A two-part one would be cut over itself; a single-part one installs.
-    for (const char* options : {"--two-part", ""}) {
-        makeImage(store.path("squashfs.img"), options);
-        std::string before = fingerprint({store.path("squashfs.img")}, {});
-        EXPECT_EQ(installImage(installRequest("squashfs.img", "0")).message,
-            *options ? "could not cut squashfs" : "Image is installed");
-        EXPECT_EQ(fingerprint({store.path("squashfs.img")}, {}), before);
-        EXPECT_EQ(probeSlot(0), *options ? SlotState::Free : SlotState::Installed) << options;
-        EXPECT_FALSE(isMountPoint("/tmp/image"));
+    makeImage(store.path("old.img"), "--name old");
+    ASSERT_EQ(installImage(installRequest("old.img", "5")).kind, Outcome::Done);
+    makeImage(store.path("new.img"), "--two-part");
+    shell("cd /tmp && rm store/old.img && touch store/image/5/Image.info.new && rm -rf template outside && mkdir "
+        "outside && head -c 9000 /dev/urandom >outside/user.img && cp -a store template");
+    auto reset = [&](const std::string& prepare) {
+        shell("cd /tmp && { umount store/tools 2>/dev/null; rm -rf store && cp -a template store; }");
+        ASSERT_EQ(shell("cd /tmp/store && " + prepare), 0);
+    };
+    reset("true");
+    ASSERT_EQ(installImage(installRequest("new.img", "0")).kind, Outcome::Done);
+    const std::vector<std::string> trees = {slotTree(store.path("image/0")), slotTree("/tmp/template/image/5")};
+    const char* const go = "tools/go";
+    const std::string done = "Image is installed", erased = "[Info] Erase Image complete",
+                      noMenu = "[ERROR] could not write boot menu", readOnly = "image store is read-only", noTools = "no boot tools in " + store.path("tools");
+    const struct {
+        std::string prepare, file, install, erase;  // install and erase: their boxes
+        const char* kept;  // a file of the user's in the store
+    } cases[] = {{"head -c 70000 /dev/urandom >squashfs.img", "new.img", done, erased, "squashfs.img"},
+        {"ln -s /tmp/outside/user.img squashfs.img", "new.img", done, erased, "squashfs.img"},
+        {"mv new.img squashfs.img && cp squashfs.img new.img", "squashfs.img", done, erased, "new.img"},
+        {"mkdir image/3 && rm -f /tmp/du.temp && mkfifo image/3/Image.info /tmp/du.temp", "new.img", done, erased, go},
+        {"rm tools/lcdmenu.conf && mkfifo tools/lcdmenu.conf", "new.img", done, erased, go},
+        {"mount --bind tools tools && mount -o remount,ro,bind tools", "new.img", readOnly, "[Error] " + readOnly, go},
+        {"rm tools/menu.org && mkfifo tools/menu.org", "new.img", noTools, noMenu, go},
+        {"rm tools/menu.org && mkdir tools/menu.org", "new.img", noTools, noMenu, go},
+        {"ln -sf /dev/zero tools/menu.org", "new.img", noTools, noMenu, go},
+        {"printf '#!/bin/sh\\nRC=$1\\nmpoint=/hdd' >tools/menu.org", "new.img", done, erased, go}};
+    const std::string hung = " timeout -s KILL 60", undo = "cd /tmp/store && umount tools 2>/dev/null; [ -f "
+        "tools/menu.org ] || { rm -rf tools/menu.org && cp /tmp/template/tools/menu.org tools; }";
+    const char* const keys[] = {"down ok down ok text:New ok green ok exit", "down down ok green ok exit",
+        "down down down down ok down ok exit", "down down down ok green exit"};
+    for (const auto& c : cases) {
+        for (int action = 0; action < 6; ++action) {  // install with offsets, with the cut; then each of KEYS
+            SCOPED_TRACE(c.prepare + ", action " + std::to_string(action));
+            reset(c.prepare);
+            std::string outside = fingerprint({"/tmp/outside"}, {}), kept = fingerprint({store.path(c.kept)}, {});
+            shell(action == 1 ? "touch /tmp/shim/no-offsets" : "rm -f /tmp/shim/no-offsets");
+            alarm(60);  // a hang ends the test
+            Outcome outcome = action < 2 ? installImage(installRequest(c.file, "0")) : Outcome::done("");
+            alarm(0);
+            std::string out = action < 2 ? outcome.message : runHost(store.root(), keys[action - 2], hung);
+            EXPECT_THAT(out, HasSubstr(action < 2 ? c.install : action == 3 ? c.erase : "exit=0"));
+            EXPECT_EQ(fingerprint({"/tmp/outside"}, {}) + fingerprint({store.path(c.kept)}, {}), outside + kept);
+            shell(undo);
+            EXPECT_EQ(action == 5 ? "" : storeFaults(store.root(), trees), "");
+            // No "Error" or "ERROR" box: the action changed the store.
+            bool changed = action < 2 ? outcome.kind == Outcome::Done : out.find("[E") == std::string::npos;
+            EXPECT_FALSE(action < 5 && changed && pathExists(store.path("image/5/Image.info.new"))) << out;
+        }
+        for (int step = 1; c.erase != erased && step < 20; ++step) {
+            SCOPED_TRACE(c.prepare + ", erase killed at step " + std::to_string(step));
+            reset(c.prepare);
+            std::string out = runHost(store.root(), keys[1], preloadShim("NIMBREL_CRASH_AT=" + std::to_string(step)) +
+                hung);
+            shell(undo);
+            EXPECT_EQ(probeSlot(5), SlotState::Installed);
+            EXPECT_EQ(storeFaults(store.root(), trees), "");
+            if (out.find("exit=0") != std::string::npos)
+                break;
+        }
     }
 }
 

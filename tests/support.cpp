@@ -17,6 +17,9 @@ namespace fs = std::filesystem;
 
 std::string readFile(const std::string& path)
 {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))  // a pipe is never waited for
+        return "";
     std::ostringstream content;
     content << std::ifstream(path, std::ios::binary).rdbuf();  // a directory reads as nothing
     return content.str();
@@ -115,9 +118,13 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     auto tree = [&](int slot) { return slotTree(root + "/image/" + std::to_string(slot)); };
     auto isComplete = [&](int slot) { return std::count(complete.begin(), complete.end(), tree(slot)) > 0; };
     std::string faults, line, head = readFile(root + "/tools/menu.org"), menu = readFile(root + "/tools/menu");
-    if (menu.compare(0, head.size(), head) != 0 || (!menu.empty() && menu.back() != '\n'))
+    // A head without its last line end gets one before the start lines.
+    bool joined = !head.empty() && head.back() != '\n' && menu.size() > head.size();
+    size_t body = std::min(head.size() + joined, menu.size());
+    if (menu.compare(0, head.size(), head) != 0 || (joined && menu[head.size()] != '\n') ||
+        (menu.size() > head.size() && menu.back() != '\n'))
         faults += "tools/menu is no head with whole lines\n";
-    std::istringstream lines(menu.substr(std::min(head.size(), menu.size())));
+    std::istringstream lines(menu.substr(body));
     std::vector<int> starts;  // the slot of entry 1, 2, ...
     const char* startLine = "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c";
     for (int entry = 0, slot = 0; std::getline(lines, line); starts.push_back(slot)) {
@@ -145,7 +152,8 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
     bool holdsImage = image.empty() || pathExists(root + "/" + image);
     for (int slot = 0; slot < 10; ++slot) {
         std::string info = root + "/image/" + std::to_string(slot) + "/Image.info", name = readFile(info);
-        bool installed = pathExists(info);
+        std::error_code error;
+        bool installed = fs::is_regular_file(info, error);
         if (installed && (!isComplete(slot) || name.compare(0, 5, "name=") || name.find('\n') != name.size() - 1))
             faults += "slot " + std::to_string(slot) + " is installed but not complete\n";
         holdsImage = holdsImage || (installed && tree(slot) == complete.at(0));
@@ -162,7 +170,7 @@ void makeLinkLayout(const std::string& tools)
 std::string leftovers(const std::string& root)
 {
     return capture("cd " + shellQuote(root) + " && ls -d image/.install-[0-9] image/[0-9]/Image.info.new"
-        " squashfs.img 2>/dev/null;"
+        " .cut-[0-9] 2>/dev/null;"
         " find tools -mindepth 1 -maxdepth 1 \\( -name '*.new' -o -name 'bootmenu*' -o -type l \\) -print;"
         " mountpoint -q /tmp/image && echo /tmp/image mounted");
 }

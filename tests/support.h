@@ -5,7 +5,7 @@
 
 // Helpers for tests run under scripts/ns-run, where /tmp and /var are private.
 
-std::string readFile(const std::string& path);
+std::string readFile(const std::string& path);  // empty unless a regular file
 // Writes CONTENT to PATH, making its directories, and gives it MODE.
 void writeFile(const std::string& path, const std::string& content, mode_t mode = 0644);
 bool pathExists(const std::string& path);
@@ -60,7 +60,7 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
 void makeLinkLayout(const std::string& tools);
 
 // What a finished action must not leave in the store at ROOT, a line each:
-// scratch slots, name and menu files, squashfs.img, a /tmp/image mount, any
+// scratch slots and cuts, name and menu files, a /tmp/image mount, any
 // link or bootmenu* in tools/.
 std::string leftovers(const std::string& root);
 

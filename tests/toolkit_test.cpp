@@ -6,8 +6,10 @@
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
+#include "host/eskin.h"
 #include "pchost/front/session.h"
 #include "pchost/toolkit/keys.h"
+#include "tests/support.h"
 
 // The toolkit as a user drives it: keys from a script into a window run
 // modally, once they run out exit is pressed; the screen as text.
@@ -154,6 +156,18 @@ TEST(Screen, MarksTheCurrentEntryAndDrawsAnOpenComboOnTop)
     EXPECT_EQ(pchost::snaps()[0].find(" one"), std::string::npos);  // scrolled away
     EXPECT_EQ(pchost::snaps()[1].find("blue"), std::string::npos);  // two rows open
     EXPECT_EQ(combo->getCurrent()->getText(), "red");
+}
+
+// The value of a key=value file; nothing, and no wait, for what is no
+// regular file: a pipe, a link to one, a directory, nothing at all.
+TEST(Toolkit, GetInfoReadsOnlyRegularFilesNeverWaiting)
+{
+    writeFile("/tmp/info/file", "size=3\nname=Sat 1.0\n");
+    ASSERT_EQ(shell("cd /tmp/info && ln -s file link && mkfifo pipe && ln -s pipe topipe && mkdir dir"), 0);
+    for (const char* name : {"file", "link", "pipe", "topipe", "dir", "none"})
+        EXPECT_EQ(getInfo(("/tmp/info/" + std::string(name)).c_str(), "name"), name[0] == 'f' || name[0] == 'l' ?
+            "Sat 1.0" : "") << name;
+    shell("rm -rf /tmp/info");
 }
 
 } // namespace
