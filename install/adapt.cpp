@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "install/slotpath.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/handles.h"
 #include "store/shell.h"

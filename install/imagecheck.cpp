@@ -7,7 +7,7 @@
 
 #include "install/squashfs.h"
 #include "install/staging.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/descriptor.h"
 #include "store/storecheck.h"
 
@@ -115,6 +115,23 @@ const char* imageFault(const eString& path, bool& partBehind)
 }
 
 } // namespace
+
+ImageCheck inspectImage(const eString& file)
+{
+    eString path = mpoint + "/" + file;
+    bool partBehind = false;
+    ImageCheck check{ImageKind::Unknown, imageFault(path, partBehind)};
+    Heads heads;
+    std::optional<std::uint64_t> cramfs;
+    if (!readHeads(path, heads) || !(cramfs = cramfsSize(heads)))
+        return check;
+    bool big;
+    if (heads.size <= squashfsOffset || *cramfs > squashfsOffset)
+        check.kind = ImageKind::SinglePart;
+    else if (heads.size >= squashfsOffset + 4 && magicAt(heads.part, squashfsMagic, big))
+        check.kind = ImageKind::TwoPart;
+    return check;
+}
 
 std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind)
 {

@@ -16,6 +16,20 @@
 // past byte 1179648, where the part of a two-part image lies.
 std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind);
 
+enum class ImageKind { SinglePart, TwoPart, Unknown };
+
+// What those checks tell of image file FILE of the store without mounting
+// it: its kind and their fault, null when they find none. Two-part is a
+// cramfs small enough to be a head with a squashfs superblock at byte
+// 1179648; single-part a cramfs with nothing behind it, or too large to be
+// a head (a head alone looks so too); unknown without a cramfs, or with
+// other bytes behind a head, which only the mount can judge.
+struct ImageCheck {
+    ImageKind kind;
+    const char* fault;
+};
+ImageCheck inspectImage(const eString& file);
+
 // With a cramfs head (no bin) mounted on /tmp/image and the file ending at
 // or before byte 1179648, where its part would begin: unmounts the head and
 // refuses the image as incomplete, or fails with "could not unmount cramfs".

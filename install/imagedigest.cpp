@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/descriptor.h"
 
 namespace {

@@ -12,12 +12,13 @@
 #include "install/space.h"
 #include "install/squashfs.h"
 #include "install/staging.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
 #include "store/shell.h"
+#include "store/slotdetails.h"
 #include "store/slots.h"
 
 namespace {
@@ -27,6 +28,7 @@ constexpr int copyEndMs = 3000;
 
 // The copy's failure, also for every later step that finds the copy unusable.
 const char copyFailed[] = "could not copy squashfs";
+const char cancelledText[] = "installation cancelled";
 
 // One run of the installation. The tree is copied and made startable in a
 // scratch directory beside the slots, which no slot scan looks at, and
@@ -44,6 +46,7 @@ private:
     Outcome finish(const char* failure);
     Outcome withdraw(const Outcome& refusal);
     void tell(const char* progress) const;
+    bool cancelled() const;
 
     const InstallRequest& request;
     eString scratchEntry;  // its name under image/
@@ -75,6 +78,8 @@ Outcome Installation::run()
     if (std::optional<Outcome> damaged = refuseDamaged(request.file, request.progress))
         return *damaged;
     tell("");  // the check's share says nothing of the steps after it
+    if (cancelled())
+        return Outcome::failed(cancelledText);
     if (!mountPointReady())
         return Outcome::failed("could not mount cramfs");
     removeLeftovers();  // a leftover scratch directory that stays fails the copy
@@ -90,13 +95,17 @@ Outcome Installation::run()
         failure = mountSquashfsPart(request.file, cutFile, cutMade, request.progress);
         tell("");  // the cut's last share says nothing of the steps after it
     }
+    if (!failure && cancelled()) {
+        unmountImage();  // unchecked: the next installation unmounts a leftover
+        failure = cancelledText;
+    }
     if (!failure) {
         if (std::optional<Outcome> full = refuseWhenFull(tree))
             return withdraw(*full);
         failure = copyIntoScratch();
     }
     if (!failure)
-        failure = adaptScratch();
+        failure = cancelled() ? cancelledText : adaptScratch();
     if (!failure)
         failure = commitSlot();
     return finish(failure);
@@ -107,8 +116,8 @@ const char* Installation::copyIntoScratch()
     mkdir(imagesDir().c_str(), 0777);  // unchecked: a failure shows in the copy
     // Into a leftover, cp would copy the tree one level down.
     if (entryExists(scratch) ||
-        !runFormattedPolled(copyTick(scratch, tree, request.progress), "cp -Rd /tmp/image %s/image/%s", mpoint,
-            scratchEntry)) {
+        !runPolled(shellline::compose("cp -Rd /tmp/image %s/image/%s", shellQuote(mpoint), shellQuote(scratchEntry)),
+            copyTick(scratch, tree, request.progress), [this] { return cancelled(); })) {
         unmountImage();  // unchecked: the copy's failure is the one to report
         return copyFailed;
     }
@@ -128,14 +137,17 @@ const char* Installation::adaptScratch()
     return makeStartable(scratch, request.copySettings);
 }
 
-// The whole tree on the disk first, then Image.info (replacing any the image
+// The whole tree on the disk first, then the slot's details and Image.info (replacing any the image
 // carried), then the slot's name: an installed slot is always complete.
 const char* Installation::commitSlot()
 {
     if (!syncFileSystem(mpoint))
         return copyFailed;
-    if (!writeImageInfo(scratch, imageName(request.slot, request.name)))
+    if (!writeSlotDetails(scratch, request.file) || !writeImageInfo(scratch, imageName(request.slot, request.name)))
         return "could not write Image.info";
+    // The last instant to stop: from the rename on, the slot is installed.
+    if (cancelled())
+        return cancelledText;
     if (std::rename(scratch.c_str(), slotDir(request.slot).c_str()) != 0)
         return copyFailed;
     // The slot is there now, in the boot menu too, but may not outlive a
@@ -179,6 +191,11 @@ void Installation::tell(const char* progress) const
 {
     if (request.progress)
         request.progress(progress);
+}
+
+bool Installation::cancelled() const
+{
+    return request.cancelled && request.cancelled();
 }
 
 // Whether PATH is /tmp itself, under any name: its lock is then the

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <optional>
 
 #include "host/estring.h"
@@ -19,6 +20,10 @@ struct InstallRequest {
     // has come, "100 %" once the copy is whole, and an empty text when a
     // step follows that has no share.
     ProgressShown progress;
+    // Asked between the steps up to the slot's final rename: true stops the
+    // installation there as a failure, "installation cancelled", leaving
+    // the slot free and the image file in place. May be empty.
+    std::function<bool()> cancelled;
 };
 
 // The refusal to show instead of installing: too little space, or nothing

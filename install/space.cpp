@@ -10,7 +10,7 @@
 #include <sys/statfs.h>
 #include <utility>
 
-#include "plugin/globals.h"
+#include "store/context.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 
 #include "install/slotpath.h"
 #include "install/staging.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/descriptor.h"
 #include "store/shell.h"
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/shell.h"

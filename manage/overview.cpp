@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/shell.h"
 

@@ -1,12 +1,10 @@
 #include "manage/renameclear.h"
 
+#include "manage/slotactions.h"
 #include "manage/slotedit.h"
 #include "plugin/globals.h"
 #include "plugin/message.h"
 #include "store/imagename.h"
-#include "store/lock.h"
-#include "store/nameedit.h"
-#include "store/storecheck.h"
 
 namespace {
 
@@ -110,22 +108,11 @@ void renameclear::oksel()
 
 std::optional<Outcome> renameclear::act(const eString& nr)
 {
-    // Held until the boot menu is rebuilt, not while the box is read.
-    StoreLock lock(mpoint);
-    if (lock.busy())
-        return storeBusy();
-    if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
-        return readOnly;
-    std::optional<Outcome> outcome;
     if (mode == 1)
-        outcome = renameImage(nr, newname->getText());
-    else if (mode == 2)
-        outcome = eraseImage(nr);
-    // Every attempt ends with the boot menu rebuilt; a success it cannot show
-    // is reported as that failure instead.
-    if (!nameedit() && outcome && outcome->kind == Outcome::Done)
-        outcome = bootMenuFailure();
-    return outcome;
+        return renameSlot(nr, newname->getText());
+    if (mode == 2)
+        return eraseSlot(nr);
+    return std::nullopt;
 }
 
 void renameclear::refuseEmpty()

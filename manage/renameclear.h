@@ -18,9 +18,8 @@ private:
     void applyMode(eLabel* caption, eButton* button);
     void LoadNamen();
     void oksel();
-    // The rename or erase of slot NR (nothing in another mode) and the boot
-    // menu rebuilt, under the store's lock; what to show, if anything. A
-    // store that cannot be written is refused with nothing changed.
+    // The rename or erase of slot NR (nothing in another mode), as
+    // manage/slotactions.h runs them; what to show, if anything.
     std::optional<Outcome> act(const eString& nr);
     void refuseEmpty();
 

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/nameedit.h"

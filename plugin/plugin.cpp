@@ -1,4 +1,4 @@
-#include <cstring>
+#include <optional>
 #include <sys/stat.h>
 
 #include "host/eskin.h"
@@ -7,12 +7,9 @@
 #include "plugin/message.h"
 #include "plugin/plugin.h"
 #include "store/durable.h"
-#include "store/handles.h"
+#include "store/storeline.h"
 
-// Constructed in this order when the library loads; they keep their values
-// from one call of plugin_exec to the next.
-eString color;
-eString mpoint;
+// Kept from one call of plugin_exec to the next, as the store's context.
 int fd = 0;
 
 namespace {
@@ -21,20 +18,8 @@ namespace {
 // it was; a file without a first line empties it.
 void readMountPoint()
 {
-    FileHandle org = openFile("/tmp/org", "r");
-    if (!org)
-        return;
-    char line[1024];
-    if (!std::fgets(line, sizeof line, org.get())) {
-        mpoint = "";
-        return;
-    }
-    size_t length = std::strlen(line);
-    if (length > 0 && line[length - 1] == '\n')
-        line[--length] = '\0';
-    if (length > 0 && line[length - 1] == '\r')  // written on another system
-        line[--length] = '\0';
-    mpoint = line;
+    if (std::optional<eString> line = readStoreLine())
+        mpoint = *line;
 }
 
 } // namespace

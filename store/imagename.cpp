@@ -15,10 +15,10 @@ eString imageName(const eString& nr, const eString& typed)
     return name.sprintf("Image-%s", nr.c_str());
 }
 
-bool writeImageInfo(const eString& dir, const eString& name)
+bool replaceSlotFile(const eString& dir, const char* name, const std::string& content)
 {
-    eString path = dir + "/Image.info", fresh = path + ".new", line;
-    if (!writeNewFile(fresh, line.sprintf("name=%s\n", name.c_str()), 0644))
+    eString path = dir + "/" + name, fresh = path + ".new";
+    if (!writeNewFile(fresh, content, 0644))
         return false;
     // rename replaces a file or a link, but not a directory.
     std::error_code error;
@@ -30,6 +30,12 @@ bool writeImageInfo(const eString& dir, const eString& name)
         }
     }
     return syncDirectory(dir);
+}
+
+bool writeImageInfo(const eString& dir, const eString& name)
+{
+    eString line;
+    return replaceSlotFile(dir, "Image.info", line.sprintf("name=%s\n", name.c_str()));
 }
 
 bool removeImageInfo(const eString& dir)

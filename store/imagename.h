@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "host/estring.h"
 
 // NR is a slot number as the dialogs keep it, decimal text ("3").
@@ -12,6 +14,12 @@ constexpr int nameLength = 10;
 
 // The name an image gets: TYPED, or "Image-NR" when nothing was typed.
 eString imageName(const eString& nr, const eString& typed);
+
+// Replaces the file NAME in slot directory DIR by one holding CONTENT,
+// durably: written beside as NAME.new, synced, renamed over whatever stood
+// there (never written through) and DIR synced. False when the new file
+// could not be put in place; the old one stays then, and no scratch file.
+bool replaceSlotFile(const eString& dir, const char* name, const std::string& content);
 
 // Replaces the Image.info of slot directory DIR by the one line "name=NAME",
 // durably. Whatever stood there (a file, a link, a directory) is replaced,

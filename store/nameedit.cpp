@@ -3,8 +3,8 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "plugin/globals.h"
 #include "store/bootmenu.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slots.h"
@@ -57,34 +57,39 @@ void settle(int slot)
 
 } // namespace
 
-bool nameedit()
+bool composeBootMenu(BootMenu& menu)
 {
-    std::string head;
     bool withHead = false;
-    if (!readHead(head, withHead))
+    if (!readHead(menu.head, withHead))
         return false;
-    std::string script = head;
+    menu.script = menu.head;
     eString items = "TovraImage,", line;
     int entry = 1;
     for (int slot = 0; slot < slotCount; ++slot) {
-        SlotState state = probeSlot(slot);
-        if (state != SlotState::Free)
-            settle(slot);
-        if (state != SlotState::Installed)
+        if (probeSlot(slot) != SlotState::Installed)
             continue;
         // A head without its last line end would swallow the first start line.
-        if (withHead && !script.empty() && script.back() != '\n')
-            script += '\n';
+        if (withHead && !menu.script.empty() && menu.script.back() != '\n')
+            menu.script += '\n';
         if (withHead)
-            script += line.sprintf(
+            menu.script += line.sprintf(
                 "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go\n", entry, slot);
         items += menuItem(slotName(slot)) + ",";
         ++entry;
     }
-    eString config;
-    config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
+    menu.config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
         entry, items.c_str(), color.c_str());
-    return replaceBootMenu(toolsPath(""), head, script, config);
+    return true;
+}
+
+bool nameedit()
+{
+    for (int slot = 0; slot < slotCount; ++slot) {
+        if (probeSlot(slot) != SlotState::Free)
+            settle(slot);
+    }
+    BootMenu menu;
+    return composeBootMenu(menu) && replaceBootMenu(toolsPath(""), menu.head, menu.script, menu.config);
 }
 
 bool withdrawBootMenu()

@@ -1,5 +1,19 @@
 #pragma once
+#include <string>
+
+#include "host/estring.h"
 #include "store/outcome.h"
+
+// The boot menu that the slots call for: HEAD is tools/menu.org, SCRIPT
+// tools/menu and CONFIG tools/lcdmenu.conf.
+struct BootMenu {
+    std::string head, script;
+    eString config;
+};
+
+// Fills MENU from the slots as they are now and the colour, as nameedit
+// writes it; false when tools/menu.org is there but cannot be read whole.
+bool composeBootMenu(BootMenu& menu);
 
 // Rebuilds the boot menu from the slots as they are now: tools/menu becomes
 // tools/menu.org plus one start line per installed slot (mode 755; a line

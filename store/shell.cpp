@@ -154,7 +154,7 @@ bool runCommand(const eString& line)
     return runPolled(line, [] {});
 }
 
-bool runPolled(const eString& line, const std::function<void()>& tick)
+bool runPolled(const eString& line, const std::function<void()>& tick, const std::function<bool()>& stop)
 {
     BlockedSignals childStatus(signalSet({SIGCHLD}));
     std::optional<pid_t> pid = spawnShell(line);
@@ -162,9 +162,13 @@ bool runPolled(const eString& line, const std::function<void()>& tick)
         return false;
     Descriptor notice = exitNotice(*pid);
     std::optional<int> status;
-    while (!(status = endWithin(*pid, notice, pollMilliseconds)))
+    bool stopped = false;
+    while (!(status = endWithin(*pid, notice, pollMilliseconds))) {
         tick();
-    return succeeded(*status);
+        if (!stopped && stop && stop())
+            stopped = kill(-*pid, SIGTERM) == 0;  // its process group: the shell leads it
+    }
+    return !stopped && succeeded(*status);
 }
 
 HeldInterrupts::HeldInterrupts()

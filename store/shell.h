@@ -20,8 +20,11 @@ eString shellQuote(const eString& value);
 bool runCommand(const eString& line);
 
 // As runCommand, calling TICK about every half second while the command
-// runs. It returns as soon as the command ends, not at the next tick.
-bool runPolled(const eString& line, const std::function<void()>& tick);
+// runs. It returns as soon as the command ends, not at the next tick. When
+// STOP (if given) says so at a tick, the command and all it started are
+// ended (SIGTERM to its process group), and it counts as failed.
+bool runPolled(const eString& line, const std::function<void()>& tick,
+    const std::function<bool()>& stop = nullptr);
 
 // While one lives, the terminal's interrupt and quit (Ctrl-C, Ctrl-\) wait:
 // they reach neither the calling thread nor the commands, and act on the

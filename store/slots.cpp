@@ -1,7 +1,7 @@
 #include "store/slots.h"
 
 #include "host/eskin.h"
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/handles.h"
 

@@ -5,7 +5,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include "plugin/globals.h"
+#include "store/context.h"
 #include "store/slots.h"
 
 namespace {

@@ -56,3 +56,19 @@ TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
     }
     shell("kill $(cat /tmp/left.pid)");
 }
+
+TEST(RunPolled, StoppedAtATickItEndsWithAllItStartedAndFails)
+{
+    auto start = std::chrono::steady_clock::now();
+    int ticks = 0;
+    EXPECT_FALSE(runPolled("sleep 30 & echo $! >/tmp/inner.pid; wait", [&ticks] { ++ticks; },
+        [&ticks] { return ticks == 2; }));
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 5.0);
+    EXPECT_EQ(ticks, 2);
+    // The command's own child went too (once its new parent has reaped it).
+    EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1; done;"
+                    " exit 1"),
+        0);
+    EXPECT_TRUE(runPolled("true", [] {}, [] { return true; }));  // one that ends first is not stopped
+}

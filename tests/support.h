@@ -42,7 +42,7 @@ private:
     std::string rootPath;
 };
 
-// Each entry of slot directory DIR but Image.info(.new): path, mode, link
+// Each entry of slot directory DIR but Image.info and Image.details (and .new): path, mode, link
 // target, content hash. Slots holding the same image have the same tree.
 std::string slotTree(const std::string& dir);
 

@@ -1,0 +1,173 @@
+#include "cli/commands.h"
+
+#include <climits>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "cli/console.h"
+#include "cli/report.h"
+#include "install/checksumfile.h"
+#include "install/imagecheck.h"
+#include "install/imagedigest.h"
+#include "install/procedure.h"
+#include "install/space.h"
+#include "manage/colorchoice.h"
+#include "manage/slotactions.h"
+#include "store/context.h"
+#include "store/imagename.h"
+
+namespace {
+
+eString number(int value)
+{
+    return eString().sprintf("%d", value);
+}
+
+std::string realPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+// FILE as the name of an image file the install dialog would list: image
+// files lie in the store, so a path must lead there.
+std::optional<eString> imageOfStore(const std::string& file)
+{
+    eString name = file;
+    size_t slash = file.rfind('/');
+    if (slash != std::string::npos) {
+        std::string dir = slash == 0 ? "/" : file.substr(0, slash);
+        std::string store = realPath(mpoint);
+        if (store.empty() || realPath(dir) != store)
+            return std::nullopt;
+        name = file.substr(slash + 1);
+    }
+    for (const eString& listed : listImageFiles()) {
+        if (listed == name)
+            return name;
+    }
+    return std::nullopt;
+}
+
+Outcome notAnImageOfStore(const std::string& file)
+{
+    return Outcome::refused("no image file of the store: " + file);
+}
+
+std::optional<int> firstFreeSlot()
+{
+    for (int slot = 0; slot < slotCount; ++slot) {
+        if (probeSlot(slot) == SlotState::Free)
+            return slot;
+    }
+    return std::nullopt;
+}
+
+Outcome runInstallation(InstallRequest request)
+{
+    ProgressLine line;
+    InterruptWatch watch;
+    request.progress = line.shown();
+    request.cancelled = InterruptWatch::interrupted;
+    Outcome outcome = installImage(request);
+    // Ctrl-C on a terminal ends the running command too, which then fails.
+    if (outcome.kind == Outcome::Failed && InterruptWatch::interrupted())
+        return Outcome::failed("installation cancelled");
+    return outcome;
+}
+
+} // namespace
+
+Outcome installCommand(const InstallArguments& arguments)
+{
+    std::optional<eString> file = imageOfStore(arguments.file);
+    if (!file)
+        return notAnImageOfStore(arguments.file);
+    std::optional<int> slot = arguments.slot ? arguments.slot : firstFreeSlot();
+    if (arguments.slot && probeSlot(*slot) != SlotState::Free)
+        return Outcome::refused("slot " + number(*slot) + " is not free");
+    InstallRequest request;
+    request.noliste = 0;
+    request.noiort = slot ? 0 : 1;
+    request.freemem = freeKilobytes(mpoint);
+    request.file = *file;
+    request.slot = slot ? number(*slot) : eString();
+    request.name = arguments.name;
+    request.copySettings = arguments.settings;
+    if (std::optional<Outcome> refused = refusal(request))
+        return *refused;
+    Outcome outcome = runInstallation(request);
+    if (outcome.kind != Outcome::Done)
+        return outcome;
+    return Outcome::done("installed " + imageName(request.slot, request.name) + " into slot " + request.slot);
+}
+
+Outcome verifyCommand(const std::string& file)
+{
+    std::optional<eString> name = imageOfStore(file);
+    if (!name)
+        return notAnImageOfStore(file);
+    bool partBehind = false;
+    if (std::optional<Outcome> refused = refuseBeforeMounting(*name, partBehind))
+        return *refused;
+    ProgressLine line;
+    if (std::optional<Outcome> damaged = refuseDamaged(*name, line.shown()))
+        return *damaged;
+    std::optional<std::vector<ExpectedDigest>> digests = expectedDigests(mpoint, *name);
+    bool checked = digests && !digests->empty();
+    return Outcome::done(*name + " passes the checks" + (checked ? ", its checksum files too" : ", no checksum file"));
+}
+
+Outcome renameCommand(int slot, const std::string& name)
+{
+    if (probeSlot(slot) != SlotState::Installed)
+        return Outcome::refused("no Image in slot " + number(slot));
+    eString old = slotName(slot);
+    Outcome outcome = renameSlot(number(slot), name);
+    if (outcome.kind != Outcome::Done)
+        return outcome;
+    return Outcome::done("renamed slot " + number(slot) + " from " + old + " to " + slotName(slot));
+}
+
+Outcome eraseCommand(int slot, bool yes)
+{
+    SlotReport report = reportSlot(slot, !yes);
+    if (report.state == SlotState::Free)
+        return Outcome::refused("no Image in slot " + number(slot));
+    eString what = report.name ? eString(*report.name) : eString("corrupted");
+    if (!yes) {
+        if (!canAsk())
+            return Outcome::refused("erase asks first: give --yes to erase without a terminal");
+        eString size = report.kilobytes ? eString().sprintf("%lld kB", *report.kilobytes) : eString("? kB");
+        if (!askYes("erase slot " + number(slot) + " (" + what + ", " + size + ")?"))
+            return Outcome::refused("slot " + number(slot) + " not erased");
+    }
+    Outcome outcome = eraseSlot(number(slot));
+    if (outcome.kind != Outcome::Done)
+        return outcome;
+    return Outcome::done("erased slot " + number(slot) + " (" + what + ")");
+}
+
+std::optional<int> colorKey(const std::string& colour)
+{
+    for (int key = firstColorKey; key <= lastColorKey; ++key) {
+        if (colour == colorText(key) + 1 || colour == number(key))
+            return key;
+    }
+    return std::nullopt;
+}
+
+Outcome colorCommand(const std::string& colour)
+{
+    std::optional<int> key = colorKey(colour);
+    if (!key)
+        throw Refusal("unknown color: " + colour);
+    if (std::optional<Outcome> outcome = applyColor(*key))
+        return *outcome;
+    return Outcome::done(eString("menu color set to ") + (colorText(*key) + 1) + " (" + number(*key) + ")");
+}
+
+Outcome menuCommand()
+{
+    return rewriteBootMenu();
+}

@@ -1,0 +1,28 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "store/outcome.h"
+
+// The commands that act on the store, each through the procedures the
+// windows call. A success's message names what changed; a refusal (status
+// 2) has changed nothing.
+
+struct InstallArguments {
+    std::string file;  // an image file of the store, by name or path
+    std::optional<int> slot;  // the first free one when empty
+    std::string name;  // empty for "Image-N"
+    bool settings = false;
+};
+
+Outcome installCommand(const InstallArguments& arguments);
+Outcome verifyCommand(const std::string& file);
+Outcome renameCommand(int slot, const std::string& name);
+// Asks on a terminal unless YES; refuses without one unless YES.
+Outcome eraseCommand(int slot, bool yes);
+// COLOUR: a name as the colour window lists it, or its code 2..8.
+Outcome colorCommand(const std::string& colour);
+Outcome menuCommand();
+
+// The colour key of a name or code; empty for any other text.
+std::optional<int> colorKey(const std::string& colour);

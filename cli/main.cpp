@@ -1,0 +1,161 @@
+// nimbrel: the image store from a shell, for people at a telnet prompt and
+// for scripts. Exit status 0 on success, 1 when a step failed, 2 for a
+// refusal or a wrong use; results on stdout, messages on stderr.
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/report.h"
+#include "cli/storechoice.h"
+#include "plugin/about.h"
+#include "store/imagename.h"
+
+namespace {
+
+std::string versionLine()
+{
+    const char* end = std::strchr(aboutText, '\n');
+    return std::string(aboutText, end ? end - aboutText : std::strlen(aboutText));
+}
+
+// What the name fields accept.
+const CLI::Validator imageNameRule(
+    [](std::string& name) -> std::string {
+        if (name.size() > static_cast<size_t>(nameLength))
+            return "name longer than " + std::to_string(nameLength) + " characters: " + name;
+        if (name.find_first_not_of(nameChars) != std::string::npos)
+            return "name with a character other than letters, digits, blank and -+:.: " + name;
+        return "";
+    },
+    "NAME");
+
+const CLI::Range slotRange(0, 9);
+
+// Prints OUTCOME where it belongs and gives the exit status.
+int report(const Outcome& outcome)
+{
+    std::string text = outcome.message;
+    std::replace(text.begin(), text.end(), '\n', ' ');  // a box's second line, as in "no Space !!!"
+    text = printable(text);
+    if (outcome.kind == Outcome::Done) {
+        std::cout << text << "\n";
+        return 0;
+    }
+    std::cerr << "nimbrel: " << text << "\n";
+    return outcome.kind == Outcome::Failed ? 1 : 2;
+}
+
+int printed(const std::string& text)
+{
+    std::cout << text;
+    return std::cout.flush() ? 0 : 1;
+}
+
+// What the command line asks for: the store and the command to run.
+struct Request {
+    std::optional<std::string> store;
+    std::function<int()> command;
+    bool json = false, yes = false;
+    InstallArguments install;
+    int slot = 0;
+    std::string text;
+};
+
+void addReports(CLI::App& app, Request& request)
+{
+    CLI::App* status = app.add_subcommand("status", "the store, its free space, colour and slots");
+    status->add_flag("--json", request.json, "as JSON");
+    status->callback([&] { request.command = [&] { return printed(statusReport(request.json)); }; });
+    CLI::App* images = app.add_subcommand("images", "the image files to install, sorted by name");
+    images->add_flag("--json", request.json, "as JSON");
+    images->callback([&] { request.command = [&] { return printed(imagesReport(request.json)); }; });
+}
+
+void addInstalling(CLI::App& app, Request& request)
+{
+    InstallArguments& install = request.install;
+    CLI::App* installing = app.add_subcommand("install", "install an image file of the store into a free slot");
+    installing->add_option("FILE", install.file, "the image file")->required();
+    installing->add_option("--slot", install.slot, "the free slot (default: the first)")->check(slotRange);
+    installing->add_option("--name", install.name, "the name (default: Image-N)")->check(imageNameRule);
+    installing->add_flag("--settings", install.settings, "copy the running system's settings along");
+    installing->callback([&] { request.command = [&] { return report(installCommand(install)); }; });
+    CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
+    verify->add_option("FILE", request.text, "the image file")->required();
+    verify->callback([&] { request.command = [&] { return report(verifyCommand(request.text)); }; });
+}
+
+void addSlotActions(CLI::App& app, Request& request)
+{
+    CLI::App* rename = app.add_subcommand("rename", "rename an installed slot");
+    rename->add_option("SLOT", request.slot, "the slot, 0..9")->required()->check(slotRange);
+    rename->add_option("NAME", request.text, "the new name (empty: Image-N)")->required()->check(imageNameRule);
+    rename->callback([&] { request.command = [&] { return report(renameCommand(request.slot, request.text)); }; });
+    CLI::App* erase = app.add_subcommand("erase", "erase a slot with everything in it");
+    erase->add_option("SLOT", request.slot, "the slot, 0..9")->required()->check(slotRange);
+    erase->add_flag("--yes", request.yes, "erase without asking");
+    erase->callback([&] { request.command = [&] { return report(eraseCommand(request.slot, request.yes)); }; });
+}
+
+void addBootMenu(CLI::App& app, Request& request)
+{
+    CLI::App* colour = app.add_subcommand("color", "set the boot menu's colour");
+    colour->add_option("COLOUR", request.text, "green cyan red magenta orange white gray, or its code 2..8")
+        ->required()
+        ->check(CLI::Validator(
+            [](std::string& value) { return colorKey(value) ? "" : "unknown color: " + value; }, "COLOUR"));
+    colour->callback([&] { request.command = [&] { return report(colorCommand(request.text)); }; });
+    CLI::App* menu = app.add_subcommand("menu", "write the boot menu from the slots");
+    menu->callback([&] { request.command = [&] { return report(menuCommand()); }; });
+}
+
+// Runs the command on the store; a refusal found on the way has status 2.
+int run(const Request& request)
+{
+    if (!request.command) {
+        std::cerr << "nimbrel: a command is required (see nimbrel --help)\n";
+        return 2;
+    }
+    try {
+        chooseStore(request.store);
+        useMountStandIn();
+        return request.command();
+    } catch (const Refusal& refusal) {
+        std::cerr << "nimbrel: " << refusal.what() << "\n";
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "nimbrel: " << error.what() << "\n";
+        return 1;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app("nimbrel: the image store of nimbrel.so from a shell", "nimbrel");
+    app.set_version_flag("--version", versionLine());
+    app.require_subcommand(0, 1);  // none is named by run, an unknown word by CLI11
+    app.fallthrough();
+    Request request;
+    app.add_option("--store", request.store, "the image store (default: the first line of /tmp/org)")
+        ->type_name("DIR");
+    addReports(app, request);
+    addInstalling(app, request);
+    addSlotActions(app, request);
+    addBootMenu(app, request);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == 0)
+            return app.exit(error);  // --help and --version, on stdout
+        std::cerr << "nimbrel: " << error.what() << " (see nimbrel --help)\n";
+        return 2;
+    }
+    return run(request);
+}

@@ -1,0 +1,225 @@
+#include "cli/report.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/console.h"
+#include "install/checksumfile.h"
+#include "install/imagecheck.h"
+#include "install/space.h"
+#include "manage/colorchoice.h"
+#include "manage/overview.h"
+#include "store/context.h"
+#include "store/durable.h"
+#include "store/handles.h"
+#include "store/nameedit.h"
+#include "store/shell.h"
+#include "store/slotdetails.h"
+
+using nlohmann::json;
+
+namespace {
+
+const char* const stateNames[] = {"free", "installed", "corrupted"};
+constexpr size_t menuLimit = 1 << 20;
+
+// The kB tools/du gives for slot SLOT, written into a file of a private
+// directory: /tmp/du.temp may be the overview's at this moment.
+std::optional<long long> measure(int slot)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-du.XXXXXX";
+    if (!mkdtemp(dir.data()))
+        return std::nullopt;
+    eString out = dir + "/du";
+    // Unchecked: a failed du leaves an empty or partial file, which the size text shows.
+    runFormatted("%s/tools/du -s %s/image/%d >%s", mpoint, mpoint, slot, out);
+    eString text = sizeText(out.c_str());
+    removeTree(dir);  // unchecked: a private scratch directory
+    char* end = nullptr;
+    long long kilobytes = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || std::strcmp(end, " kB") != 0)
+        return std::nullopt;
+    return kilobytes;
+}
+
+bool sameFile(const std::string& path, const std::string& content, unsigned mode)
+{
+    std::string found;
+    unsigned foundMode = 0;
+    return readWholeFile(path, found, foundMode, menuLimit) && found == content && (foundMode & 07777) == mode;
+}
+
+// Whether tools/menu and tools/lcdmenu.conf hold what the slots call for.
+bool bootMenuCurrent()
+{
+    BootMenu menu;
+    return composeBootMenu(menu) && sameFile(mpoint + "/tools/menu", menu.script, 0755) &&
+        sameFile(mpoint + "/tools/lcdmenu.conf", menu.config, 0644);
+}
+
+json orNull(const std::optional<std::string>& value)
+{
+    return value ? json(*value) : json(nullptr);
+}
+
+json slotJson(const SlotReport& slot)
+{
+    return {{"slot", slot.slot}, {"state", stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
+        {"size_kb", slot.kilobytes ? json(*slot.kilobytes) : json(nullptr)},
+        {"installed", orNull(slot.installed)}, {"image_file", orNull(slot.image)},
+        {"in_boot_menu", slot.started}};
+}
+
+std::optional<int> colorCode()
+{
+    char* end = nullptr;
+    long code = std::strtol(color.c_str(), &end, 10);
+    if (color.empty() || *end || code < firstColorKey || code > lastColorKey)
+        return std::nullopt;
+    return static_cast<int>(code);
+}
+
+json statusJson()
+{
+    json slots = json::array();
+    std::vector<bool> started = startedSlots();
+    for (int slot = 0; slot < slotCount; ++slot) {
+        SlotReport report = reportSlot(slot);
+        report.started = started[slot];
+        slots.push_back(slotJson(report));
+    }
+    long long free = freeKilobytes(mpoint);
+    std::optional<int> code = colorCode();
+    return {{"store", mpoint}, {"free_kb", free > 0 ? json(free) : json(nullptr)},
+        {"color", code ? json(*code) : json(nullptr)},
+        {"color_name", code ? json(colorText(*code) + 1) : json(nullptr)},
+        {"boot_menu_current", bootMenuCurrent()}, {"slots", slots}};
+}
+
+std::string field(const json& value, const char* unit = "")
+{
+    if (value.is_null())
+        return "-";
+    return printable(value.is_string() ? value.get<std::string>() : value.dump()) + unit;
+}
+
+std::string statusLines(const json& status)
+{
+    eString text, line;
+    text += "store      " + field(status["store"]) + "\n";
+    text += "free       " + field(status["free_kb"], " kB") + "\n";
+    const json& code = status["color"];
+    text += "menu color " + (code.is_null() ? "-" : field(status["color_name"]) + " (" + field(code) + ")") + "\n";
+    text += std::string("boot menu  ") +
+        (status["boot_menu_current"].get<bool>() ? "as the slots call for\n" : "differs from the slots\n");
+    text += line.sprintf("%-5s %-10s %-10s %-11s %-5s %-21s %s\n", "slot", "state", "size", "name", "menu",
+        "installed", "image file");
+    for (const json& slot : status["slots"]) {
+        text += line.sprintf("%-5d %-10s %-10s %-11s %-5s %-21s %s\n", slot["slot"].get<int>(),
+            slot["state"].get<std::string>().c_str(), field(slot["size_kb"], " kB").c_str(),
+            field(slot["name"]).c_str(), slot["in_boot_menu"].get<bool>() ? "yes" : "no",
+            field(slot["installed"]).c_str(), field(slot["image_file"]).c_str());
+    }
+    return text;
+}
+
+const char* kindName(ImageKind kind)
+{
+    switch (kind) {
+    case ImageKind::SinglePart:
+        return "single-part";
+    case ImageKind::TwoPart:
+        return "two-part";
+    case ImageKind::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+json imagesJson()
+{
+    json images = json::array();
+    for (const eString& file : listImageFiles()) {
+        struct stat st;
+        bool plain = stat((mpoint + "/" + file).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        ImageCheck check = inspectImage(file);
+        images.push_back({{"file", file}, {"size", plain ? json(static_cast<long long>(st.st_size)) : json(nullptr)},
+            {"kind", kindName(check.kind)}, {"check", check.fault ? check.fault : "ok"}});
+    }
+    return images;
+}
+
+} // namespace
+
+SlotReport reportSlot(int slot, bool size)
+{
+    SlotReport report;
+    report.slot = slot;
+    report.state = probeSlot(slot);
+    if (report.state == SlotState::Free)
+        return report;
+    if (report.state == SlotState::Installed)
+        report.name = slotName(slot);
+    if (size)
+        report.kilobytes = measure(slot);
+    if (std::optional<SlotDetails> details = readSlotDetails(slot)) {
+        report.installed = details->installed;
+        report.image = details->image;
+    }
+    return report;
+}
+
+std::vector<eString> listImageFiles()
+{
+    std::vector<eString> files;
+    DirHandle dir = openDir(mpoint);
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+        if (std::strstr(entry->d_name, ".img") && !isChecksumName(entry->d_name))
+            files.push_back(entry->d_name);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::vector<bool> startedSlots()
+{
+    std::vector<bool> started(slotCount, false);
+    std::string script;
+    unsigned mode = 0;
+    if (!readWholeFile(mpoint + "/tools/menu", script, mode, menuLimit))
+        return started;
+    const std::string mark = "$mpoint/image/";
+    for (size_t at = script.find(mark); at != std::string::npos; at = script.find(mark, at + 1)) {
+        size_t digit = at + mark.size();
+        if (digit + 6 <= script.size() && std::isdigit(static_cast<unsigned char>(script[digit])) &&
+            script.compare(digit + 1, 6, " ../go") == 0)
+            started[script[digit] - '0'] = true;
+    }
+    return started;
+}
+
+std::string statusReport(bool json)
+{
+    nlohmann::json status = statusJson();
+    return json ? status.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n" : statusLines(status);
+}
+
+std::string imagesReport(bool json)
+{
+    nlohmann::json images = imagesJson();
+    if (json)
+        return images.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    std::string text;
+    eString line;
+    for (const nlohmann::json& image : images)
+        text += line.sprintf("%-24s %12s %-12s %s\n", field(image["file"]).c_str(),
+            field(image["size"]).c_str(), image["kind"].get<std::string>().c_str(),
+            image["check"].get<std::string>().c_str());
+    return text;
+}

@@ -1,0 +1,52 @@
+#include "manage/slotactions.h"
+
+#include <functional>
+
+#include "manage/colorchoice.h"
+#include "manage/slotedit.h"
+#include "store/context.h"
+#include "store/lock.h"
+#include "store/nameedit.h"
+#include "store/storecheck.h"
+
+namespace {
+
+// ACTION under the store's lock, held until the boot menu is rebuilt.
+std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& action)
+{
+    StoreLock lock(mpoint);
+    if (lock.busy())
+        return storeBusy();
+    if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
+        return readOnly;
+    std::optional<Outcome> outcome = action();
+    // Every attempt ends with the boot menu rebuilt.
+    if (!nameedit() && (!outcome || outcome->kind == Outcome::Done))
+        outcome = bootMenuFailure();
+    return outcome;
+}
+
+} // namespace
+
+Outcome renameSlot(const eString& nr, const eString& typed)
+{
+    return *locked([&] { return renameImage(nr, typed); });
+}
+
+Outcome eraseSlot(const eString& nr)
+{
+    return *locked([&] { return eraseImage(nr); });
+}
+
+std::optional<Outcome> applyColor(intptr_t key)
+{
+    return locked([&] {
+        chooseColor(key);
+        return std::optional<Outcome>();
+    });
+}
+
+Outcome rewriteBootMenu()
+{
+    return *locked([] { return Outcome::done("boot menu written"); });
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "host/estring.h"
+#include "store/outcome.h"
+
+// The actions of the rename, erase and colour windows as every front end
+// runs them: under the store's lock (storeBusy() while another action holds
+// it), refused on a store that cannot be written, and ended with the boot
+// menu rebuilt; a success that the boot menu cannot show is reported as
+// bootMenuFailure() instead.
+
+// Renames slot NR (decimal text) to TYPED, "Image-NR" when empty.
+Outcome renameSlot(const eString& nr, const eString& typed);
+
+// Erases slot NR with everything in it.
+Outcome eraseSlot(const eString& nr);
+
+// Takes colour KEY (firstColorKey .. lastColorKey; any other keeps the
+// colour) and rebuilds the boot menu. Empty on success: the colour window
+// shows nothing then.
+std::optional<Outcome> applyColor(intptr_t key);
+
+// Rebuilds the boot menu from the slots, as every action does at its end.
+Outcome rewriteBootMenu();

@@ -1,0 +1,105 @@
+#!/bin/bash
+# nimbrel beside nimbrel-host and at a terminal: the boot menu both write,
+# the store's lock both ways, erase's question, the progress line and Ctrl-C
+# during an installation.
+set -u
+. "$NIMBREL_SOURCE/tests/check.sh"
+cli=$NIMBREL_BUILD/nimbrel
+# A copy that takes a while, to act while it runs; /tmp/copying marks its
+# start, /tmp/copied its end.
+mkdir -p /tmp/slow
+cat >/tmp/slow/cp <<'SCRIPT'
+#!/bin/sh
+case "$*" in *" /tmp/image "*) ;; *) exec /bin/cp "$@" ;; esac
+touch /tmp/copying
+sleep 2
+/bin/cp "$@" && touch /tmp/copied
+SCRIPT
+chmod 755 /tmp/slow/cp
+# A store at /tmp/NAME with the demo images and slots 1 "Alpha" and 4 "Beta".
+new_store() {
+    rm -rf "/tmp/$1" /tmp/copying
+    "$NIMBREL_SOURCE/scripts/make-demo-store" "/tmp/$1" >/dev/null
+    for entry in 1:Alpha 4:Beta; do
+        mkdir -p "/tmp/$1/image/${entry%:*}/bin"
+        echo "name=${entry#*:}" >"/tmp/$1/image/${entry%:*}/Image.info"
+    done
+}
+menu_of() {
+    cd "/tmp/$1/tools" && cat menu lcdmenu.conf && stat -c %a menu lcdmenu.conf
+}
+run_cli() {
+    out=$("$cli" "$@" 2>/tmp/cli.err)
+    status=$?
+    err=$(cat /tmp/cli.err)
+}
+
+check "nimbrel links no widget code and no libsigc++" eval '! readelf -d "$cli" | grep -q sigc &&
+    ! nm -C "$cli" | grep -qE "eWidget|eWindow"'
+
+new_store a && new_store b
+"$cli" --store /tmp/a color cyan >/dev/null
+"$host" --store /tmp/b --keys "down down down down ok down ok" >/dev/null 2>&1
+check "colour: the boot menu's bytes and modes as the colour window writes them" \
+    eval '[ "$(menu_of a)" = "$(menu_of b)" ] && grep -qx menu_color=3 /tmp/a/tools/lcdmenu.conf'
+"$cli" --store /tmp/a erase 1 --yes >/dev/null
+"$host" --store /tmp/b --keys "down down ok green ok" >/dev/null 2>&1
+check "erase: the boot menu's bytes as the erase window writes them" \
+    eval '[ "$(menu_of a)" = "$(menu_of b)" ] && [ ! -e /tmp/a/image/1 ] && [ ! -e /tmp/b/image/1 ]'
+
+new_store s
+PATH=/tmp/slow:$PATH "$cli" --store /tmp/s install single-part.img --slot 0 >/tmp/cli.out 2>&1 &
+cli_pid=$!
+wait_until test -e /tmp/copying
+host_out=$("$host" --store /tmp/s --keys "down ok green ok" 2>&1)
+wait $cli_pid
+cli_status=$?
+check "nimbrel installing: the host's rename is refused as busy, nothing renamed" eval 'has "$host_out" \
+    "[Error] image store is busy" && grep -qx name=Alpha /tmp/s/image/1/Image.info && [ $cli_status = 0 ] &&
+    grep -qx "installed Image-0 into slot 0" /tmp/cli.out'
+rm -f /tmp/copying
+PATH=/tmp/slow:$PATH "$host" --store /tmp/s --keys "ok green ok" >/tmp/host.out 2>&1 &
+host_pid=$!
+wait_until test -e /tmp/copying
+run_cli --store /tmp/s rename 4 Gamma
+wait $host_pid
+check "the host installing: nimbrel's rename is refused as busy, status 2, nothing renamed" eval '[ $status = 2 ] &&
+    [ "$err" = "nimbrel: image store is busy" ] && [ -z "$out" ] && grep -qx name=Beta /tmp/s/image/4/Image.info &&
+    grep -qF "[Info] Image is installed" /tmp/host.out'
+check "the host's installation records the slot's details too" grep -q "^image=.*\.img$" /tmp/s/image/2/Image.details
+
+# Erase on a terminal asks, showing the slot, its name and size.
+size=$(du -sk /tmp/s/image/4 | cut -f1)
+out=$(printf 'no\n' | script -qec "'$cli' --store /tmp/s erase 4" /dev/null)
+status=$?
+check "erase on a terminal, answered no: asked, refused, the slot stays" eval '[ $status = 2 ] &&
+    has "$out" "erase slot 4 (Beta, $size kB)? [yes/no]" && has "$out" "slot 4 not erased" && [ -d /tmp/s/image/4 ]'
+out=$(printf 'yes\n' | script -qec "'$cli' --store /tmp/s erase 4" /dev/null)
+status=$?
+check "erase on a terminal, answered yes: erased" eval '[ $status = 0 ] && has "$out" "erased slot 4 (Beta)" &&
+    [ ! -e /tmp/s/image/4 ]'
+
+# The progress line is redrawn on a terminal, and never written elsewhere.
+out=$(script -qec "PATH=/tmp/slow:\$PATH '$cli' --store /tmp/s install single-part.img --slot 6" /dev/null)
+check "progress on a terminal: one line redrawn up to 100 %, then the result" eval 'has "$out" \
+    "$(printf "\rplease wait !!! 100 %%")" && has "$out" "installed Image-6 into slot 6" &&
+    [ "$(echo "$out" | wc -l)" = 2 ]'
+PATH=/tmp/slow:$PATH run_cli --store /tmp/s install single-part.img --slot 7
+check "progress without a terminal: none, only the result" eval '[ $status = 0 ] && ! has "$err" "please wait" &&
+    [ "$out" = "installed Image-7 into slot 7" ]'
+
+# Ctrl-C reaches the whole foreground process group, as from a terminal.
+rm -f /tmp/copying /tmp/copied
+before=$(cd /tmp/s && ls -R)
+PATH=/tmp/slow:$PATH setsid -w sh -c 'echo $$ >/tmp/cli.pid; exec "$@"' sh \
+    "$cli" --store /tmp/s install single-part.img --slot 8 >/tmp/cli.out 2>/tmp/cli.err &
+cli_pid=$!
+wait_until test -e /tmp/copying
+kill -INT -- -"$(cat /tmp/cli.pid)"
+wait $cli_pid
+status=$?
+check "Ctrl-C during the copy: stopped, status 1, the slot free, the image file kept, nothing left" eval '
+    [ ! -e /tmp/copied ] &&
+    [ $status = 1 ] && has "$(cat /tmp/cli.err)" "nimbrel: installation cancelled" && [ ! -s /tmp/cli.out ] &&
+    [ "$(cd /tmp/s && ls -R)" = "$before" ] && ! mountpoint -q /tmp/image'
+finish
