@@ -11,6 +11,7 @@
 
 #include "store/context.h"
 #include "store/descriptor.h"
+#include "store/durable.h"
 
 namespace {
 
@@ -65,10 +66,10 @@ ProgressShown checking(const ProgressShown& progress)
 std::optional<std::vector<eString>> digestsOf(const eString& path, const std::vector<DigestKind>& kinds,
     const ProgressShown& progress)
 {
-    Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st;
+    Descriptor file = openRegularFile(path, st);
     std::vector<DigestContext> contexts = started(kinds);
-    if (!file || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || contexts.size() != kinds.size())
+    if (!file || contexts.size() != kinds.size())
         return std::nullopt;
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // unchecked: only a hint
     long long done = 0;

@@ -61,19 +61,25 @@ bool writeNewFile(const eString& path, const std::string& content, unsigned mode
     return writeFresh(path, content, mode, true);
 }
 
+Descriptor openRegularFile(const eString& path, struct stat& st)
+{
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file && fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode))
+        return file;
+    return Descriptor();
+}
+
 bool isReadableFile(const eString& path)
 {
-    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
-    return file && fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode);
+    return bool(openRegularFile(path, st));
 }
 
 bool readWholeFile(const eString& path, std::string& content, unsigned& mode, size_t limit)
 {
-    // Non-blocking: a pipe or a device there must not stop the run.
-    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
-    if (!file || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > limit)
+    Descriptor file = openRegularFile(path, st);
+    if (!file || static_cast<size_t>(st.st_size) > limit)
         return false;
     mode = st.st_mode & 07777;
     content.clear();

@@ -1,4 +1,5 @@
 #pragma once
+#include <sys/stat.h>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,11 @@ bool readWholeFile(const eString& path, std::string& content, unsigned& mode, si
 // It is opened without waiting: a pipe or a device there never stops the
 // run, and is no such file.
 bool isReadableFile(const eString& path);
+
+// PATH opened for reading without waiting, with its status in ST; closed
+// (false) unless it is a regular file: a pipe or a device there must not
+// stop the run.
+Descriptor openRegularFile(const eString& path, struct stat& st);
 
 // Makes the entries of directory PATH durable: files made, renamed or
 // removed in it.
