@@ -12,6 +12,7 @@
 #include "install/procedure.h"
 #include "install/space.h"
 #include "manage/colorchoice.h"
+#include "manage/overview.h"
 #include "manage/slotactions.h"
 #include "store/context.h"
 #include "store/imagename.h"
@@ -111,7 +112,7 @@ Outcome verifyCommand(const std::string& file)
     if (std::optional<Outcome> refused = refuseBeforeMounting(*name, partBehind))
         return *refused;
     ProgressLine line;
-    if (std::optional<Outcome> damaged = refuseDamaged(*name, line.shown()))
+    if (std::optional<Outcome> damaged = refuseDamaged(*name, mpoint + "/" + *name, line.shown()))
         return *damaged;
     std::optional<std::vector<ExpectedDigest>> digests = expectedDigests(mpoint, *name);
     bool checked = digests && !digests->empty();
@@ -138,7 +139,7 @@ Outcome eraseCommand(int slot, bool yes)
     if (!yes) {
         if (!canAsk())
             return Outcome::refused("erase asks first: give --yes to erase without a terminal");
-        eString size = report.kilobytes ? eString().sprintf("%lld kB", *report.kilobytes) : eString("? kB");
+        eString size = report.kilobytes ? eString().sprintf("%lld kB", *report.kilobytes) : eString(sizeUnknown);
         if (!askYes("erase slot " + number(slot) + " (" + what + ", " + size + ")?"))
             return Outcome::refused("slot " + number(slot) + " not erased");
     }

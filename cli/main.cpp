@@ -14,6 +14,7 @@
 #include "cli/storechoice.h"
 #include "plugin/about.h"
 #include "store/imagename.h"
+#include "store/streams.h"
 
 namespace {
 
@@ -138,6 +139,7 @@ int run(const Request& request)
 
 int main(int argc, char** argv)
 {
+    StandardStreams streams;
     CLI::App app("nimbrel: the image store of nimbrel.so from a shell", "nimbrel");
     app.set_version_flag("--version", versionLine());
     app.require_subcommand(0, 1);  // none is named by run, an unknown word by CLI11

@@ -29,17 +29,17 @@ const char* const stateNames[] = {"free", "installed", "corrupted"};
 constexpr size_t menuLimit = 1 << 20;
 
 // The kB tools/du gives for slot SLOT, written into a file of a private
-// directory: /tmp/du.temp may be the overview's at this moment.
+// directory: /tmp/du.temp may be the overview's at this moment. One
+// measure for the run: a du that hangs is given its time once.
 std::optional<long long> measure(int slot)
 {
+    static SlotMeasure sizes;
     const char* tmp = std::getenv("TMPDIR");
     std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-du.XXXXXX";
     if (!mkdtemp(dir.data()))
         return std::nullopt;
     eString out = dir + "/du";
-    // Unchecked: a failed du leaves an empty or partial file, which the size text shows.
-    runFormatted("%s/tools/du -s %s/image/%d >%s", mpoint, mpoint, slot, out);
-    eString text = sizeText(out.c_str());
+    eString text = sizes.sizeOf(slot, out.c_str());
     removeTree(dir);  // unchecked: a private scratch directory
     char* end = nullptr;
     long long kilobytes = std::strtoll(text.c_str(), &end, 10);
@@ -109,6 +109,14 @@ std::string field(const json& value, const char* unit = "")
     return printable(value.is_string() ? value.get<std::string>() : value.dump()) + unit;
 }
 
+// A slot's size; "unknown" for one that tools/du did not measure.
+std::string sizeField(const json& slot)
+{
+    if (slot["size_kb"].is_null() && slot["state"] != "free")
+        return "unknown";
+    return field(slot["size_kb"], " kB");
+}
+
 std::string statusLines(const json& status)
 {
     eString text, line;
@@ -122,7 +130,7 @@ std::string statusLines(const json& status)
         "installed", "image file");
     for (const json& slot : status["slots"]) {
         text += line.sprintf("%-5d %-10s %-10s %-11s %-5s %-21s %s\n", slot["slot"].get<int>(),
-            slot["state"].get<std::string>().c_str(), field(slot["size_kb"], " kB").c_str(),
+            slot["state"].get<std::string>().c_str(), sizeField(slot).c_str(),
             field(slot["name"]).c_str(), slot["in_boot_menu"].get<bool>() ? "yes" : "no",
             field(slot["installed"]).c_str(), field(slot["image_file"]).c_str());
     }

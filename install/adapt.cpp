@@ -90,7 +90,7 @@ bool copySettings(const eString& slot)
         return false;
     fs::create_directories(fs::path(settings.c_str()).parent_path(), error);
     // The image's own go only once the copy is whole beside them.
-    return !error && mkdir(fresh.c_str(), 0777) == 0 &&
+    return !error && makeDirectory(fresh, 0755) &&
         runFormatted("cp -a /var/tuxbox/config/enigma/* %s", fresh) && removeTree(settings) &&
         std::rename(fresh.c_str(), settings.c_str()) == 0;
 }

@@ -1,5 +1,6 @@
 #include "install/imagecheck.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -133,16 +134,45 @@ ImageCheck inspectImage(const eString& file)
     return check;
 }
 
-std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind)
+std::optional<Outcome> refuseStore()
 {
     if (std::optional<Outcome> refused = refuseWithoutBootTools())
         return refused;
-    if (std::optional<Outcome> refused = refuseReadOnlyStore())
-        return refused;
+    return refuseReadOnlyStore();
+}
+
+std::optional<Outcome> refuseImage(const eString& path, bool& partBehind)
+{
     partBehind = false;
-    if (const char* fault = imageFault(mpoint + "/" + file, partBehind))
+    if (const char* fault = imageFault(path, partBehind))
         return Outcome::refused(fault);
     return std::nullopt;
+}
+
+std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind)
+{
+    if (std::optional<Outcome> refused = refuseStore())
+        return refused;
+    return refuseImage(mpoint + "/" + file, partBehind);
+}
+
+long long squashfsCutBytes(const eString& path)
+{
+    Heads heads;
+    long long behind = 0;
+    if (readHeads(path, heads))
+        behind = std::max(heads.size - squashfsOffset, 0LL);
+    bool big;
+    std::optional<std::uint64_t> used;
+    if (behind >= squashfsSuperblock && magicAt(heads.part, squashfsMagic, big))
+        used = squashfsBytes(heads.part, big);
+    if (!used)
+        return std::min(behind, squashfsCutLimit);
+    // A loop device ends at its last whole block: mksquashfs pads its
+    // output to 4 kB for that, and so does the cut.
+    constexpr std::uint64_t padding = 4096;
+    std::uint64_t padded = (*used + padding - 1) / padding * padding;
+    return static_cast<long long>(std::min<std::uint64_t>(behind, padded));
 }
 
 Outcome refuseHeadAlone()

@@ -16,6 +16,22 @@
 // past byte 1179648, where the part of a two-part image lies.
 std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehind);
 
+// refuseBeforeMounting in its two halves: the store's refusals, and the
+// image file's, here of the file at PATH.
+std::optional<Outcome> refuseStore();
+std::optional<Outcome> refuseImage(const eString& path, bool& partBehind);
+
+// The most a cut of the squashfs part takes from byte 1179648 on when
+// the part has no squashfs superblock that tells its size.
+constexpr long long squashfsCutLimit = 51200000;
+
+// The bytes a cut of the squashfs part of the image file at PATH takes: to
+// the file's end, and no more than its part's superblock says it uses
+// (padded to 4 kB as mksquashfs pads it) or, without one, than
+// squashfsCutLimit. Bytes there that are no squashfs are for its mount to
+// judge, without filling the disk first.
+long long squashfsCutBytes(const eString& path);
+
 enum class ImageKind { SinglePart, TwoPart, Unknown };
 
 // What those checks tell of image file FILE of the store without mounting

@@ -99,7 +99,7 @@ std::optional<std::vector<eString>> digestsOf(const eString& path, const std::ve
     return hexes;
 }
 
-std::optional<Outcome> refuseDamaged(const eString& file, const ProgressShown& progress)
+std::optional<Outcome> refuseDamaged(const eString& file, const eString& content, const ProgressShown& progress)
 {
     std::optional<std::vector<ExpectedDigest>> expected = expectedDigests(mpoint, file);
     if (!expected)
@@ -111,7 +111,7 @@ std::optional<Outcome> refuseDamaged(const eString& file, const ProgressShown& p
         if (std::find(kinds.begin(), kinds.end(), digest.kind) == kinds.end())
             kinds.push_back(digest.kind);
     }
-    std::optional<std::vector<eString>> computed = digestsOf(mpoint + "/" + file, kinds, progress);
+    std::optional<std::vector<eString>> computed = digestsOf(content, kinds, progress);
     for (const ExpectedDigest& digest : *expected) {
         size_t index = std::find(kinds.begin(), kinds.end(), digest.kind) - kinds.begin();
         if (!computed || (*computed)[index] != digest.hex)

@@ -16,7 +16,7 @@ std::optional<std::vector<eString>> digestsOf(const eString& path, const std::ve
 
 // With checksum files beside the image file FILE in the store
 // (expectedDigests): refuses with "checksum file unreadable" when one gives
-// no digest, else reads FILE once and refuses with "image file is damaged"
-// when a digest differs or it cannot be read. Empty, without reading FILE,
-// when there is none.
-std::optional<Outcome> refuseDamaged(const eString& file, const ProgressShown& progress);
+// no digest, else reads CONTENT (FILE's path, or the checked image's) once
+// and refuses with "image file is damaged" when a digest differs or it
+// cannot be read. Empty, without reading it, when there is none.
+std::optional<Outcome> refuseDamaged(const eString& file, const eString& content, const ProgressShown& progress);

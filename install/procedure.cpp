@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "install/adapt.h"
+#include "install/checkedimage.h"
 #include "install/imagecheck.h"
 #include "install/imagedigest.h"
 #include "install/slotpath.h"
@@ -43,7 +44,7 @@ private:
     const char* copyIntoScratch();
     const char* adaptScratch();
     const char* commitSlot();
-    Outcome finish(const char* failure);
+    Outcome finish(const char* failure, const CheckedImage& image);
     Outcome withdraw(const Outcome& refusal);
     void tell(const char* progress) const;
     bool cancelled() const;
@@ -72,30 +73,39 @@ Outcome Installation::run()
     // would read as a fault of this file.
     errno = 0;
     std::perror(request.file.c_str());
-    bool partBehind = false;
-    if (std::optional<Outcome> refused = refuseBeforeMounting(request.file, partBehind))
+    if (std::optional<Outcome> refused = refuseStore())
         return *refused;
-    if (std::optional<Outcome> damaged = refuseDamaged(request.file, request.progress))
+    if (!mountPointReady())
+        return Outcome::failed("could not mount cramfs");
+    removeLeftovers();  // a leftover scratch directory that stays fails the copy
+    // From here on only the file checked here is read.
+    CheckedImage image(request.file, request.slot);
+    bool partBehind = false;
+    eString checked = image.linked() ? image.path() : eString(mpoint + "/" + request.file);
+    if (std::optional<Outcome> refused = refuseImage(checked, partBehind))
+        return *refused;
+    if (!image.linked())
+        return Outcome::failed("could not mount cramfs");
+    if (std::optional<Outcome> damaged = refuseDamaged(request.file, image.path(), request.progress))
         return *damaged;
     tell("");  // the check's share says nothing of the steps after it
     if (cancelled())
         return Outcome::failed(cancelledText);
-    if (!mountPointReady())
+    if (!runFormatted("mount -t cramfs %s /tmp/image -o loop", image.path()))
         return Outcome::failed("could not mount cramfs");
-    removeLeftovers();  // a leftover scratch directory that stays fails the copy
-    if (!runFormatted("mount -t cramfs %s/%s /tmp/image -o loop", mpoint, request.file))
-        return Outcome::failed("could not mount cramfs");
-    const char* failure = nullptr;
     // A cramfs without bin is only the head of a two-part image; the root
     // tree is the squashfs behind it.
     if (isCramfsHead()) {
         if (!partBehind)
             return refuseHeadAlone();
         twoPart = true;
-        failure = mountSquashfsPart(request.file, cutFile, cutMade, request.progress);
+        std::optional<Outcome> stopped = mountSquashfsPart(image.path(), cutFile, cutMade, request.progress);
         tell("");  // the cut's last share says nothing of the steps after it
+        if (stopped)
+            return withdraw(*stopped);
     }
-    if (!failure && cancelled()) {
+    const char* failure = nullptr;
+    if (cancelled()) {
         unmountImage();  // unchecked: the next installation unmounts a leftover
         failure = cancelledText;
     }
@@ -103,17 +113,18 @@ Outcome Installation::run()
         if (std::optional<Outcome> full = refuseWhenFull(tree))
             return withdraw(*full);
         failure = copyIntoScratch();
+        image.unlinkNow();
     }
     if (!failure)
         failure = cancelled() ? cancelledText : adaptScratch();
     if (!failure)
         failure = commitSlot();
-    return finish(failure);
+    return finish(failure, image);
 }
 
 const char* Installation::copyIntoScratch()
 {
-    mkdir(imagesDir().c_str(), 0777);  // unchecked: a failure shows in the copy
+    makeDirectory(imagesDir(), 0755);  // unchecked: a failure shows in the copy
     // Into a leftover, cp would copy the tree one level down.
     if (entryExists(scratch) ||
         !runPolled(shellline::compose("cp -Rd /tmp/image %s/image/%s", shellQuote(mpoint), shellQuote(scratchEntry)),
@@ -157,7 +168,7 @@ const char* Installation::commitSlot()
     return nullptr;
 }
 
-Outcome Installation::finish(const char* failure)
+Outcome Installation::finish(const char* failure, const CheckedImage& image)
 {
     if (cutMade)
         unlink(cutFile.c_str());  // unchecked: the next installation removes it too
@@ -167,7 +178,7 @@ Outcome Installation::finish(const char* failure)
     }
     // Kept while the slot may yet vanish. Unchecked: the image is installed,
     // and a file that comes back after a power cut is only offered again.
-    if (twoPart && !unsynced && unlink((mpoint + "/" + request.file).c_str()) == 0)
+    if (twoPart && !unsynced && image.stillAt(request.file) && unlink((mpoint + "/" + request.file).c_str()) == 0)
         syncDirectory(mpoint);
     bool menu = nameedit();
     if (unsynced)

@@ -3,9 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
+#include "install/imagecheck.h"
 #include "install/slotpath.h"
+#include "install/space.h"
 #include "install/staging.h"
 #include "store/context.h"
 #include "store/descriptor.h"
@@ -23,32 +24,38 @@ long long kilobytesIn(const eString& path)
     return stat(path.c_str(), &st) == 0 ? st.st_size / 1024 : 0;
 }
 
-// CUT_FILE made here and opened for dd's output as a descriptor that the
-// shell can name (one digit) and dd inherits: dd opens no path of its own.
-Descriptor makeCutFile(const eString& cutFile, bool& cutMade)
+// BYTES of the part of IMAGE, to the handed descriptor: its whole blocks,
+// then the rest in one read by a second dd that goes on where the first
+// ended (they share the shell's descriptor), so that not a byte more is
+// written than the part holds, with any dd.
+eString cutLine(const eString& image, long long bytes)
 {
-    Descriptor made(open(cutFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644));
-    cutMade = static_cast<bool>(made);
-    if (made && made.get() > 9)
-        made = Descriptor(fcntl(made.get(), F_DUPFD, 3));
-    return made && made.get() <= 9 ? std::move(made) : Descriptor();
+    eString line = formatLine("{ dd bs=%d skip=%d count=%lld", cutBlock, squashfsOffset / cutBlock, bytes / cutBlock);
+    if (bytes % cutBlock != 0)
+        line += formatLine(" && dd bs=%lld count=1", bytes % cutBlock);
+    return line + formatLine("; } <%s >&%d", image, handedDescriptor);
 }
 
-// For a mount that cannot take an offset: a copy of the part from the
-// offset to the end of the file (the whole part, however large) is mounted.
-const char* cutAndMount(const eString& file, const eString& cutFile, bool& cutMade,
+// For a mount that cannot take an offset: a copy of the part (as far as it
+// can hold a squashfs), made in a file of our own that dd only writes to,
+// is mounted instead, when the store has room for it.
+std::optional<Outcome> cutAndMount(const eString& image, const eString& cutFile, bool& cutMade,
     const ProgressShown& progress)
 {
-    eString image = mpoint + "/" + file;
-    auto tick = progressTick([image] { return kilobytesIn(image) - squashfsOffset / 1024; },
-        [cutFile] { return kilobytesIn(cutFile); }, progress);
-    Descriptor out = makeCutFile(cutFile, cutMade);
-    if (!out || !runFormattedPolled(tick, "dd if=%s/%s bs=%d skip=%d >&%d", mpoint, file, cutBlock,
-                    squashfsOffset / cutBlock, out.get()) || !out.close())
-        return "could not cut squashfs";
+    long long bytes = squashfsCutBytes(image);
+    long long kilobytes = (bytes + 1023) / 1024;
+    if (kilobytes > freeKilobytes(mpoint))
+        return noSpace(kilobytes);
+    Descriptor out(open(cutFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    cutMade = static_cast<bool>(out);
+    CommandOptions cut;
+    cut.tick = progressTick([kilobytes] { return kilobytes; }, [cutFile] { return kilobytesIn(cutFile); }, progress);
+    cut.handed = {out.get()};
+    if (!out || runWatched(cutLine(image, bytes), cut) != CommandEnd::Succeeded || !out.close())
+        return Outcome::failed("could not cut squashfs");
     if (!runFormatted("mount -t squashfs %s /tmp/image -o loop", cutFile))
-        return "could not mount squashfs";
-    return nullptr;
+        return Outcome::failed("could not mount squashfs");
+    return std::nullopt;
 }
 
 } // namespace
@@ -58,14 +65,13 @@ bool isCramfsHead()
     return !entryExists("/tmp/image/bin");
 }
 
-const char* mountSquashfsPart(const eString& file, const eString& cutFile, bool& cutMade,
+std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cutFile, bool& cutMade,
     const ProgressShown& progress)
 {
     if (!unmountImage())
-        return "could not unmount cramfs";
+        return Outcome::failed("could not unmount cramfs");
     // Its complaint is no news: the cut is tried next.
-    if (runFormatted("mount -t squashfs -o loop,offset=%d %s/%s /tmp/image 2>/dev/null",
-            squashfsOffset, mpoint, file))
-        return nullptr;
-    return cutAndMount(file, cutFile, cutMade, progress);
+    if (runFormatted("mount -t squashfs -o loop,offset=%d %s /tmp/image 2>/dev/null", squashfsOffset, image))
+        return std::nullopt;
+    return cutAndMount(image, cutFile, cutMade, progress);
 }

@@ -1,6 +1,9 @@
 #pragma once
+#include <optional>
+
 #include "host/estring.h"
 #include "install/copyprogress.h"
+#include "store/outcome.h"
 
 // Where the squashfs part of a two-part image begins: block 2304 of 512 bytes.
 constexpr int squashfsOffset = 1179648;
@@ -9,13 +12,15 @@ constexpr int squashfsOffset = 1179648;
 // two-part image: it has no top-level entry bin.
 bool isCramfsHead();
 
-// With the cramfs head of the two-part image FILE (in the store) mounted on
-// /tmp/image: unmounts the head and mounts the squashfs part behind it there,
-// straight from the image file. Where mount cannot take an offset, the part
-// is cut out into CUT_FILE, made afresh (never over a file there, nor
-// through a link), telling PROGRESS how far the cut has come, and that is
-// mounted instead; CUT_MADE is set once this run has made it, and the
-// caller then removes it at the end. Returns the message of the failed
-// step, or null.
-const char* mountSquashfsPart(const eString& file, const eString& cutFile, bool& cutMade,
+// With the cramfs head of the two-part image at IMAGE (the checked image)
+// mounted on /tmp/image: unmounts the head and mounts the squashfs part
+// behind it there, straight from the image file. Where mount cannot take an
+// offset, the part is cut out into CUT_FILE, made afresh (never over a file
+// there, nor through a link), telling PROGRESS how far the cut has come,
+// and that is mounted instead; the cut takes squashfsCutBytes, refused with
+// noSpace before anything is written when the store has less room. CUT_MADE
+// is set once this run has made it, and the caller then removes it at the
+// end. Returns the refusal or the failure of the step that ended it, empty
+// once the part is mounted.
+std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cutFile, bool& cutMade,
     const ProgressShown& progress);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "install/checkedimage.h"
 #include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
@@ -68,6 +69,7 @@ void removeLeftovers()
         nr.sprintf("%d", slot);
         removeTree(imagesDir() + "/" + scratchName(nr));
         removeTree(cutPath(nr));
+        removeTree(checkedPath(nr));
         removeStaleNameFile(slot);
     }
 }

@@ -25,6 +25,7 @@ eString scratchName(const eString& nr);
 eString cutPath(const eString& nr);
 
 // Removes what stopped installations and renames left in the store, and
-// nothing else: image/.install-N, the cut .cut-N and Image.info.new in
+// nothing else: image/.install-N, the cut .cut-N, the checked image's
+// name .checked-N and Image.info.new in
 // the slot directories image/0 .. image/9 (not through links). Best effort.
 void removeLeftovers();

@@ -48,6 +48,6 @@ void Imageinfo::addRow(int slot)
     nrlabel[slot] = rowLabel(this, 10, y, 100, eString().sprintf("Image %d:", slot));
     SlotState state = probeSlot(slot);
     if (state == SlotState::Installed)
-        sizelabel[slot] = rowLabel(this, 110, y, 120, measureSlot(slot));
+        sizelabel[slot] = rowLabel(this, 110, y, 120, sizes.sizeOf(slot, "/tmp/du.temp"));
     namelabel[slot] = rowLabel(this, 230, y, 120, statusText(slot, state));
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "host/elabel.h"
 #include "host/ewidget.h"
+#include "manage/overview.h"
 #include "store/slots.h"
 
 // A read-only overview of the ten slots: number, measured size and name or
@@ -17,4 +18,5 @@ private:
     eLabel* namelabel[slotCount] = {};
     // Set only for installed slots.
     eLabel* sizelabel[slotCount] = {};
+    SlotMeasure sizes;
 };

@@ -30,18 +30,25 @@ eString sizeText(const char* duFile)
     return size + " kB";
 }
 
-eString measureSlot(int slot)
+eString SlotMeasure::sizeOf(int slot, const char* outFile)
 {
-    // Whatever stands at /tmp/du.temp goes, so du never writes through a
-    // link into another file; it writes into the file made here instead.
-    Descriptor out = createFresh("/tmp/du.temp", 0);
-    if (out && out.get() > 9)
-        out = Descriptor(fcntl(out.get(), F_DUPFD, 3));  // the shell takes one digit after >&
-    if (!out || out.get() > 9)
+    if (!answering)
+        return sizeUnknown;
+    // Whatever stands at OUT_FILE goes, so du never writes through a link
+    // into another file; it writes into the file made here instead.
+    Descriptor out = createFresh(outFile, O_CLOEXEC);
+    if (!out)
         return "";
-    // Unchecked: a failed du leaves an empty or partial file, which the size text shows.
-    runFormatted("%s/tools/du -s %s/image/%d >&%d", mpoint, mpoint, slot, out.get());
-    return sizeText("/tmp/du.temp");
+    CommandOptions du;
+    du.handed = {out.get()};
+    du.limitMs = duLimitMs;
+    // Otherwise unchecked: a failed du leaves an empty or partial file, which the size text shows.
+    eString line = formatLine("%s/tools/du -s %s/image/%d >&%d", mpoint, mpoint, slot, handedDescriptor);
+    if (runWatched(line, du) == CommandEnd::TimedOut) {
+        answering = false;
+        return sizeUnknown;
+    }
+    return sizeText(outFile);
 }
 
 eString statusText(int slot, SlotState state)

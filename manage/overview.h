@@ -11,9 +11,26 @@
 // file or does not open.
 eString sizeText(const char* duFile);
 
-// Measures slot SLOT with the store's tools/du into a /tmp/du.temp made
-// afresh and returns its size text; empty when that file cannot be made.
-eString measureSlot(int slot);
+// What the size column shows for a slot that tools/du did not measure in
+// time.
+constexpr char sizeUnknown[] = "size unknown";
+
+// Measures slots with the store's tools/du, each within duLimitMs: a du
+// that hangs (a broken tool, a dying disk) must not hang the overview.
+class SlotMeasure {
+public:
+    // Runs tools/du -s on slot SLOT with its output into OUT_FILE, made
+    // afresh, and returns its size text; empty when that file cannot be
+    // made; sizeUnknown when du did not end in time, here or for an earlier
+    // slot (a tool that hangs hangs for all: it is not asked again).
+    eString sizeOf(int slot, const char* outFile);
+
+    // Far more than du takes for a slot on the box's slow CPU.
+    static constexpr int duLimitMs = 20000;
+
+private:
+    bool answering = true;
+};
 
 // The name column's text for SLOT in STATE: the image's name, "corrupted"
 // or "----------".

@@ -2,6 +2,7 @@
 // way the box does and lets a person or a key script work its windows.
 
 #include <dlfcn.h>
+#include <fcntl.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "pchost/boxlike/boxprocess.h"
 #include "pchost/front/executable.h"
 #include "pchost/front/session.h"
 #include "pchost/front/terminal.h"
@@ -24,7 +26,8 @@
 namespace {
 
 const char usage[] =
-    "usage: nimbrel-host [--store DIR] [--fontsize N] [--keys \"K K ...\" | --window] [PLUGIN.so]\n";
+    "usage: nimbrel-host [--store DIR] [--fontsize N] [--box CONDITIONS] [--keys \"K K ...\" | --window]"
+    " [PLUGIN.so]\n";
 
 const char help[] =
     "  --store DIR     the image store's directory, written to /tmp/org\n"
@@ -32,12 +35,18 @@ const char help[] =
     "  --keys \"K ...\"  a scripted session: up down left right ok exit red green\n"
     "                  yellow blue 0..9 text:ABC snap snap:FILE.png\n"
     "  --window        the screen in a desktop window\n"
+    "  --box CONDITIONS  run the plug-in as the box's host does: descriptors 3..40\n"
+    "                  held, busy threads, SIGPIPE ignored, signals blocked, the\n"
+    "                  box's PATH only; CONDITIONS: reaper|ignore (SIGCHLD),\n"
+    "                  closed|null (stdio, with --keys or --window), the umask\n"
+    "                  (say reaper,closed,077)\n"
     "  PLUGIN.so       the plug-in to run (default: nimbrel.so beside the host)\n"
     "Without --keys or --window the screen is drawn in this terminal.\n";
 
 struct Options {
     std::optional<std::string> store;
     std::optional<std::string> keys;  // a scripted session
+    std::optional<BoxConditions> box;
     bool window = false;
     bool help = false;
     std::string plugin;
@@ -56,7 +65,7 @@ Options parseOptions(int argc, char** argv)
             options.help = true;
             return options;
         }
-        bool valued = arg == "--store" || arg == "--fontsize" || arg == "--keys";
+        bool valued = arg == "--store" || arg == "--fontsize" || arg == "--keys" || arg == "--box";
         if (valued && i + 1 >= argc)
             throw UsageError(arg + " needs a value");
         if (arg == "--store") {
@@ -69,6 +78,9 @@ Options parseOptions(int argc, char** argv)
             setSkinFontSize(static_cast<int>(size));
         } else if (arg == "--keys") {
             options.keys = argv[++i];
+        } else if (arg == "--box") {
+            if (!(options.box = parseBoxConditions(argv[++i])))
+                throw UsageError(std::string("bad box conditions: ") + argv[i]);
         } else if (arg == "--window") {
             options.window = true;
         } else if (arg.compare(0, 1, "-") == 0 || i != argc - 1) {
@@ -111,12 +123,17 @@ void useMountWrapperIfNeeded(const std::string& dir)
     setenv("PATH", newPath.c_str(), 1);
 }
 
+// Never waits: a pipe put there would take the line only once a reader
+// came, and a device or link is no place for it.
 void writeMountPoint(const std::string& store)
 {
-    std::ofstream org("/tmp/org", std::ios::trunc);
-    org << store << "\n";
-    if (!org.flush())
-        throw std::runtime_error("cannot write /tmp/org");
+    std::string line = store + "\n";
+    int fd = open("/tmp/org", O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+    struct stat st;
+    bool written = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    if (fd < 0 || close(fd) != 0 || !written)
+        throw std::runtime_error("cannot write /tmp/org: it is no regular file, or cannot be written");
 }
 
 // The box's host always runs as root; on a PC the loop mounts fail without.
@@ -150,6 +167,10 @@ int run(const Options& options)
     if (options.store)
         requireStore(*options.store);
     noteWithoutRoot();
+    // Its standard streams only where the host does not read or draw there.
+    std::unique_ptr<BoxLikeProcess> box;
+    if (options.box)
+        box = std::make_unique<BoxLikeProcess>(*options.box, options.keys || options.window);
     if (options.keys) {
         pchost::startScript(*options.keys);
         pchost::setEcho(true);

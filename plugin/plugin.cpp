@@ -8,6 +8,7 @@
 #include "plugin/plugin.h"
 #include "store/durable.h"
 #include "store/storeline.h"
+#include "store/streams.h"
 
 // Kept from one call of plugin_exec to the next, as the store's context.
 int fd = 0;
@@ -26,6 +27,7 @@ void readMountPoint()
 
 extern "C" int plugin_exec(void*)
 {
+    StandardStreams streams;
     readMountPoint();
     if (mpoint.empty()) {
         showMessage("Tovra-Image must be started!", "Nimbrel", 129);

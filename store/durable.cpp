@@ -99,3 +99,8 @@ bool syncFileSystem(const eString& path)
 {
     return syncOpened(path, O_DIRECTORY, syncfs);
 }
+
+bool makeDirectory(const eString& path, unsigned mode)
+{
+    return mkdir(path.c_str(), mode) == 0 && chmod(path.c_str(), mode) == 0;
+}

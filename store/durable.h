@@ -41,6 +41,11 @@ bool isReadableFile(const eString& path);
 // stop the run.
 Descriptor openRegularFile(const eString& path, struct stat& st);
 
+// Makes directory PATH with exactly MODE, whatever the umask of the host:
+// the boot side and the images find the same modes on every box. False
+// when it cannot be made (it is there already, say).
+bool makeDirectory(const eString& path, unsigned mode);
+
 // Makes the entries of directory PATH durable: files made, renamed or
 // removed in it.
 bool syncDirectory(const eString& path);

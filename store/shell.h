@@ -1,6 +1,7 @@
 #pragma once
 #include <csignal>
 #include <functional>
+#include <vector>
 
 #include "host/estring.h"
 
@@ -9,20 +10,41 @@
 // into a command line (mount point, file name, slot text) passes through here.
 eString shellQuote(const eString& value);
 
-// Runs LINE with /bin/sh -c as a child and waits for it. True only when
-// the shell ran and exited with status 0; a shell that could not start,
-// exited non-zero or was killed by a signal counts as a failure. As
-// system() does, it keeps SIGCHLD from the calling thread while it waits,
-// so that a host that reaps every child does not take this one's status.
-// The command, and all it starts, runs in a process group of its own,
-// ignores the terminal's interrupt and quit, and is ended with the calling
-// thread: nothing of it outlives a host that dies.
+// A command finds the descriptors handed to it (CommandOptions::handed) as
+// handedDescriptor, handedDescriptor + 1, ..., whatever their numbers in the
+// caller: the shell names one digit after >& and <&.
+constexpr int handedDescriptor = 4;
+
+// What a command may be given and how it is watched; every member may stay
+// at its default.
+struct CommandOptions {
+    std::function<void()> tick;  // called about every half second while it runs
+    std::function<bool()> stop;  // asked at each tick: true ends the command
+    std::vector<int> handed;     // at most five, see handedDescriptor
+    int limitMs = 0;             // ended once it has run this long; 0: no limit
+};
+
+enum class CommandEnd { Succeeded, Failed, Stopped, TimedOut };
+
+// Runs LINE with /bin/sh -c as a child and waits for it. Succeeded only when
+// the shell ran LINE and LINE exited with status 0; that status comes from
+// the shell itself through a pipe, so a host that reaps or ignores its
+// children can lose it, never fake it: a lost status is a failure.
+// The command, and all it starts, runs in a process group of its own with
+// default signal dispositions (terminal interrupt and quit ignored, as for
+// any command a script runs in the background), an empty signal mask, umask
+// 0 (a copy keeps the modes of what it copies, whatever the host's umask),
+// standard input, output and error that are the caller's or /dev/null, and
+// no other descriptor of the caller but those handed to it and the one
+// shared with it (SharedWithCommands). It is ended with the calling thread:
+// nothing of it outlives a host that dies. Stopped, or over its limit, it
+// is ended with all it started (SIGTERM, then SIGKILL to its group).
+CommandEnd runWatched(const eString& line, const CommandOptions& options);
+
+// runWatched without ticks, stop, descriptors or limit: whether it succeeded.
 bool runCommand(const eString& line);
 
-// As runCommand, calling TICK about every half second while the command
-// runs. It returns as soon as the command ends, not at the next tick. When
-// STOP (if given) says so at a tick, the command and all it started are
-// ended (SIGTERM to its process group), and it counts as failed.
+// runWatched with TICK and STOP: whether it succeeded.
 bool runPolled(const eString& line, const std::function<void()>& tick,
     const std::function<bool()>& stop = nullptr);
 
@@ -40,9 +62,9 @@ private:
     sigset_t before;
 };
 
-// While one lives, the commands that runCommand and runPolled start hold
-// DESCRIPTOR (a lock's, say) open as long as they live: what it locks stays
-// locked while one of them does.
+// While one lives, the commands that runWatched starts hold DESCRIPTOR (a
+// lock's, say) open as long as they live: what it locks stays locked while
+// one of them does.
 class SharedWithCommands {
 public:
     explicit SharedWithCommands(int descriptor);
@@ -54,8 +76,10 @@ public:
 namespace shellline {
 inline eString word(const eString& value) { return shellQuote(value); }
 inline int word(int value) { return value; }
+inline long long word(long long value) { return value; }
 inline const char* argument(const eString& word) { return word.c_str(); }
 inline int argument(int word) { return word; }
+inline long long argument(long long word) { return word; }
 
 template <class... Words>
 eString compose(const char* format, const Words&... words)
@@ -66,16 +90,16 @@ eString compose(const char* format, const Words&... words)
 } // namespace shellline
 
 // Fills FORMAT like sprintf with VALUES, each string quoted as one shell word
-// by shellQuote and each number as it is, and runs the line with runCommand.
+// by shellQuote and each number as it is (%d, or %lld for a long long).
+template <class... Values>
+eString formatLine(const char* format, const Values&... values)
+{
+    return shellline::compose(format, shellline::word(values)...);
+}
+
+// Runs the line that formatLine makes of FORMAT and VALUES with runCommand.
 template <class... Values>
 bool runFormatted(const char* format, const Values&... values)
 {
-    return runCommand(shellline::compose(format, shellline::word(values)...));
-}
-
-// As runFormatted, with the line run by runPolled.
-template <class... Values>
-bool runFormattedPolled(const std::function<void()>& tick, const char* format, const Values&... values)
-{
-    return runPolled(shellline::compose(format, shellline::word(values)...), tick);
+    return runCommand(formatLine(format, values...));
 }

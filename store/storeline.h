@@ -8,5 +8,6 @@
 constexpr char storeLineFile[] = "/tmp/org";
 
 // That first line without its line end (LF or CR LF); empty when the file
-// has no line, and no value when it does not open.
+// has no line, and no value when it does not open or is no regular file
+// (read without waiting: a pipe there must not stop the front ends).
 std::optional<eString> readStoreLine();

@@ -5,11 +5,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
+#include "pchost/boxlike/boxprocess.h"
 #include "plugin/globals.h"
 #include "store/shell.h"
 
@@ -45,8 +48,13 @@ int fileMode(const std::string& path)
 
 int shell(const std::string& line)
 {
-    int status = std::system(line.c_str());
-    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // The status comes back as text: this process reaps or ignores its
+    // children as the box's host does, so system() could not tell it. LINE
+    // writes to standard error, and what it leaves running keeps no pipe.
+    std::string status = capture("exec 3>&1 >&2; (\n" + line + "\n) 3>&-; echo $? >&3");
+    char* end = nullptr;
+    long value = std::strtol(status.c_str(), &end, 10);
+    return end != status.c_str() && std::string(end) == "\n" ? static_cast<int>(value) : -1;
 }
 
 std::string capture(const std::string& line)
@@ -76,10 +84,13 @@ const std::string& LoopDisk::disk() const { return diskFile; }
 
 const char* const TestStore::menuHead = "#!/bin/sh\nRC=$1\nmpoint=/hdd\n";
 
+// Read at the start: the box's conditions leave PATH alone in the environment.
+const bool inPrivateNamespace = std::getenv("NIMBREL_IN_NS") != nullptr;
+
 TestStore::TestStore(const std::string& name)
     : rootPath("/tmp/" + name)
 {
-    if (std::getenv("NIMBREL_IN_NS") == nullptr)
+    if (!inPrivateNamespace)
         throw std::runtime_error("store tests must run under scripts/ns-run");
     fs::remove_all(rootPath);
     for (const auto& [tool, script] : {std::pair{"menu.org", menuHead}, {"go", "#!/bin/sh\nexec /sbin/init\n"},
@@ -186,9 +197,10 @@ std::string shownAt(const std::string& snap, int x, int y, int columns, int line
     return shown;
 }
 
-std::string runHost(const std::string& store, const std::string& keys, const std::string& env)
+std::string runHost(const std::string& store, const std::string& keys, const std::string& env, bool boxLike)
 {
-    return capture(env + " setsid -w " + shellQuote(NIMBREL_BUILD "/nimbrel-host") + " --store " +
+    std::string box = boxLike ? " --box " + shellQuote(boxConditions()) : "";
+    return capture(env + " setsid -w " + shellQuote(NIMBREL_BUILD "/nimbrel-host") + box + " --store " +
         shellQuote(store) + " --keys " + shellQuote(keys) + " 2>/dev/null; echo exit=$?");
 }
 
@@ -199,3 +211,37 @@ std::string preloadShim(const std::string& settings)
     shell("[ -e /tmp/crashshim.so ] || cp " + shellQuote(NIMBREL_BUILD "/test-plugins/crashshim.so") + " /tmp");
     return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=/tmp/crashshim.so " + settings;
 }
+
+const std::string& boxConditions()
+{
+    static const std::string conditions = [] {
+        const char* set = std::getenv("NIMBREL_BOX");
+        return std::string(set && *set ? set : "reaper,closed,077");
+    }();
+    return conditions;
+}
+
+namespace {
+
+// Every test program runs as the box's host does (but for its standard
+// streams, which carry the tests' own output).
+class BoxLikeTests : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::optional<BoxConditions> conditions = parseBoxConditions(boxConditions());
+        if (!conditions)
+            throw std::runtime_error("bad NIMBREL_BOX: " + boxConditions());
+        process = std::make_unique<BoxLikeProcess>(*conditions, false);
+    }
+    void TearDown() override { process.reset(); }
+
+private:
+    std::unique_ptr<BoxLikeProcess> process;
+};
+
+// Read before the conditions clear the environment.
+const std::string& conditionsRead = boxConditions();
+::testing::Environment* const boxLike = ::testing::AddGlobalTestEnvironment(new BoxLikeTests);
+
+} // namespace

@@ -10,7 +10,9 @@ std::string readFile(const std::string& path);  // empty unless a regular file
 void writeFile(const std::string& path, const std::string& content, mode_t mode = 0644);
 bool pathExists(const std::string& path);
 int fileMode(const std::string& path);  // permission bits, -1 when PATH is missing
-int shell(const std::string& line);  // exit status of LINE run by sh, -1 when it did not exit
+// Exit status of LINE run by sh (128 + N when signal N ended it), -1 when
+// none came back. What LINE prints goes to standard error.
+int shell(const std::string& line);
 std::string capture(const std::string& line);  // what LINE run by sh printed
 
 // A file system made by MKFS (say "mkfs.ext4 -q") in the disk file
@@ -70,8 +72,16 @@ std::string leftovers(const std::string& root);
 std::string shownAt(const std::string& snap, int x, int y, int columns, int lines = 1);
 
 // What nimbrel-host printed on STORE with KEYS and the environment
-// assignments ENV, in a process group of its own, and "exit=STATUS".
-std::string runHost(const std::string& store, const std::string& keys, const std::string& env = "");
+// assignments ENV, in a process group of its own, and "exit=STATUS"; as
+// the box's host (--box boxConditions()) unless a test needs a kind host,
+// BOX_LIKE false.
+std::string runHost(const std::string& store, const std::string& keys, const std::string& env = "",
+    bool boxLike = true);
+
+// The box's conditions for this run: NIMBREL_BOX, as nimbrel-host's --box
+// takes it ("reaper,closed,077" when unset). The test program runs under
+// them too, standard streams aside.
+const std::string& boxConditions();
 
 // The environment for runHost that preloads the crash shim (tests/crashshim.c,
 // built for the host's architecture) with SETTINGS.
