@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -149,17 +150,35 @@ TEST_F(CliTest, StoreFromTmpOrg)
         {"", "Tovra-Image must be started!"},
         {"/tmp/nowhere\n", "image store not found: /tmp/nowhere"},
         {store.root() + "\r\n", ""},
+        {"|", "Tovra-Image must be started!"},  // a pipe nobody writes to: no store, no wait
     };
     for (const auto& [org, err] : cases) {
         SCOPED_TRACE(org);
         shell("rm -f /tmp/org");
-        if (!org.empty())
+        if (org == "|")
+            shell("mkfifo /tmp/org");
+        else if (!org.empty())
             writeFile("/tmp/org", org);
-        CliRun run = nimbrel("status");
+        CliRun run = nimbrel("status", "timeout 60");
         EXPECT_EQ(run.status, err.empty() ? 0 : 2);
         EXPECT_NE(run.err.find(err), std::string::npos) << run.err;
         EXPECT_EQ(run.err.empty() || run.err.find('\n') == run.err.size() - 1, true);
     }
+}
+
+// A tools/du that never ends (a broken tool, a dying disk) is given its
+// time once: the size is unknown, and the rest of status is there.
+TEST_F(CliTest, StatusWhenDuNeverEnds)
+{
+    store.addSlot(3, "name=Three\n");
+    store.addSlot(6, "name=Six\n");
+    writeFile(store.path("tools/du"), "#!/bin/sh\necho \"$2\" >>/tmp/du.log\nexec sleep 600\n", 0755);
+    CliRun run = nimbrel(at + " status", "timeout 60");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, ::testing::HasSubstr("\n3     installed  unknown    Three "));
+    EXPECT_THAT(run.out, ::testing::HasSubstr("\n6     installed  unknown    Six "));
+    EXPECT_EQ(readFile("/tmp/du.log"), store.path("image/3") + "\n");
+    shell("rm -f /tmp/du.log");
 }
 
 TEST_F(CliTest, StatusAndImagesAsJson)

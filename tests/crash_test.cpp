@@ -65,7 +65,7 @@ protected:
     void killAtEveryStep(const char* keys, const std::string& signal = "9")
     {
         int step = 1;
-        for (std::string out; out.find("exit=0") == std::string::npos && step < 100; ++step) {
+        for (std::string out; out.find("exit=0") == std::string::npos && step < 100; step += stepStride()) {
             SCOPED_TRACE(std::string(keys) + ", signal " + signal + " at step " + std::to_string(step));
             fresh();
             std::string at = std::to_string(step);
@@ -294,7 +294,7 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
     EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + leftovers(root("ext")), "");
     release();
     int step = 1;
-    for (std::string out; out.find("exit=0") == std::string::npos && step < 100; ++step, release()) {
+    for (std::string out; out.find("exit=0") == std::string::npos && step < 100; step += stepStride(), release()) {
         SCOPED_TRACE("killed at step " + std::to_string(step));
         out = runAndCut(keys, linked, preloadShim("NIMBREL_CRASH_AT=" + std::to_string(step)));
         EXPECT_EQ(storeFaults(root("cut"), trees, "new.img"), "");

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <clocale>
 #include <libintl.h>
@@ -190,13 +192,15 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
         bool earlierCall;  // one on /tmp/old with font size 26 went first
         const char *opensOn, *color;  // opensOn null: refused
         const char* refusal = "[Nimbrel] Tovra-Image must be started!";
+        bool pipe = false;  // a pipe nobody writes to at /tmp/org
     };
     const Case cases[] = {{nullptr, false, nullptr, ""}, {"", false, nullptr, ""},
         {"\r\n", false, nullptr, ""}, {"", true, nullptr, "3"}, {"\n", true, nullptr, "3"},
         {nullptr, true, "/tmp/old", "3"}, {"/tmp/store", false, "/tmp/store", "5"},
         {"/tmp/store\r\n", false, "/tmp/store", "5"}, {"/tmp/store\n/tmp/old\n", true, "/tmp/store", "5"},
         {"/tmp/nowhere\n", true, nullptr, "3", "[Error] image store not found: /tmp/nowhere"},
-        {"/tmp/store/tools/menu.org", false, nullptr, "", "[Error] image store not found: /tmp/store/tools/menu.org"}};
+        {"/tmp/store/tools/menu.org", false, nullptr, "", "[Error] image store not found: /tmp/store/tools/menu.org"},
+        {nullptr, false, nullptr, "", "[Nimbrel] Tovra-Image must be started!", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         TestStore old("old"), store;
@@ -216,9 +220,13 @@ TEST(PluginExec, OpensOnTheFirstLineOfOrgOrRefuses)
         shell("rm /tmp/org");
         if (c.org)
             writeFile("/tmp/org", c.org);
+        if (c.pipe)
+            shell("mkfifo /tmp/org");
         pchost::startScript("snap exit");
 
+        alarm(60);  // waiting on the pipe ends the test program
         EXPECT_EQ(plugin_exec(nullptr), 0);
+        alarm(0);
 
         // The menu's list where the window asks: client area at (200, 150), list at (10, 10).
         EXPECT_EQ(shownAt(pchost::snaps().at(0), 210, 160, 32, 6) == "> Install new Image\n  Rename Image\n"

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "install/procedure.h"
+#include "store/context.h"
 #include "store/slots.h"
 #include "tests/images.h"
 #include "tests/support.h"
@@ -21,7 +22,8 @@ using ::testing::HasSubstr;
 
 // Installations into a store of which the tools mount and cp first run
 // lines of their own: with /tmp/shim/no-offsets mount refuses offset=, as older
-// ones do; cp -Rd records the store's files in /tmp/shim/during-copy; when their
+// ones do; the script /tmp/shim/before-mount runs before the next mount;
+// cp -Rd records the store's files in /tmp/shim/during-copy; when their
 // arguments hold the text in /tmp/shim/busy, they leave a process working in
 // /tmp/image behind, so that the mount there is busy.
 class ShimTest : public ::testing::Test {
@@ -33,7 +35,8 @@ protected:
             "*\"$(cat /tmp/shim/busy)\"*) cd /tmp/image && { sleep 600 </dev/null >/dev/null 2>&1 &\n"
             "echo $! >/tmp/shim/holder.pid; } ;; esac\nexit $status\n";
         writeFile("/tmp/shim/mount", "#!/bin/sh\n[ -e /tmp/shim/no-offsets ] && case \"$*\" in *offset=*) exit 32 ;; "
-            "esac\nPATH='" + path + "' mount \"$@\"" + busy, 0755);
+            "esac\n[ -e /tmp/shim/before-mount ] && sh /tmp/shim/before-mount && rm /tmp/shim/before-mount\n"
+            "PATH='" + path + "' mount \"$@\"" + busy, 0755);
         writeFile("/tmp/shim/cp", "#!/bin/sh\n[ \"$1\" = -Rd ] && ls -A " + store.root() + " >/tmp/shim/during-copy\n"
             "PATH='" + path + "' cp \"$@\"" + busy, 0755);
         prependPath("/tmp/shim");
@@ -106,6 +109,52 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
         ASSERT_EQ(shell("cd " + store.root() + " && " + c.prepare), 0);
         expectOutcome(c.message, std::string(c.options).find("two") != std::string::npos);
         EXPECT_EQ(shell("cd " + store.root() + " && " + c.after), 0);
+    }
+}
+
+// An image file replaced after its checks (a download finishing, another
+// machine writing to a network disk) is never what is installed, and the
+// file now standing there is the user's: it stays.
+TEST_F(ShimTest, ImageReplacedAfterItsCheckIsNeverInstalled)
+{
+    for (const char* options : {"", "--two-part"}) {
+        SCOPED_TRACE(options);
+        shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf other.img");
+        makeImage(store.path("new.img"), options + std::string(" --name checked"));
+        shell("cd " + store.root() + " && sha256sum new.img >new.img.sha256");
+        makeImage(store.path("other.img"), options + std::string(" --name swapped"));
+        writeFile("/tmp/shim/before-mount", "mv " + store.path("other.img") + " " + store.path("new.img") + "\n");
+        EXPECT_EQ(installImage(installRequest("new.img", "0")).message, "Image is installed");
+        EXPECT_EQ(readFile(store.path("image/0/etc/image-name")), "checked\n");
+        EXPECT_TRUE(pathExists(store.path("new.img")));
+        EXPECT_EQ(leftovers(store.root()), "");
+    }
+}
+
+// Bytes behind a cramfs head that are no squashfs reach the cut (mount
+// without offset=) only as far as the old cut took them, and only when the
+// store has room: whatever the outcome, the disk's free space is as it was.
+TEST_F(ShimTest, DamagedPartNeverFillsTheDisk)
+{
+    const struct {
+        const char* disk;
+        std::string message;
+    } cases[] = {{"40m", "no Space !!!\nMemory < 50000 kB\n"}, {"100m", "could not mount squashfs"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.disk);
+        shell("umount /tmp/small 2>/dev/null; rm -rf /tmp/small && mkdir /tmp/small && mount -t tmpfs -o size=" +
+            std::string(c.disk) + " small /tmp/small && cp -a " + store.path("tools") + " /tmp/small/");
+        makeImage("/tmp/small/new.img", "--two-part");
+        // Zeros from the part on, 60 MB of them, taking no room until written.
+        shell("cd /tmp/small && truncate -s 1179648 new.img && truncate -s 61179648 new.img && touch /tmp/shim/no-offsets"
+              " && echo /tmp/small >/tmp/org");
+        mpoint = "/tmp/small";
+        std::string before = capture("df --output=avail /tmp/small");
+        EXPECT_EQ(installImage(installRequest("new.img", "0")).message, c.message);
+        EXPECT_EQ(capture("df --output=avail /tmp/small"), before);
+        EXPECT_EQ(leftovers("/tmp/small"), "");
+        mpoint = store.root();
+        shell("umount /tmp/small && rmdir /tmp/small");
     }
 }
 

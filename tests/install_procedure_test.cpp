@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "install/procedure.h"
@@ -83,6 +84,31 @@ TEST_F(InstallTest, SlotMadeStartableWithItsNameAndTheSettingsAsked)
         EXPECT_EQ(storeFaults(store.root(), {slotTree(store.path("image/") + c.slot)}), "");
         EXPECT_EQ(pathExists(store.path(c.file)), !*c.options);
         EXPECT_EQ(leftovers(store.root()), "");
+    }
+}
+
+// A slot keeps the modes its files have in the image, and the boot menu
+// has its own, whatever umask the host runs with.
+TEST_F(InstallTest, ModesAsInTheImageWhateverTheUmask)
+{
+    const char* const paths = "tmp bin bin/tool etc/secret etc/shared etc/readonly";
+    const char* const modes = "chmod 1777 tmp && mkdir -p bin && touch bin/tool etc/secret etc/shared etc/readonly"
+                              " && chmod 750 bin && chmod 4755 bin/tool && chmod 600 etc/secret && chmod 666 etc/shared"
+                              " && chmod 444 etc/readonly";
+    for (const char* options : {"", "--two-part"}) {
+        for (mode_t mask : {077, 000}) {
+            SCOPED_TRACE(options + std::string(" umask ") + std::to_string(mask));
+            image(options, std::string("mkdir -p tmp && ") + modes);
+            mode_t before = umask(mask);
+            Outcome outcome = installImage(installRequest("new.img", "4"));
+            umask(before);
+            EXPECT_EQ(outcome.message, "Image is installed");
+            // Set-user-ID goes with a copy that keeps no owners (cp without -p).
+            EXPECT_EQ(capture("cd '" + store.path("image/4") + "' && stat -c '%a %n' " + std::string(paths)),
+                capture("cd /tmp/tree && chmod u-s bin/tool && stat -c '%a %n' " + std::string(paths)));
+            EXPECT_EQ(capture("cd '" + store.root() + "' && stat -c '%a %n' tools/menu tools/lcdmenu.conf image"),
+                "755 tools/menu\n644 tools/lcdmenu.conf\n755 image\n");
+        }
     }
 }
 

@@ -104,6 +104,37 @@ TEST(ImageCheck, CramfsOfEitherByteOrderWholeOrCut)
     shell("rm -rf /tmp/tree");
 }
 
+// The cut of a part takes what its superblock says it uses (padded to 4 kB,
+// as a loop device needs whole blocks) or, without one, what the old cut took
+// at most: never the rest of a large damaged file. ORDER: the superblock's
+// byte order; USED: its bytes_used; BEHIND: the file's bytes after 1179648.
+TEST(ImageCheck, CutTakesOnlyWhatThePartCanHold)
+{
+    const struct {
+        const char* order;  // "" for no superblock
+        long long used, behind, cut;
+    } cases[] = {
+        {"little", 5000, 100000, 8192}, {"big", 5000, 100000, 8192}, {"little", 8192, 8192, 8192},
+        {"little", 90000000, 100000, 100000},  // a part that ends early: the mount judges it
+        {"little", 61440000, 70000000, 61440000},  // a real part larger than the old bound
+        {"", 0, 600, 600}, {"", 0, 60000000, 51200000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.order) + " " + std::to_string(c.used) + " " + std::to_string(c.behind));
+        shell("rm -f /tmp/cut.img && truncate -s " + std::to_string(1179648 + c.behind) + " /tmp/cut.img");
+        if (*c.order) {
+            std::string big = std::string(c.order) == "big" ? "1" : "0";
+            // magic, major version 4 at byte 28, bytes_used at byte 40, each in that order
+            ASSERT_EQ(shell("perl -e '$b=" + big + "; sub n { my ($v, $n) = @_; my $s = pack(\"Q<\", $v);"
+                " $s = substr($s, 0, $n); $b ? scalar reverse($s) : $s } print n(0x73717368, 4), \"\\0\" x 24,"
+                " n(4, 2), \"\\0\" x 10, n(" + std::to_string(c.used) + ", 8)' |"
+                " dd of=/tmp/cut.img bs=1 seek=1179648 conv=notrunc status=none"), 0);
+        }
+        EXPECT_EQ(squashfsCutBytes("/tmp/cut.img"), c.cut);
+    }
+    shell("rm -f /tmp/cut.img");
+}
+
 TEST(PathInSlot, LinksResolvedWithTheSlotAsRoot)
 {
     shell("rm -rf /tmp/slot && mkdir -p /tmp/slot/flash/etc/init.d && cd /tmp/slot && ln -s /flash/etc etc &&"

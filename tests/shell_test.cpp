@@ -2,10 +2,15 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/wait.h>
 #include <tuple>
+#include <unistd.h>
 
+#include "store/descriptor.h"
 #include "store/shell.h"
+#include "store/streams.h"
 #include "tests/support.h"
 
 TEST(ShellQuote, ValuesComeBackAsOneWordUnchanged)
@@ -71,4 +76,98 @@ TEST(RunPolled, StoppedAtATickItEndsWithAllItStartedAndFails)
                     " exit 1"),
         0);
     EXPECT_TRUE(runPolled("true", [] {}, [] { return true; }));  // one that ends first is not stopped
+}
+
+// However the host treats its children (a SIGCHLD handler in another thread
+// that reaps them all, or SIGCHLD ignored), every command's own status
+// decides, for successes and failures alike: a lost status never passes.
+TEST(RunCommand, StatusComesFromTheCommandWhateverReapsOrIgnoresItsChildren)
+{
+    struct sigaction reaper = {}, ignore = {}, before;
+    reaper.sa_handler = [](int) {
+        int saved = errno;
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        errno = saved;
+    };
+    ignore.sa_handler = SIG_IGN;
+    for (const struct sigaction* way : {&reaper, &ignore}) {
+        sigaction(SIGCHLD, way, &before);
+        for (int run = 0; run < 20; ++run) {
+            bool succeeds = run % 2 == 0;
+            const char* line = run % 4 < 2 ? (succeeds ? "true" : "exit 7") : (succeeds ? "sleep 0.05" : "sleep 0.05; false");
+            EXPECT_EQ(runCommand(line), succeeds) << line << (way == &ignore ? ", SIGCHLD ignored" : ", reaped");
+        }
+        sigaction(SIGCHLD, &before, nullptr);
+    }
+}
+
+// A command gets standard input, output and error, and what it is handed at
+// 4, 5, ... whatever its numbers here (this process holds 3 to 40): no other
+// descriptor, and default signals, an empty mask and umask 0, whatever the
+// caller has.
+TEST(RunWatched, OnlyWhatItIsHandedDefaultSignalsAndNoMask)
+{
+    Descriptor first(open("/tmp/first", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    Descriptor second(fcntl(open("/tmp/second", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), F_DUPFD_CLOEXEC, 60));
+    ASSERT_GT(second.get(), 40);
+    struct sigaction ignore = {}, before;
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGTERM, &ignore, &before);
+    sigset_t blocked, mask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, &mask);
+    CommandOptions options;
+    options.handed = {second.get(), first.get()};
+    EXPECT_EQ(runWatched("ls /proc/self/fd >&5; grep -E '^Sig(Blk|Ign)' /proc/self/status >&4; umask >&4", options),
+        CommandEnd::Succeeded);
+    pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+    sigaction(SIGTERM, &before, nullptr);
+    EXPECT_EQ(readFile("/tmp/first"), "0\n1\n2\n3\n4\n5\n");  // 3: ls's own listing
+    // The shell itself ignores interrupt and quit for what runs in the background.
+    EXPECT_EQ(readFile("/tmp/second"), "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000006\n0000\n");
+}
+
+// A command that never ends is ended at its limit with all it started; one
+// that is done before keeps its status.
+TEST(RunWatched, TimeLimitEndsTheCommandAndAllItStarted)
+{
+    CommandOptions limited;
+    limited.limitMs = 700;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runWatched("sleep 60 & echo $! >/tmp/inner.pid; wait", limited), CommandEnd::TimedOut);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 5.0);
+    EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1; done;"
+                    " exit 1"),
+        0);
+    EXPECT_EQ(runWatched("exit 4", limited), CommandEnd::Failed);
+    EXPECT_EQ(runWatched("sleep 0.1", limited), CommandEnd::Succeeded);
+}
+
+// With the host's standard streams closed, files of ours never take their
+// numbers, and no command's output lands in one of them.
+TEST(StandardStreams, ClosedOnesAreNullWhileItLives)
+{
+    int saved[3];
+    for (int fd = 0; fd < 3; ++fd)
+        saved[fd] = fcntl(fd, F_DUPFD_CLOEXEC, 100);
+    for (int fd = 0; fd < 3; ++fd)
+        close(fd);
+    int file = -1;
+    bool ran = false;
+    {
+        StandardStreams streams;
+        file = open("/tmp/ours", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ran = runCommand("echo out; echo err >&2");
+        close(file);
+    }
+    bool closedAgain = fcntl(1, F_GETFD) < 0;
+    for (int fd = 0; fd < 3; ++fd)
+        dup2(saved[fd], fd), close(saved[fd]);
+    EXPECT_GT(file, 2);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(closedAgain);
+    EXPECT_EQ(readFile("/tmp/ours"), "");
 }

@@ -62,7 +62,7 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
 void makeLinkLayout(const std::string& tools);
 
 // What a finished action must not leave in the store at ROOT, a line each:
-// scratch slots and cuts, name and menu files, a /tmp/image mount, any
+// scratch slots, cuts and checked images, name and menu files, a /tmp/image mount, any
 // link or bootmenu* in tools/.
 std::string leftovers(const std::string& root);
 
@@ -86,3 +86,9 @@ const std::string& boxConditions();
 // The environment for runHost that preloads the crash shim (tests/crashshim.c,
 // built for the host's architecture) with SETTINGS.
 std::string preloadShim(const std::string& settings);
+
+// How far the tests that kill an action at each of its steps in turn go
+// from one step to the next: 1, every step, where the CPU is the machine's;
+// a fixed sample (every third, from the first) where scripts/test runs the
+// tests under an emulated CPU (NIMBREL_EMULATED=1), which it says once.
+int stepStride();

@@ -64,7 +64,7 @@ void keepBusy(const std::atomic<bool>& done, FILE* sink)
         flockfile(stdout);
         funlockfile(stdout);
         std::lock_guard<std::mutex> held(shared);
-        usleep(500);  // busy, not a spin that halves the machine
+        usleep(2000);  // busy, not a spin that halves the machine
     }
 }
 
