@@ -1,0 +1,108 @@
+#include "store/groupshell.h"
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// The child's shell runs the command in the background of a process group
+// of its own and ends that whole group when TERM comes (the death signal,
+// once the caller's thread is gone, or a stop): a signal to the shell alone
+// would not reach what it starts, and a trap runs only between commands.
+// It then writes the command's status where the caller reads it; the
+// command does not get that descriptor, so what it leaves running keeps
+// nobody waiting.
+const char groupShell[] = "trap 'kill -KILL 0' TERM; eval \"$1\" 3>&- & wait $!; echo $? >&3";
+static_assert(statusDescriptor == 3, "groupShell names it");
+
+// Everything below runs between fork and exec in the child of a host that
+// may have other threads: only async-signal-safe calls.
+
+// An ignored signal stays ignored across exec, a blocked one blocked: the
+// command would not stop when told, and a shell whose SIGCHLD is ignored
+// loses every status of its own children.
+void defaultSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    for (int number = 1; number < NSIG; ++number) {
+        if (number != SIGKILL && number != SIGSTOP)
+            sigaction(number, &action, nullptr);  // unchecked: the C library's own are refused
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+bool isSource(const GroupShellPlan& plan, int fd)
+{
+    return std::find(plan.sources, plan.sources + plan.count, fd) != plan.sources + plan.count;
+}
+
+// Standard input, output and error: the caller's, unless closed or one of
+// the descriptors moved into place below (with the caller's stdio closed,
+// a pipe of ours may have got its number); /dev/null then, so that no
+// output lands in something else and no file the command opens becomes
+// its standard output.
+void ownStandardStreams(const GroupShellPlan& plan)
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (!isSource(plan, fd) && fcntl(fd, F_GETFD) >= 0)
+            continue;
+        int null = open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
+
+void closeFrom(int first)
+{
+#ifdef SYS_close_range
+    if (syscall(SYS_close_range, first, ~0U, 0) == 0)
+        return;
+#endif
+    struct rlimit limit;
+    int end = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        ? static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20)) : 1 << 16;
+    for (int fd = first; fd < end; ++fd)
+        close(fd);
+}
+
+} // namespace
+
+[[noreturn]] void becomeGroupShell(const GroupShellPlan& plan)
+{
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != plan.parent)
+        _exit(127);  // the caller is gone already
+    defaultSignals();
+    umask(0);  // a copy keeps the modes of what it copies, whatever the host's umask
+    // Moved above their places first: a source may hold another's place.
+    int end = statusDescriptor + plan.count;
+    int moved[1 + maxHandedDescriptors + 1];
+    for (int i = 0; i < plan.count; ++i) {
+        if ((moved[i] = fcntl(plan.sources[i], F_DUPFD, end)) < 0)
+            _exit(127);
+    }
+    ownStandardStreams(plan);
+    for (int i = 0; i < plan.count; ++i) {
+        if (dup2(moved[i], statusDescriptor + i) < 0)
+            _exit(127);
+    }
+    closeFrom(end);
+    const char* const argv[] = {"sh", "-c", groupShell, "sh", plan.line, nullptr};
+    execve("/bin/sh", const_cast<char* const*>(argv), environ);
+    _exit(127);
+}
+

@@ -1,0 +1,27 @@
+#pragma once
+#include <sys/types.h>
+
+#include "store/shell.h"
+
+// The child side of runWatched: what its child becomes between fork and exec.
+
+// Where the group shell writes the command's status, just below the handed
+// descriptors; the shared one follows them (9 at most: the shell names one
+// digit).
+constexpr int statusDescriptor = handedDescriptor - 1;
+constexpr int maxHandedDescriptors = 5;
+
+// All the child needs, made before the fork: the command LINE, the PARENT's
+// pid, and the descriptors it gets as 3, 4, ... (the status pipe's end
+// first, then the handed ones, then the shared one).
+struct GroupShellPlan {
+    const char* line;
+    pid_t parent;
+    int sources[1 + maxHandedDescriptors + 1];
+    int count;
+};
+
+// In the child of fork: becomes a group shell that runs PLAN's line (see
+// runWatched for all it gets), with only async-signal-safe calls, as the
+// child of a threaded host must. Never returns; exits 127 when it cannot.
+[[noreturn]] void becomeGroupShell(const GroupShellPlan& plan);
