@@ -91,7 +91,7 @@ Outcome Installation::run()
     tell("");  // the check's share says nothing of the steps after it
     if (cancelled())
         return Outcome::failed(cancelledText);
-    if (!runFormatted("mount -t cramfs %s /tmp/image -o loop", image.path()))
+    if (!runMount(formatLine("mount -t cramfs %s /tmp/image -o loop", image.path())))
         return Outcome::failed("could not mount cramfs");
     // A cramfs without bin is only the head of a two-part image; the root
     // tree is the squashfs behind it.

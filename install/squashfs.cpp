@@ -53,7 +53,7 @@ std::optional<Outcome> cutAndMount(const eString& image, const eString& cutFile,
     cut.handed = {out.get()};
     if (!out || runWatched(cutLine(image, bytes), cut) != CommandEnd::Succeeded || !out.close())
         return Outcome::failed("could not cut squashfs");
-    if (!runFormatted("mount -t squashfs %s /tmp/image -o loop", cutFile))
+    if (!runMount(formatLine("mount -t squashfs %s /tmp/image -o loop", cutFile)))
         return Outcome::failed("could not mount squashfs");
     return std::nullopt;
 }
@@ -71,7 +71,7 @@ std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cu
     if (!unmountImage())
         return Outcome::failed("could not unmount cramfs");
     // Its complaint is no news: the cut is tried next.
-    if (runFormatted("mount -t squashfs -o loop,offset=%d %s /tmp/image 2>/dev/null", squashfsOffset, image))
+    if (runMount(formatLine("mount -t squashfs -o loop,offset=%d %s /tmp/image 2>/dev/null", squashfsOffset, image)))
         return std::nullopt;
     return cutAndMount(image, cutFile, cutMade, progress);
 }

@@ -37,18 +37,25 @@ bool mountPointReady()
         if (tries == waits + stacked)
             return false;
         if (tries >= waits)
-            runCommand("umount -l /tmp/image");  // unchecked: the loop tests the mount
-        else if (!runCommand("umount /tmp/image 2>/dev/null"))
+            runMount("umount -l /tmp/image");  // unchecked: the loop tests the mount
+        else if (!runMount("umount /tmp/image 2>/dev/null"))
             usleep(250000);
     }
     return true;
+}
+
+bool runMount(const eString& line)
+{
+    CommandOptions mount;
+    mount.limitMs = mountLimitMs;
+    return runWatched(line, mount) == CommandEnd::Succeeded;
 }
 
 bool unmountImage()
 {
     // The system's umount, not umount(2): it also frees the loop device,
     // which a box's older mount does not set to clear itself.
-    return runCommand("umount /tmp/image");
+    return runMount("umount /tmp/image");
 }
 
 eString scratchName(const eString& nr)

@@ -11,6 +11,11 @@
 // directory, or the old mount does not go.
 bool mountPointReady();
 
+// Runs LINE, a mount or umount of /tmp/image, given mountLimitMs to end: a
+// mount on a dying disk may never end, and then counts as failed.
+bool runMount(const eString& line);
+constexpr int mountLimitMs = 120000;  // room for a slow box and a large cramfs unpacked by the PC's stand-in
+
 // Unmounts what is mounted on /tmp/image. False when that fails (a busy
 // mount, or none there).
 bool unmountImage();
