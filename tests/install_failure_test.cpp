@@ -21,7 +21,7 @@ using ::testing::HasSubstr;
 
 // Installations into a store of which the tools mount and cp first run
 // lines of their own: with /tmp/shim/no-offsets mount refuses offset=, as older
-// ones do; cp -Rd records the store's files in /tmp/shim/during-copy; when their
+// ones do; cp -Rdp records the store's files in /tmp/shim/during-copy; when their
 // arguments hold the text in /tmp/shim/busy, they leave a process working in
 // /tmp/image behind, so that the mount there is busy.
 class ShimTest : public ::testing::Test {
@@ -34,7 +34,7 @@ protected:
             "echo $! >/tmp/shim/holder.pid; } ;; esac\nexit $status\n";
         writeFile("/tmp/shim/mount", "#!/bin/sh\n[ -e /tmp/shim/no-offsets ] && case \"$*\" in *offset=*) exit 32 ;; "
             "esac\nPATH='" + path + "' mount \"$@\"" + busy, 0755);
-        writeFile("/tmp/shim/cp", "#!/bin/sh\n[ \"$1\" = -Rd ] && ls -A " + store.root() + " >/tmp/shim/during-copy\n"
+        writeFile("/tmp/shim/cp", "#!/bin/sh\n[ \"$1\" = -Rdp ] && ls -A " + store.root() + " >/tmp/shim/during-copy\n"
             "PATH='" + path + "' cp \"$@\"" + busy, 0755);
         prependPath("/tmp/shim");
     }
@@ -87,7 +87,7 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
         {"", "touch /tmp/image", "could not mount cramfs", "test -f /tmp/image"},
         {"", "mkdir /tmp/image && mount -t tmpfs stale /tmp/image", "Image is installed", "test -d /tmp/image"},
         {"--two-part", "echo -t cramfs >/tmp/shim/busy", "could not unmount cramfs", "true"},
-        {"--two-part", "echo -Rd >/tmp/shim/busy", "could not unmount squashfs", "true"},
+        {"--two-part", "echo -Rdp >/tmp/shim/busy", "could not unmount squashfs", "true"},
         {"", "mkdir /tmp/image && mount -t tmpfs stale /tmp/image && { (cd /tmp/image && exec sleep 600) </dev/null"
             " >/dev/null 2>&1 & echo $! >/tmp/away; }", "Image is installed", "kill $(cat /tmp/away)"},
         {"", "mkdir -p /tmp/away/etc && '" NIMBREL_SOURCE "'/scripts/make-image --two-part --from /tmp/away new.img",

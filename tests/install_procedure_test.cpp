@@ -86,6 +86,26 @@ TEST_F(InstallTest, SlotMadeStartableWithItsNameAndTheSettingsAsked)
     }
 }
 
+// Whatever else an image holds comes into the slot as it is, by either
+// mount and any cp: set-user-ID, set-group-ID and sticky bits (an image's
+// busybox is set-user-ID root for su), closed and read-only directories,
+// links wherever they lead, devices, pipes, names a command could misread.
+TEST_F(InstallTest, SlotHoldsTheImagesEntriesAsTheyAre)
+{
+    const char odd[] = "mkdir -p kept/empty kept/closed kept/open && cd kept && echo s >setuid && chmod 4755 setuid && "
+        "echo g >setgid && chmod 2711 setgid && echo p >private && chmod 600 private && : >none && chmod 0 none && "
+        "echo x >closed/x && chmod 700 closed && chmod 1777 open && chmod 555 empty && ln -s /etc/passwd absolute && "
+        "ln -s ../bin/sh relative && ln -s nowhere dangling && mkfifo pipe && mknod zero c 1 5 && echo d >-d && "
+        "echo b >'a b'";
+    for (const char* options : {"", "--two-part"}) {
+        SCOPED_TRACE(options);
+        image(options, odd);
+        EXPECT_EQ(installImage(installRequest("new.img", "4")).message, "Image is installed");
+        EXPECT_EQ(slotTree(store.path("image/4/kept")), slotTree("/tmp/tree/kept"));
+        EXPECT_NE(slotTree("/tmp/tree/kept").find("./setuid -rwsr-xr-x"), std::string::npos);
+    }
+}
+
 // Links in an image are taken as the booted image takes them, with the
 // slot as its root: no change of the installation leads out of the slot.
 TEST_F(InstallTest, LinksInTheImageNeverLeadOutOfTheSlot)
