@@ -66,16 +66,22 @@ protected:
 
 TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
 {
-    const std::string cut = "grep -q .cut-0 /tmp/shim/during-copy";
+    makeImage("/tmp/shim/big.img", "--two-part --size 50100");  // beyond the 51200000 bytes of the old cut
+    // The system's own mount may take no offset= either, as in the run with
+    // the box's tools: every two-part image is cut then.
+    const bool offsets = shell("mkdir -p /tmp/probe && mount -t squashfs -o loop,offset=1179648 /tmp/shim/big.img "
+        "/tmp/probe 2>/dev/null && umount /tmp/probe") == 0;
+    shell("rmdir /tmp/probe");
+    const std::string cut = "grep -q .cut-0 /tmp/shim/during-copy", straight = offsets ? "! " + cut : cut;
     const std::string big = "test $(stat -c %s image/0/bin/payload) = 51302400";
     const struct {
         const char *options, *prepare;  // run in the store
         std::string message, after;  // AFTER must succeed afterwards
     } cases[] = {
-        {"--two-part", "true", "Image is installed", "! " + cut + " && grep -q new.img /tmp/shim/during-copy"},
+        {"--two-part", "true", "Image is installed", straight + " && grep -q new.img /tmp/shim/during-copy"},
         {"--two-part", "touch /tmp/shim/no-offsets", "Image is installed", cut},
         {"", "true", "Image is installed", "! " + cut},
-        {"--two-part", "cp /tmp/shim/big.img new.img", "Image is installed", big + " && ! " + cut},
+        {"--two-part", "cp /tmp/shim/big.img new.img", "Image is installed", big + " && " + straight},
         {"--two-part", "cp /tmp/shim/big.img new.img && touch /tmp/shim/no-offsets", "Image is installed",
             big + " && " + cut},
         {"--two-part", "dd if=/dev/urandom of=new.img bs=1 seek=1179744 count=600 conv=notrunc status=none",
@@ -97,7 +103,6 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
             " && test -e image/old/Image.info.new && test -d image/.install-x && test -z \"$(ls -A image/3)\" && !"
             " test -e image/.install-4"},
     };
-    makeImage("/tmp/shim/big.img", "--two-part --size 50100");  // beyond the 51200000 bytes of the old cut
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options + std::string(", ") + c.prepare);
         shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf /tmp/image /tmp/away"
