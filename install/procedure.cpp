@@ -125,9 +125,11 @@ Outcome Installation::run()
 const char* Installation::copyIntoScratch()
 {
     makeDirectory(imagesDir(), 0755);  // unchecked: a failure shows in the copy
-    // Into a leftover, cp would copy the tree one level down.
+    // Into a leftover, cp would copy the tree one level down. -p: without
+    // it GNU cp drops set-user-ID and set-group-ID bits (busybox's keeps
+    // them), and an image's su would stop working.
     if (entryExists(scratch) ||
-        !runPolled(shellline::compose("cp -Rd /tmp/image %s/image/%s", shellQuote(mpoint), shellQuote(scratchEntry)),
+        !runPolled(shellline::compose("cp -Rdp /tmp/image %s/image/%s", shellQuote(mpoint), shellQuote(scratchEntry)),
             copyTick(scratch, tree, request.progress), [this] { return cancelled(); })) {
         unmountImage();  // unchecked: the copy's failure is the one to report
         return copyFailed;

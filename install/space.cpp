@@ -31,12 +31,12 @@ long long addBlocks(long long sum, long long more, long long block)
     return more > most - sum ? most : sum + more;
 }
 
-// What a file occupies on its own file system is what the copy writes (it
-// keeps the holes of a sparse file), but never more than its size. Counted
-// in 512-byte sectors, so that no size can overflow.
+// The copy writes a file's whole size: the box's busybox cp writes the
+// holes of a sparse file out. Counted in 512-byte sectors, so that no size
+// can overflow.
 long long fileBlocks(const struct stat& entry, long long block)
 {
-    long long sectors = std::min<long long>(entry.st_blocks, entry.st_size / 512 + (entry.st_size % 512 != 0));
+    long long sectors = entry.st_size / 512 + (entry.st_size % 512 != 0);
     long long bytes = std::min(sectors, LLONG_MAX / 512) * 512;
     long long data = bytes / block + (bytes % block != 0), pointers = block / 4;
     long long mapped = std::max(0LL, data - directBlocks);

@@ -107,7 +107,7 @@ TEST_F(CrashTest, KilledOrInterruptedMidCopy)
     writeFile("/tmp/slow/cp", "#!/bin/sh\n/bin/cp \"$@\" & cp=$!\nwhile kill -STOP $cp 2>/dev/null && [ \"$(cut "
         "-d' ' -f3 /proc/$cp/stat)\" != Z ]; do sleep 0.2; kill -CONT $cp; sleep 0.005; done\nwait $cp\n", 0755);
     const std::string ours = "pgrep --ns $$ --nslist mnt -f ";  // not another test's
-    const std::string copies = ours + "'cp -Rd /tmp/[i]mage'";
+    const std::string copies = ours + "'cp -Rdp /tmp/[i]mage'";
     // The copies running, how the host ended and what it printed. The host
     // takes Ctrl-C, which a background job ignores by default.
     auto midCopy = [&](const std::string& signal, const std::string& meanwhile) {

@@ -23,7 +23,7 @@ using ::testing::HasSubstr;
 // Installations into a store of which the tools mount and cp first run
 // lines of their own: with /tmp/shim/no-offsets mount refuses offset=, as older
 // ones do; the script /tmp/shim/before-mount runs before the next mount;
-// cp -Rd records the store's files in /tmp/shim/during-copy; when their
+// cp -Rdp records the store's files in /tmp/shim/during-copy; when their
 // arguments hold the text in /tmp/shim/busy, they leave a process working in
 // /tmp/image behind, so that the mount there is busy.
 class ShimTest : public ::testing::Test {
@@ -37,7 +37,7 @@ protected:
         writeFile("/tmp/shim/mount", "#!/bin/sh\n[ -e /tmp/shim/no-offsets ] && case \"$*\" in *offset=*) exit 32 ;; "
             "esac\n[ -e /tmp/shim/before-mount ] && sh /tmp/shim/before-mount && rm /tmp/shim/before-mount\n"
             "PATH='" + path + "' mount \"$@\"" + busy, 0755);
-        writeFile("/tmp/shim/cp", "#!/bin/sh\n[ \"$1\" = -Rd ] && ls -A " + store.root() + " >/tmp/shim/during-copy\n"
+        writeFile("/tmp/shim/cp", "#!/bin/sh\n[ \"$1\" = -Rdp ] && ls -A " + store.root() + " >/tmp/shim/during-copy\n"
             "PATH='" + path + "' cp \"$@\"" + busy, 0755);
         prependPath("/tmp/shim");
     }
@@ -69,16 +69,22 @@ protected:
 
 TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
 {
-    const std::string cut = "grep -q .cut-0 /tmp/shim/during-copy";
+    makeImage("/tmp/shim/big.img", "--two-part --size 50100");  // beyond the 51200000 bytes of the old cut
+    // The system's own mount may take no offset= either, as in the run with
+    // the box's tools: every two-part image is cut then.
+    const bool offsets = shell("mkdir -p /tmp/probe && mount -t squashfs -o loop,offset=1179648 /tmp/shim/big.img "
+        "/tmp/probe 2>/dev/null && umount /tmp/probe") == 0;
+    shell("rmdir /tmp/probe");
+    const std::string cut = "grep -q .cut-0 /tmp/shim/during-copy", straight = offsets ? "! " + cut : cut;
     const std::string big = "test $(stat -c %s image/0/bin/payload) = 51302400";
     const struct {
         const char *options, *prepare;  // run in the store
         std::string message, after;  // AFTER must succeed afterwards
     } cases[] = {
-        {"--two-part", "true", "Image is installed", "! " + cut + " && grep -q new.img /tmp/shim/during-copy"},
+        {"--two-part", "true", "Image is installed", straight + " && grep -q new.img /tmp/shim/during-copy"},
         {"--two-part", "touch /tmp/shim/no-offsets", "Image is installed", cut},
         {"", "true", "Image is installed", "! " + cut},
-        {"--two-part", "cp /tmp/shim/big.img new.img", "Image is installed", big + " && ! " + cut},
+        {"--two-part", "cp /tmp/shim/big.img new.img", "Image is installed", big + " && " + straight},
         {"--two-part", "cp /tmp/shim/big.img new.img && touch /tmp/shim/no-offsets", "Image is installed",
             big + " && " + cut},
         {"--two-part", "dd if=/dev/urandom of=new.img bs=1 seek=1179744 count=600 conv=notrunc status=none",
@@ -90,7 +96,7 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
         {"", "touch /tmp/image", "could not mount cramfs", "test -f /tmp/image"},
         {"", "mkdir /tmp/image && mount -t tmpfs stale /tmp/image", "Image is installed", "test -d /tmp/image"},
         {"--two-part", "echo -t cramfs >/tmp/shim/busy", "could not unmount cramfs", "true"},
-        {"--two-part", "echo -Rd >/tmp/shim/busy", "could not unmount squashfs", "true"},
+        {"--two-part", "echo -Rdp >/tmp/shim/busy", "could not unmount squashfs", "true"},
         {"", "mkdir /tmp/image && mount -t tmpfs stale /tmp/image && { (cd /tmp/image && exec sleep 600) </dev/null"
             " >/dev/null 2>&1 & echo $! >/tmp/away; }", "Image is installed", "kill $(cat /tmp/away)"},
         {"", "mkdir -p /tmp/away/etc && '" NIMBREL_SOURCE "'/scripts/make-image --two-part --from /tmp/away new.img",
@@ -100,7 +106,6 @@ TEST_F(ShimTest, TwoPartStraightFromTheFileAndFailedStepsLeaveTheSlotFree)
             " && test -e image/old/Image.info.new && test -d image/.install-x && test -z \"$(ls -A image/3)\" && !"
             " test -e image/.install-4"},
     };
-    makeImage("/tmp/shim/big.img", "--two-part --size 50100");  // beyond the 51200000 bytes of the old cut
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options + std::string(", ") + c.prepare);
         shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf /tmp/image /tmp/away"
@@ -356,7 +361,8 @@ TEST_F(ShimTest, SpaceAndInodesCheckedBeforeTheSlotIsWritten)
             "no Space !!!\nFiles < 30[0-9][0-9] \\([0-9]+ free\\)\nError129"},  // blocks enough, too few inodes
         {ext2, "--two-part", "mkdir small && cd small && for i in $(seq 3000); do echo $i >$i; done", false,
             "Image is installedInfo1"},  // fits in 1 kB blocks, not counted in 4 kB ones
-        {ext2, "--two-part", "truncate -s 64M sparse", false, "Image is installedInfo1"},
+        // The box's cp writes the holes out.
+        {ext2, "--two-part", "truncate -s 64M sparse", false, "no Space !!!\nMemory < 65[0-9][0-9][0-9] kB\nError129"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options + std::string(" ") + (c.tree ? c.tree : "") + (c.noOffsets ? " without offsets" : ""));

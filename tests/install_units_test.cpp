@@ -43,7 +43,7 @@ TEST(TreeSize, CoversWhatTheCopyTakesOnTheStoreWithLittleToSpare)
     // Many long names, small files, a sparse file, random data, links; the
     // demo images' tree; 20 directories of 1000 names of 240 characters.
     shell("rm -rf /tmp/tree && mkdir -p /tmp/tree/mixed/names /tmp/tree/mixed/small /tmp/tree/long && cd"
-        " /tmp/tree/mixed && truncate -s 64M sparse && head -c 3000000 /dev/urandom >data && ln data again && ln"
+        " /tmp/tree/mixed && truncate -s 16M sparse && head -c 3000000 /dev/urandom >data && ln data again && ln"
         " -s $(printf %080d 0) long && ln -s a short && (cd names && seq -f %0240g 3000 | xargs touch) && (cd small"
         " && for i in $(seq 2000); do echo $i >$i; done) && '" NIMBREL_SOURCE "'/scripts/make-image --tree ../demo"
         " && head -c 524288 /dev/urandom >../demo/bin/payload && cd ../long && for d in $(seq 20); do mkdir $d &&"
@@ -57,16 +57,17 @@ TEST(TreeSize, CoversWhatTheCopyTakesOnTheStoreWithLittleToSpare)
         LoopDisk disk("disk", "64M", mkfs);
         const std::string inodes = "df --output=iused /tmp/disk | tail -1";
         long long before = std::stoll(capture(inodes)), block = std::stoll(capture("stat -fc %S /tmp/disk"));
-        ASSERT_EQ(shell("cp -Rd /tmp/tree/" + tree + " /tmp/disk && sync"), 0);
+        // As the box's busybox cp copies: the holes written out.
+        ASSERT_EQ(shell("cp -Rd --sparse=never /tmp/tree/" + tree + " /tmp/disk && sync"), 0);
         long long used = std::stoll(capture("du -sk /tmp/disk/" + tree));
         TreeNeeds needs = treeNeeds("/tmp/tree/" + tree, block);
         EXPECT_EQ(needs.inodes, std::stoll(capture(inodes)) - before);
         EXPECT_GE(needs.kilobytes, used);
         EXPECT_LE(needs.kilobytes, most * used);
     }
-    TreeNeeds sparse = treeNeeds("/tmp/tree/mixed", 4096);  // and a size only a crafted image claims
+    // A size only a crafted image claims: beyond any disk, never overflowing into a small need.
     shell("truncate -s 9223372036854775807 /tmp/tree/mixed/huge");
-    EXPECT_EQ(treeNeeds("/tmp/tree/mixed", 4096).kilobytes, sparse.kilobytes);
+    EXPECT_GT(treeNeeds("/tmp/tree/mixed", 4096).kilobytes, 1LL << 52);
 }
 
 TEST(Progress, ShareNeverBackNorPastAllTimeLeftOnceKnown)

@@ -37,10 +37,12 @@ protected:
     }
     std::string slot(int n) const { return store.path("image/" + std::to_string(n)); }
     std::string items() const { return getInfo(store.path("tools/lcdmenu.conf").c_str(), "menu_items"); }
-    // Makes DIR read-only, even for root, in this namespace.
+    // Makes DIR read-only, even for root, in this namespace. In two steps:
+    // busybox's mount, of the run with the box's tools, binds "bind,ro" writable.
     void readOnly(const std::string& dir) const
     {
-        ASSERT_EQ(shell("mount -o bind,ro " + shellQuote(dir) + " " + shellQuote(dir)), 0);
+        ASSERT_EQ(shell("mount --bind " + shellQuote(dir) + " " + shellQuote(dir) + " && mount -o remount,bind,ro " +
+                      shellQuote(dir)), 0);
     }
 
     TestStore store{"my store"};  // commands that do not quote it fail

@@ -18,6 +18,7 @@
 
 namespace {
 
+// In the run with the box's tools (scripts/ns-run) busybox's, bound there.
 const char realMount[] = "/bin/mount";
 
 bool kernelHasCramfs()
