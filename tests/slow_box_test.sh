@@ -127,6 +127,16 @@ wait_for() {
     done
 }
 copy_shown() { grep -sqE '^[0-9]+ please wait !!! [0-9]+ %' /tmp/host.log && [ -n "$(copying)" ]; }
+# Waits for the host's copy of the step STEP; without it the rest tells
+# nothing: the test ends there, failed, with what the host showed.
+await_copy() {
+    wait_for 120 eval 'copy_shown || ! kill -0 $host_pipe 2>/dev/null'
+    copy_shown && return
+    check "step $1: the host's copy under way" false
+    cut -d' ' -f2- /tmp/host.log | tail -n 20 >&2
+    finish
+    exit 1
+}
 run_cli() {
     out=$("$cli" "$@" 2>/tmp/cli.err)
     status=$?
@@ -159,7 +169,7 @@ new_image
 "$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/other >/dev/null
 start=$(now)
 start_host "ok green ok ok exit"
-wait_for 120 copy_shown
+await_copy 1
 # Started in the middle of the copy, outside the cgroup, where they are quickest.
 run_cli --store "$store" install big.img --slot 5
 check "the same store meanwhile: image store is busy, nothing installed" eval '[ $status = 2 ] &&
@@ -193,7 +203,7 @@ check "the status line moves at least every 3 s through the cut and the copy" ev
 # group goes with it a moment later, a moment that the slow CPU stretches.
 new_image
 start_host "ok green ok ok exit"
-wait_for 120 copy_shown
+await_copy 2
 host_pid=$(cat /tmp/host.pid)
 kill -KILL "$host_pid"
 wait_for 10 gone "$host_pid"
@@ -214,7 +224,7 @@ check "after a killed host: the store is sound, and installs" eval '[ $status = 
 # group that loses its last parent outside gets SIGHUP.
 new_image
 start_host "ok green ok ok exit"
-wait_for 120 copy_shown
+await_copy 3
 orphan=$(copying | head -n 1)
 host_pid=$(cat /tmp/host.pid)
 kill -STOP "$host_pid"
