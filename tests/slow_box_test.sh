@@ -17,8 +17,9 @@ box=${NIMBREL_BOX:-reaper,closed,077}
 store=/tmp/disk/store
 
 # Whether the host runs under qemu (scripts/qemu-binfmt registers it for
-# its architecture): it is then about as slow as the box's CPU already, and
-# gets a whole core, as do its commands.
+# its architecture): its own code is then several times slower, while the
+# commands it starts run natively; a quarter of a core keeps both about as
+# slow as on the box.
 emulated() {
     local arch entry
     case $(od -An -tx1 -j18 -N2 "$host") in
@@ -33,7 +34,7 @@ emulated() {
     return 1
 }
 cpu=10 memory=64
-! emulated || cpu=100
+! emulated || cpu=25
 # Under AddressSanitizer the host's own code runs at about half its speed,
 # and every block it frees is kept a while (the box-like host's threads free
 # thousands a second): ASan's share of CPU and memory comes on top.
