@@ -78,7 +78,7 @@ new_image() { cp /tmp/disk/big.img /tmp/disk/big.img.md5 /tmp/disk/big.img.sha25
 # only if the copy still runs after the mount was seen missing.
 # Only this test's copies: those of other runs on the machine are in mount
 # namespaces of their own, with a /tmp/image of their own.
-copying() { pgrep --ns $$ --nslist mnt -f '^cp -Rd /tmp/image '; }
+copying() { pgrep --ns $$ --nslist mnt -f '^cp -Rdp? /tmp/image '; }
 running() {
     local state flags
     read -r _ _ state _ _ _ _ _ flags _ 2>/dev/null <"/proc/$1/stat" && [ "$state" != Z ] && [ $((flags & 4)) = 0 ]
