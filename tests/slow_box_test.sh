@@ -99,10 +99,12 @@ watch_mount &
 # killed while the cgroup has used up its share, a thread takes a while to
 # go, and with the last one go the host's descriptors and its store lock.
 gone() { [ ! -e "/proc/$1" ]; }
-# Each PID has ended, its parent not having reaped it.
-zombies() {
+# Each PID has ended: a zombie its stopped parent has not reaped, or gone
+# (one whose parent went first is reaped by init at once).
+ended() {
     local pid state
     for pid; do
+        [ ! -e "/proc/$pid" ] && continue
         read -r _ _ state _ 2>/dev/null <"/proc/$pid/stat" && [ "$state" = Z ] || return
     done
 }
@@ -128,11 +130,15 @@ wait_for() {
     done
 }
 copy_shown() { grep -sqE '^[0-9]+ please wait !!! [0-9]+ %' /tmp/host.log && [ -n "$(copying)" ]; }
-# Waits for the host's copy of the step STEP; without it the rest tells
-# nothing: the test ends there, failed, with what the host showed.
+copy_started() { [ -n "$(copying)" ]; }
+# Waits for the host's copy of the step STEP, shown on its status line
+# unless SEEN is copy_started (a slow host may show it when it is nearly
+# done); without it the rest tells nothing: the test ends there, failed,
+# with what the host showed.
 await_copy() {
-    wait_for 120 eval 'copy_shown || ! kill -0 $host_pipe 2>/dev/null'
-    copy_shown && return
+    local seen=${2:-copy_shown}
+    wait_for 120 eval '$seen || ! kill -0 $host_pipe 2>/dev/null'
+    $seen && return
     check "step $1: the host's copy under way" false
     cut -d' ' -f2- /tmp/host.log | tail -n 20 >&2
     finish
@@ -221,11 +227,12 @@ check "after a killed host: the store is sound, and installs" eval '[ $status = 
 # missed only it: the host stopped (it would act on its command's end), the
 # command's shells killed, then the host. The copy is then held still while
 # the next installation tries, so that it surely outlasts the wait for it
-# (3 s) however fast this machine; only then, as a stopped process in a
-# group that loses its last parent outside gets SIGHUP.
+# (3 s) however fast this machine; only once its shells are gone, which
+# leaves its group without a parent outside (zombies do not count): a
+# stopped process in a group that becomes so gets SIGHUP.
 new_image
 start_host "ok green ok ok exit"
-await_copy 3
+await_copy 3 copy_started
 orphan=$(copying | head -n 1)
 host_pid=$(cat /tmp/host.pid)
 kill -STOP "$host_pid"
@@ -233,10 +240,12 @@ shells=$(pgrep -g "$(ps -o pgid= -p "$orphan" | tr -d ' ')" | grep -vx "$orphan"
 # shellcheck disable=SC2086
 kill -KILL $shells
 # shellcheck disable=SC2086
-wait_for 10 zombies $shells
+wait_for 10 ended $shells
+# Held at once: throttled, the host takes a while to go, time enough for a
+# fast copy to end.
+kill -STOP "$orphan"
 kill -KILL "$host_pid"
 wait_for 10 gone "$host_pid"
-kill -STOP "$orphan"
 run_cli --store "$store" install big.img --slot 2
 echo "beside an orphan copy: status $status, ${out:-$err}"
 check "an orphan copy: the next installation is refused, nothing installed" eval '[ $status = 2 ] &&
