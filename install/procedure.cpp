@@ -44,6 +44,7 @@ private:
     const char* copyIntoScratch();
     const char* adaptScratch();
     const char* commitSlot();
+    std::optional<Outcome> refuseChecked(const CheckedImage& image, bool& partBehind);
     Outcome finish(const char* failure, const CheckedImage& image);
     Outcome withdraw(const Outcome& refusal);
     void tell(const char* progress) const;
@@ -81,14 +82,8 @@ Outcome Installation::run()
     // From here on only the file checked here is read.
     CheckedImage image(request.file, request.slot);
     bool partBehind = false;
-    eString checked = image.linked() ? image.path() : eString(mpoint + "/" + request.file);
-    if (std::optional<Outcome> refused = refuseImage(checked, partBehind))
+    if (std::optional<Outcome> refused = refuseChecked(image, partBehind))
         return *refused;
-    if (!image.linked())
-        return Outcome::failed("could not mount cramfs");
-    if (std::optional<Outcome> damaged = refuseDamaged(request.file, image.path(), request.progress))
-        return *damaged;
-    tell("");  // the check's share says nothing of the steps after it
     if (cancelled())
         return Outcome::failed(cancelledText);
     if (!runMount(formatLine("mount -t cramfs %s /tmp/image -o loop", image.path())))
@@ -122,6 +117,22 @@ Outcome Installation::run()
     return finish(failure, image);
 }
 
+// The image file's refusals, read from IMAGE; one that is no regular file
+// or cannot be linked is judged by its name.
+std::optional<Outcome> Installation::refuseChecked(const CheckedImage& image, bool& partBehind)
+{
+    if (!image.linked()) {
+        std::optional<Outcome> refused = refuseImage(mpoint + "/" + request.file, partBehind);
+        return refused ? refused : Outcome::failed("could not mount cramfs");
+    }
+    if (std::optional<Outcome> refused = refuseImage(image.path(), partBehind))
+        return refused;
+    std::optional<Outcome> damaged = refuseDamaged(request.file, image.path(), request.progress);
+    if (!damaged)
+        tell("");  // the check's share says nothing of the steps after it
+    return damaged;
+}
+
 const char* Installation::copyIntoScratch()
 {
     makeDirectory(imagesDir(), 0755);  // unchecked: a failure shows in the copy
@@ -129,7 +140,7 @@ const char* Installation::copyIntoScratch()
     // it GNU cp drops set-user-ID and set-group-ID bits (busybox's keeps
     // them), and an image's su would stop working.
     if (entryExists(scratch) ||
-        !runPolled(shellline::compose("cp -Rdp /tmp/image %s/image/%s", shellQuote(mpoint), shellQuote(scratchEntry)),
+        !runPolled(formatLine("cp -Rdp /tmp/image %s/image/%s", mpoint, scratchEntry),
             copyTick(scratch, tree, request.progress), [this] { return cancelled(); })) {
         unmountImage();  // unchecked: the copy's failure is the one to report
         return copyFailed;
