@@ -69,20 +69,27 @@ TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
     shell("kill $(cat /tmp/left.pid)");
 }
 
-TEST(RunPolled, StoppedAtATickItEndsWithAllItStartedAndFails)
+// A command stopped at a tick or at its time limit ends with all it
+// started; one that ends first keeps its status.
+TEST(RunWatched, StoppedOrOutOfTimeItEndsWithAllItStarted)
 {
-    auto start = std::chrono::steady_clock::now();
     int ticks = 0;
-    EXPECT_FALSE(runPolled("sleep 30 & echo $! >/tmp/inner.pid; wait", [&ticks] { ++ticks; },
-        [&ticks] { return ticks == 2; }));
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took.count(), 5.0);
-    EXPECT_EQ(ticks, 2);
-    // The command's own child went too (once its new parent has reaped it).
-    EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1; done;"
-                    " exit 1"),
-        0);
-    EXPECT_TRUE(runPolled("true", [] {}, [] { return true; }));  // one that ends first is not stopped
+    CommandOptions stopped, limited;
+    stopped.tick = [&ticks] { ++ticks; };
+    stopped.stop = [&ticks] { return ticks == 2; };
+    limited.limitMs = 700;
+    for (const auto& [options, end] : {std::pair{stopped, CommandEnd::Stopped}, {limited, CommandEnd::TimedOut}}) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(runWatched("sleep 30 & echo $! >/tmp/inner.pid; wait", options), end);
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took.count(), 5.0);
+        EXPECT_EQ(ticks, 2);
+        // The command's own child went too (once its new parent has reaped it).
+        EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1;"
+                        " done; exit 1"), 0);
+        EXPECT_EQ(runWatched("exit 4", options), CommandEnd::Failed);
+        EXPECT_EQ(runWatched("sleep 0.1", options), CommandEnd::Succeeded);
+    }
 }
 
 // A command gets standard input, output and error, and what it is handed at
@@ -110,23 +117,6 @@ TEST(RunWatched, OnlyWhatItIsHandedDefaultSignalsAndNoMask)
     EXPECT_EQ(readFile("/tmp/first"), "0\n1\n2\n3\n4\n5\n");  // 3: ls's own listing
     // The shell itself ignores interrupt and quit for what runs in the background.
     EXPECT_EQ(readFile("/tmp/second"), "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000006\n0000\n");
-}
-
-// A command that never ends is ended at its limit with all it started; one
-// that is done before keeps its status.
-TEST(RunWatched, TimeLimitEndsTheCommandAndAllItStarted)
-{
-    CommandOptions limited;
-    limited.limitMs = 700;
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(runWatched("sleep 60 & echo $! >/tmp/inner.pid; wait", limited), CommandEnd::TimedOut);
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took.count(), 5.0);
-    EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1; done;"
-                    " exit 1"),
-        0);
-    EXPECT_EQ(runWatched("exit 4", limited), CommandEnd::Failed);
-    EXPECT_EQ(runWatched("sleep 0.1", limited), CommandEnd::Succeeded);
 }
 
 // With the host's standard streams closed, files of ours never take their

@@ -1,25 +1,20 @@
 #!/bin/bash
-# An installation on a slow, small box: nimbrel-host and all it starts share
-# a tenth of one core and 64 MB (scripts/slow-box). The image is a two-part
-# one of about 44 MB holding 90 MB in some 2000 files that compress about as
-# a firmware's do, so that the copy works through the squashfs's inflation
-# and the progress walks a tree as large as a real one. Checked: with the
-# box's mount (no offset=) the status line moves at least every 3 s through
-# the cut and the copy; an installation started meanwhile, in the same store
-# or another, is refused or comes after it, never beside it; a host killed
-# mid-copy, and a copy that outlives its host and shell, are waited for or
-# refused by the next installation, never unmounted under; the store stays
-# sound. Throughout, /tmp/image stays mounted while any copy reads from it.
+# An installation on a slow, small box (scripts/slow-box: a tenth of one
+# core, 64 MB) of a 44 MB two-part image holding 90 MB in some 2000 files
+# that compress as a firmware's do. With the box's mount (no offset=) the
+# status line moves at least every 3 s through the cut and the copy; an
+# installation started meanwhile is refused or comes after it; a host killed
+# mid-copy, and a copy that outlives its host, are waited for or refused by
+# the next installation; /tmp/image stays mounted while any copy reads it.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$NIMBREL_BUILD/nimbrel
 box=${NIMBREL_BOX:-reaper,closed,077}
 store=/tmp/disk/store
 
-# Whether the host runs under qemu (scripts/qemu-binfmt registers it for
-# its architecture): its own code is then several times slower, while the
-# commands it starts run natively; a quarter of a core keeps both about as
-# slow as on the box.
+# Under qemu (scripts/qemu-binfmt) the host's own code is several times
+# slower, the commands it starts native: a quarter of a core keeps both
+# about as slow as on the box.
 emulated() {
     local arch entry
     case $(od -An -tx1 -j18 -N2 "$host") in
@@ -35,17 +30,15 @@ emulated() {
 }
 cpu=10 memory=64
 ! emulated || cpu=25
-# Under AddressSanitizer the host's own code runs at about half its speed,
-# and every block it frees is kept a while (the box-like host's threads free
-# thousands a second): ASan's share of CPU and memory comes on top.
+# AddressSanitizer halves the host's speed and keeps freed blocks a while
+# (the box-like host's threads free thousands a second).
 if readelf -d "$host" | grep -q 'NEEDED.*libasan'; then
     cpu=$((cpu * 2)) memory=512
 fi
 slow_box() { "$NIMBREL_SOURCE/scripts/slow-box" --cpu "$cpu" --memory "$memory" "$@"; }
 
-# The store lies on ext4 in a disk file on this machine's disk, as on the
-# box's disk: on tmpfs each copied file would hold memory the cgroup cannot
-# reclaim, and 90 MB of it outgrow 64 MB.
+# ext4 in a disk file, as the box's disk: on tmpfs the copy would hold
+# memory the cgroup cannot reclaim.
 disk_file=$NIMBREL_BUILD/slow-box-test.disk
 mkdir -p /tmp/disk
 truncate -s 600M "$disk_file" && mkfs.ext4 -q -F "$disk_file" && mount -o loop "$disk_file" /tmp/disk || exit 1
@@ -59,8 +52,7 @@ cleanup() {
 trap cleanup EXIT
 "$NIMBREL_SOURCE/scripts/make-demo-store" "$store" >/dev/null && rm "$store"/*.img || exit 1
 
-# The tree: the test tree, 2000 files of 16 kB and 15 of 4 MB, all hex text
-# of random bytes (gzip takes it to 44 %, about what it does to programs).
+# 2000 files of 16 kB and 15 of 4 MB of hex text (gzip takes it to 44 %, as programs).
 "$NIMBREL_SOURCE/scripts/make-image" --tree /tmp/tree
 mkdir -p /tmp/tree/lib/modules /tmp/tree/usr/share/data
 head -c 10700000 /dev/urandom | od -An -tx1 -v | split -b 16k -a 4 - /tmp/tree/lib/modules/m
@@ -68,16 +60,11 @@ head -c 20000000 /dev/urandom | od -An -tx1 -v | split -b 4M -a 2 - /tmp/tree/us
 "$NIMBREL_SOURCE/scripts/make-image" --two-part --from /tmp/tree /tmp/disk/big.img || exit 1
 check "the image is a two-part one of at least 40 MB" test "$(stat -c %s /tmp/disk/big.img)" -ge 40000000
 (cd /tmp/disk && md5sum big.img >big.img.md5 && sha256sum big.img >big.img.sha256)
-# Into the store with its checksum files, so that the check reads it too.
 new_image() { cp /tmp/disk/big.img /tmp/disk/big.img.md5 /tmp/disk/big.img.sha256 "$store"; }
 
-# The watcher: whenever a copy from /tmp/image is running, /tmp/image
-# must be mounted. Running: neither a zombie nor on its way out (PF_EXITING,
-# 0x4 in the flags), whose reading is over: a throttled cp can be seen so a
-# while after its files, and with them the lock, are gone. A fault is noted
-# only if the copy still runs after the mount was seen missing.
-# Only this test's copies: those of other runs on the machine are in mount
-# namespaces of their own, with a /tmp/image of their own.
+# Whenever a copy of this namespace from /tmp/image runs, /tmp/image must be
+# mounted. Running: neither a zombie nor exiting (PF_EXITING, 0x4), as a
+# throttled cp is a while after its files and the lock are gone.
 copying() { pgrep --ns $$ --nslist mnt -f '^cp -Rdp? /tmp/image '; }
 running() {
     local state flags
@@ -95,12 +82,10 @@ watch_mount() {
 : >/tmp/watch.faults
 watch_mount &
 
-# The host PID has ended, all its threads too, reaped by scripts/slow-box:
-# killed while the cgroup has used up its share, a thread takes a while to
-# go, and with the last one go the host's descriptors and its store lock.
+# The host PID is gone with all its threads, and so its lock (a throttled
+# thread takes a while).
 gone() { [ ! -e "/proc/$1" ]; }
-# Each PID has ended: a zombie its stopped parent has not reaped, or gone
-# (one whose parent went first is reaped by init at once).
+# Each PID is a zombie or gone.
 ended() {
     local pid state
     for pid; do
@@ -112,8 +97,8 @@ ended() {
 # Each line of standard input, after the time it came, in microseconds.
 stamp() { while IFS= read -r line; do printf '%s %s\n' "${EPOCHREALTIME//[.,]/}" "$line"; done; }
 now() { echo "${EPOCHREALTIME//[.,]/}"; }
-# Starts the host in the cgroup with KEYS, its lines stamped into
-# /tmp/host.log, its pid in /tmp/host.pid; the pipe's end in host_pipe.
+# The host in the cgroup with KEYS: lines stamped into /tmp/host.log, pid in
+# /tmp/host.pid, the pipe's end in host_pipe.
 start_host() {
     rm -f /tmp/host.pid
     slow_box --stats /tmp/host.stats sh -c 'echo $$ >/tmp/host.pid; exec "$@"' sh \
@@ -131,10 +116,8 @@ wait_for() {
 }
 copy_shown() { grep -sqE '^[0-9]+ please wait !!! [0-9]+ %' /tmp/host.log && [ -n "$(copying)" ]; }
 copy_started() { [ -n "$(copying)" ]; }
-# Waits for the host's copy of the step STEP, shown on its status line
-# unless SEEN is copy_started (a slow host may show it when it is nearly
-# done); without it the rest tells nothing: the test ends there, failed,
-# with what the host showed.
+# Waits for the host's copy in step STEP (shown on its status line, unless
+# SEEN is copy_started); without it the test ends there, failed.
 await_copy() {
     local seen=${2:-copy_shown}
     wait_for 120 eval '$seen || ! kill -0 $host_pipe 2>/dev/null'
@@ -151,8 +134,7 @@ run_cli() {
 }
 # The payload of SLOT is the tree's.
 payload_of() { diff -r /tmp/tree/lib "$store/image/$1/lib" && diff -r /tmp/tree/usr "$store/image/$1/usr"; }
-# Sound with SLOTS installed: each complete, one start line each in the boot
-# menu, nothing left of any run, no mount on /tmp/image.
+# Sound with SLOTS installed: each complete and started, nothing left over.
 sound() {
     local slot
     for slot in "$@"; do
@@ -177,7 +159,7 @@ new_image
 start=$(now)
 start_host "ok green ok ok exit"
 await_copy 1
-# Started in the middle of the copy, outside the cgroup, where they are quickest.
+# Outside the cgroup, where they are quickest.
 run_cli --store "$store" install big.img --slot 5
 check "the same store meanwhile: image store is busy, nothing installed" eval '[ $status = 2 ] &&
     [ "$err" = "nimbrel: image store is busy" ] && [ -z "$out" ] && [ ! -e "$store/image/5" ]'
@@ -194,7 +176,6 @@ umount /usr/bin/mount
 check "the box's mount refused the offset: the squashfs part was cut" test -e /tmp/offset.refused
 check "the slow installation succeeds" grep -qF "[Info] Image is installed" /tmp/host.log
 check "the store is sound with slot 0" sound 0
-# The status lines from the cut's first share to the copy's last.
 gaps=$(awk -v start="$start" '/please wait !!! [0-9]+ %/ { if (!first) first = NR; last = NR }
     { t[NR] = $1 } END {
         for (i = first + 1; i <= last; ++i) if (t[i] - t[i - 1] > most) most = t[i] - t[i - 1]
@@ -202,12 +183,10 @@ gaps=$(awk -v start="$start" '/please wait !!! [0-9]+ %/ { if (!first) first = N
 read -r shown longest took <<<"$gaps"
 echo "slow installation ($cpu % of a core, $memory MB): $took s; $shown status lines through the cut and the copy, at most" \
     "$longest ms apart; cgroup: $(tr '\n' ' ' </tmp/host.stats)"
-# A few lines at least, to tell how far apart they come.
 check "the status line moves at least every 3 s through the cut and the copy" eval '[ "$shown" -ge 4 ] &&
     [ "$longest" -le 3000 ]'
 
-# 2. The host killed mid-copy (the offset mount from here on): the commands'
-# group goes with it a moment later, a moment that the slow CPU stretches.
+# 2. The host killed mid-copy (the offset mount from here on).
 new_image
 start_host "ok green ok ok exit"
 await_copy 2
@@ -223,13 +202,10 @@ wait $host_pipe
 [ $status = 0 ] || run_cli --store "$store" install big.img --slot 1
 check "after a killed host: the store is sound, and installs" eval '[ $status = 0 ] && sound 0 1'
 
-# 3. A copy that outlives its host and its shell, as after a kill that
-# missed only it: the host stopped (it would act on its command's end), the
-# command's shells killed, then the host. The copy is then held still while
-# the next installation tries, so that it surely outlasts the wait for it
-# (3 s) however fast this machine; only once its shells are gone, which
-# leaves its group without a parent outside (zombies do not count): a
-# stopped process in a group that becomes so gets SIGHUP.
+# 3. A copy that outlives its host and shells (a kill that missed only it),
+# held still while the next installation tries so that it outlasts the wait
+# for it (3 s); held only once its shells are gone, as a stopped process in
+# a group that becomes orphaned gets SIGHUP.
 new_image
 start_host "ok green ok ok exit"
 await_copy 3 copy_started
@@ -241,8 +217,6 @@ shells=$(pgrep -g "$(ps -o pgid= -p "$orphan" | tr -d ' ')" | grep -vx "$orphan"
 kill -KILL $shells
 # shellcheck disable=SC2086
 wait_for 10 ended $shells
-# Held at once: throttled, the host takes a while to go, time enough for a
-# fast copy to end.
 kill -STOP "$orphan"
 kill -KILL "$host_pid"
 wait_for 10 gone "$host_pid"
@@ -252,7 +226,6 @@ check "an orphan copy: the next installation is refused, nothing installed" eval
     [ "$err" = "nimbrel: another installation is running" ] && [ ! -e "$store/image/2" ]'
 kill -CONT "$orphan"
 wait_for 240 eval '! running "$orphan"'
-# Whole: nothing was unmounted under it, nor removed.
 check "the orphan copy ran to its end, whole" eval '! running "$orphan" &&
     diff -r /tmp/tree/lib "$store/image/.install-2/lib" && diff -r /tmp/tree/usr "$store/image/.install-2/usr"'
 wait $host_pipe
