@@ -41,7 +41,7 @@ eString SlotMeasure::sizeOf(int slot, const char* outFile)
         return "";
     CommandOptions du;
     du.handed = {out.get()};
-    du.limitMs = duLimitMs;
+    du.limitMs = limitMs;
     // Otherwise unchecked: a failed du leaves an empty or partial file, which the size text shows.
     eString line = formatLine("%s/tools/du -s %s/image/%d >&%d", mpoint, mpoint, slot, handedDescriptor);
     if (runWatched(line, du) == CommandEnd::TimedOut) {

@@ -19,6 +19,8 @@ constexpr char sizeUnknown[] = "size unknown";
 // that hangs (a broken tool, a dying disk) must not hang the overview.
 class SlotMeasure {
 public:
+    explicit SlotMeasure(int limitMs = duLimitMs) : limitMs(limitMs) {}
+
     // Runs tools/du -s on slot SLOT with its output into OUT_FILE, made
     // afresh, and returns its size text; empty when that file cannot be
     // made; sizeUnknown when du did not end in time, here or for an earlier
@@ -29,6 +31,7 @@ public:
     static constexpr int duLimitMs = 20000;
 
 private:
+    int limitMs;
     bool answering = true;
 };
 

@@ -1,14 +1,12 @@
 #!/bin/sh
-# The box's tools (scripts/ns-run with NIMBREL_TOOLS=busybox) beside this
-# machine's, each in a namespace of its own: with the box's, what the
-# plug-in's shell finds is busybox and mount takes no offset=; with either,
-# the same steps of nimbrel leave the same boot menu, slots and overview.
+# The box's tools (scripts/ns-run with NIMBREL_TOOLS=busybox: busybox's
+# applets, a mount without offset=) beside this machine's: the same steps of
+# nimbrel leave the same boot menu, slots and overview.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 runs=/tmp/runs
 
-# The store both start from: the boot tools and two images of one tree, one
-# of them two-part, with a set-user-ID file and a device in it.
+# Both start from two images of one tree holding a set-user-ID file and a device.
 mkdir $runs
 "$NIMBREL_SOURCE/scripts/make-demo-store" $runs/template >/dev/null
 rm $runs/template/*.img
@@ -17,10 +15,9 @@ rm $runs/template/*.img
 "$NIMBREL_SOURCE/scripts/make-image" --from $runs/tree $runs/template/one.img
 "$NIMBREL_SOURCE/scripts/make-image" --two-part --from $runs/tree $runs/template/two.img
 
-# steps NAME TOOLS: in a namespace with TOOLS, nimbrel's steps on a copy of
-# the store, $runs/NAME, in the box's environment; beside it NAME.tools,
-# what the plug-in's shell finds there, and NAME.status, the overview's
-# slot lines without the times of installation.
+# steps NAME TOOLS: nimbrel's steps on $runs/NAME with TOOLS; beside it
+# NAME.tools, what the plug-in's shell finds, and NAME.status, the overview
+# without the times of installation.
 steps() {
     NIMBREL_IN_NS='' NIMBREL_TOOLS=$2 "$NIMBREL_SOURCE/scripts/ns-run" sh -c '
         store=$2/$1 box_path=/bin:/sbin:/usr/bin:/usr/sbin
@@ -47,8 +44,7 @@ steps() {
             sed -n "/^[0-9]/{s/ [0-9-]*T[0-9:]*Z / /;p;}" >"$store.status"
     ' sh "$1" $runs
 }
-# Each entry of the slots of store NAME: path, mode, link target, content
-# hash; but the details, which hold the time of installation.
+# The slots' entries of store NAME but the details (they hold times).
 slots() {
     cd "$runs/$1/image" && find . ! -name 'Image.details*' -printf '%p %M %l\n' | sort &&
         find . -type f ! -name 'Image.details*' -exec sha256sum {} + | sort

@@ -38,8 +38,7 @@ TEST(Imageinfo, RowsShowSizeAndNameOrStateMeasuredIntoAFileMadeAfresh)
     const char fakeDu[] = "#!/bin/sh\necho \"$2\" >>/tmp/du.log\nprintf '123\\t%s\\n' \"$2\"\n";
     const std::pair<const char*, std::string> cases[] = {  // done in the store, the size text
         {"true", "123 kB"}, {"ln -s /tmp/victim /tmp/du.temp", "123 kB"}, {"mkfifo /tmp/du.temp", "123 kB"},
-        {"mkdir -p /tmp/du.temp/x", "123 kB"}, {"echo '555\t/stale/row' >/tmp/du.temp && rm tools/du", "? kB"},
-        {"echo 'exec sleep 600' >>tools/du", sizeUnknown}};  // asked once, then given up
+        {"mkdir -p /tmp/du.temp/x", "123 kB"}, {"echo '555\t/stale/row' >/tmp/du.temp && rm tools/du", "? kB"}};
     for (const auto& [prepare, size] : cases) {
         SCOPED_TRACE(prepare);
         writeFile(store.path("tools/du"), fakeDu, 0755);
@@ -55,10 +54,20 @@ TEST(Imageinfo, RowsShowSizeAndNameOrStateMeasuredIntoAFileMadeAfresh)
         EXPECT_EQ(texts, (std::vector<std::string>{"OK", "Image 0:", size, "Zero", "Image 1:", free, "Image 2:", free,
             "Image 3:", size, "", "Image 4:", free, "Image 5:", free, "Image 6:", "corrupted", "Image 7:", free,
             "Image 8:", free, "Image 9:", free}));
-        std::string asked = size == "? kB" ? "" : store.path("image/0\n");
-        EXPECT_EQ(readFile("/tmp/du.log"), size == sizeUnknown || asked.empty() ? asked : asked + store.path("image/3\n"));
+        EXPECT_EQ(readFile("/tmp/du.log"), size == "? kB" ? "" : store.path("image/0\n") + store.path("image/3\n"));
         EXPECT_EQ(shell("test -f /tmp/du.temp && ! test -L /tmp/du.temp"), 0);
         EXPECT_EQ(readFile("/tmp/victim"), "untouched\n");
     }
     shell("rm -rf /tmp/du.temp /tmp/du.log /tmp/victim");
+}
+
+// A du that never ends is given its time once: it is not asked again.
+TEST(SlotMeasure, ADuThatNeverEndsIsAskedOnce)
+{
+    TestStore store;
+    writeFile(store.path("tools/du"), "#!/bin/sh\necho \"$2\" >>/tmp/du.log\nexec sleep 600\n", 0755);
+    SlotMeasure measure(500);
+    EXPECT_EQ(measure.sizeOf(0, "/tmp/du.temp"), sizeUnknown);
+    EXPECT_EQ(measure.sizeOf(3, "/tmp/du.temp"), sizeUnknown);
+    EXPECT_EQ(readFile("/tmp/du.log"), store.path("image/0\n"));
 }
