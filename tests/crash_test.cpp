@@ -217,10 +217,12 @@ TEST_F(CrashTest, OneActionAtATimePerStore)
 // boot, is what a power cut at that instant leaves. The template store:
 // slots 2 and 5 installed from one image, the two-part new.img, a boot menu.
 // An action whose power cuts are tested: its keys, the box it ends with,
-// and whether the store starts in an earlier version's link layout.
+// whether the store starts in an earlier version's link layout, and how
+// many calls that force data to the disk the host makes for it.
 struct CutAction {
     const char *name, *keys, *box;
     bool linked;
+    int barriers;
 };
 
 void PrintTo(const CutAction& action, std::ostream* out)
@@ -286,8 +288,9 @@ protected:
 // change also on a store in the link layout, which it turns into plain files.
 TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 {
-    const auto [name, keys, box, linked] = std::get<1>(GetParam());
-    EXPECT_THAT(runAndCut(keys, linked, ""), HasSubstr(box));
+    const auto [name, keys, box, linked, barriers] = std::get<1>(GetParam());
+    EXPECT_THAT(runAndCut(keys, linked, preloadShim("NIMBREL_BARRIERS=/tmp/pc/barriers")), HasSubstr(box));
+    EXPECT_EQ(readFile("/tmp/pc/barriers"), std::to_string(barriers) + "\n");
     if (keys == installKeys)
         trees.insert(trees.begin(), slotTree(root("ext") + "/image/0"));
     EXPECT_EQ(state("cut"), state("ext"));
@@ -310,11 +313,11 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 // host runs emulated.
 INSTANTIATE_TEST_SUITE_P(Disks, PowerCut,
     ::testing::Combine(::testing::Values("mkfs.ext2 -q", "mkfs.ext4 -q"),
-        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false},
-            CutAction{"colourOnLinks", colourKeys, "exit=0", true},
-            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false},
-            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false},
-            CutAction{"install", installKeys, "[Info] Image is installed", false})),
+        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false, 2},
+            CutAction{"colourOnLinks", colourKeys, "exit=0", true, 5},
+            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false, 4},
+            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false, 4},
+            CutAction{"install", installKeys, "[Info] Image is installed", false, 4})),
     [](const auto& info) {
         return std::string(std::get<0>(info.param)).substr(5, 4) + "_" + std::get<1>(info.param).name;
     });
