@@ -201,7 +201,8 @@ bool Installation::publish(const CheckedImage& image)
     // Barrier 2: the slot's name, the head and the new pair's contents on the
     // disk before the pair names the slot; a cut after the configuration's
     // rename could leave an entry for a slot the disk does not hold. When it
-    // fails the slot is there all the same, and goes into the menu.
+    // fails the slot is there all the same, and goes into the menu after
+    // barrier 3.
     if (!syncFileSystem(imagesDir()))
         unsynced = "could not sync image directory";
     // Kept while the slot may yet vanish. Unchecked: the image is installed,
@@ -210,9 +211,10 @@ bool Installation::publish(const CheckedImage& image)
         unlink((mpoint + "/" + request.file).c_str());
     if (!staged || !menu->placeConfig())
         return false;
-    // Barrier 3: the configuration on the disk before the script starts
-    // slots by it; a cut after the script's rename could pair the two wrong.
-    if (!syncDirectory(toolsDir()) || !menu->placeScript())
+    // Barrier 3: the configuration, and the slot where barrier 2 failed, on
+    // the disk before the script starts slots by them; a cut after the
+    // script's rename could pair the two wrong, or start a slot not there.
+    if (!syncFileSystem(mpoint) || !menu->placeScript())
         return false;
     // Barrier 4: the script and the image file's removal on the disk before
     // success is said; a cut would leave the menu at its head, or bring the
