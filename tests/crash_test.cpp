@@ -156,7 +156,8 @@ TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColour)
     }
 }
 
-// A full or failing disk for each file an action writes: the failure's box
+// A full or failing disk for each file an action writes or syncs ("run": the
+// store's file system, a barrier of every action): the failure's box
 // and no success box; the old boot menu and name stay, unless the slot is
 // already in place when the sync of image/ fails.
 TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
@@ -171,7 +172,8 @@ TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
         {"rcS1", installKeys, rcS}, {"rcS", installKeys, rcS}, {"enigma.new", installKeys, settings},
         {"enigma", installKeys, settings}, {"run", installKeys, copy}, {"1", installKeys, copy},
         {"image", installKeys, "could not sync image directory"}, {menu, installKeys}, {conf, installKeys},
-        {menu, renameKeys}, {conf, renameKeys}, {conf, eraseKeys}, {conf, colourKeys}};
+        {menu, renameKeys}, {conf, renameKeys}, {conf, eraseKeys}, {conf, colourKeys}, {"run", renameKeys},
+        {"run", eraseKeys}, {"run", colourKeys}};
     for (const char* error : {"28", "5"}) {
         for (const auto& [file, keys, box] : cases) {
             SCOPED_TRACE(std::string(file) + " failing with errno " + error + ", keys " + keys);
