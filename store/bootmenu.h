@@ -25,19 +25,23 @@
 //      Barrier 2: the head (and the slot) on the disk before any name
 //      changes, the new pair's contents durable.
 //   3. Change the name (rename or remove Image.info) and rename the
-//      configuration. Barrier 3: both on the disk before the script starts
-//      slots by them again.
-//   4. Rename the script, then remove what needs no order (a slot's files,
-//      the image file). Barrier 4: all of it on the disk before success.
+//      configuration; an installed two-part image file may go (its slot is
+//      on the disk). Barrier 3: both on the disk before the script starts
+//      slots by them again, and before an erased slot's files go.
+//   4. Rename the script, and remove an erased slot's files. Barrier 4: all
+//      of it on the disk before success is said.
 // Each barrier orders renames whose other order a power cut could leave as
-// a script starting a slot under a name, or of a state, that it does not
-// have, or as a file cut short: an installation, an erase and a rename
-// take four each. The head has no durable copy to rename from (menu.org is
-// the user's file, of its own mode), so its content costs barrier 1 even
-// where the action writes nothing else. When only one file changes (a
-// colour), it goes from the old pair to the new one in one rename: its
-// content and what a stopped run left durable (1), renamed, on the disk
-// (2). When neither changes, barrier 1 alone.
+// a script starting a slot under a name, or in a state, it does not have,
+// or as a file cut short; so an installation, an erase and a rename take
+// four each. A rename, which changes one small file, cannot take fewer:
+// the head has no durable copy to rename from (menu.org is the user's file,
+// of its own mode), so its content costs barrier 1, and the head, the name
+// and the script each need theirs after their renames. When only one file
+// changes (a colour), it goes from the old pair to the new one in one
+// rename: its content and what a stopped run left durable (1), renamed, on
+// the disk (2); when the script already stands at its head and both
+// change, the configuration gets a barrier of its own before the script
+// (3); when neither changes, barrier 1 alone.
 //
 // MenuSwitch takes the steps on the pair in TOOLS; its caller takes the
 // barriers and its own steps between. Scratch files of steps not taken go
