@@ -179,9 +179,7 @@ const char* Installation::commitSlot()
         menu.emplace(toolsDir(), head);
         headReady = menu->stageHead();  // unchecked here: publish reports the boot menu
     }
-    // Barrier 1: the whole tree, its details and name, and the head durable
-    // before the slot's rename; a cut after it could leave an installed slot
-    // that is not whole.
+    // Barrier 1: tree, names and head durable before the slot's rename; else a cut may leave half a slot installed.
     if (!syncFileSystem(mpoint))
         return copyFailed;
     // The last instant to stop: from the rename on, the slot is installed.
@@ -198,11 +196,8 @@ bool Installation::publish(const CheckedImage& image)
 {
     BootMenu target;
     bool staged = headReady && menu->withdraw() && composeBootMenu(target) && menu->stage(target.script, target.config);
-    // Barrier 2: the slot's name, the head and the new pair's contents on the
-    // disk before the pair names the slot; a cut after the configuration's
-    // rename could leave an entry for a slot the disk does not hold. When it
-    // fails the slot is there all the same, and goes into the menu after
-    // barrier 3.
+    // Barrier 2: slot, head and the pair's contents on the disk first; else a cut may name a slot not there.
+    // Where it fails the slot is there all the same: barrier 3 then puts it on the disk before the script.
     if (!syncFileSystem(imagesDir()))
         unsynced = "could not sync image directory";
     // Kept while the slot may yet vanish. Unchecked: the image is installed,
@@ -211,14 +206,10 @@ bool Installation::publish(const CheckedImage& image)
         unlink((mpoint + "/" + request.file).c_str());
     if (!staged || !menu->placeConfig())
         return false;
-    // Barrier 3: the configuration, and the slot where barrier 2 failed, on
-    // the disk before the script starts slots by them; a cut after the
-    // script's rename could pair the two wrong, or start a slot not there.
+    // Barrier 3: the configuration on the disk before the script; else a cut may pair them wrong.
     if (!syncFileSystem(mpoint) || !menu->placeScript())
         return false;
-    // Barrier 4: the script and the image file's removal on the disk before
-    // success is said; a cut would leave the menu at its head, or bring the
-    // image file back.
+    // Barrier 4: the script and the image file's removal on the disk before success; else a cut undoes them.
     if (!syncFileSystem(mpoint))
         return false;
     menu->dropOldLayout();

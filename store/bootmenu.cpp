@@ -48,8 +48,7 @@ bool dropLinkLayout(const eString& tools)
     for (const char* generation : {"/bootmenu.1", "/bootmenu.2"})
         if (holdsOnlyThePair(tools + generation))
             dropped = removeTree(tools + generation) || dropped;
-    // Only where the layout was: its removal on the disk before success is
-    // said, after the pair's renames; a cut would bring it back.
+    // Only where the layout was: its removal on the disk before success; else a cut brings it back.
     return !dropped || syncDirectory(tools);
 }
 

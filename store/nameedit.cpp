@@ -97,22 +97,16 @@ bool nameedit()
     MenuSwitch menu(toolsDir(), target.head);
     if (menu.throughHead(target.script, target.config))
         return switchSlot(SlotSteps()) == SwitchEnd::Done;
-    // Barrier 1: the new files' contents, and what a stopped run left (a
-    // slot, a name, a file of the pair renamed), on the disk before the pair
-    // names them; a cut after a rename could leave a file cut short, or an
-    // entry for a slot the disk does not hold.
+    // Barrier 1: contents and a stopped run's renames durable first; else a cut may name what it took back.
     if (!menu.stage(target.script, target.config) || !syncFileSystem(mpoint) || !menu.placeConfig())
         return false;
     bool configRenamed = menu.renamed();
-    // Only when a new script follows a new configuration (it stood at its
-    // head): the configuration on the disk first, or a cut could pair the
-    // new script with the old configuration.
+    // After a head only: the configuration on the disk first; else a cut may pair it with the new script.
     if (configRenamed && menu.scriptPending() && !syncDirectory(toolsDir()))
         return false;
     if (!menu.placeScript())
         return false;
-    // Barrier 2: the renamed files on the disk before success is said; a cut
-    // would bring back the old ones.
+    // Barrier 2: the renamed files on the disk before success; else a cut brings back the old ones.
     if ((configRenamed || menu.renamed()) && !syncDirectory(toolsDir()))
         return false;
     menu.dropOldLayout();
