@@ -20,8 +20,9 @@ std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& act
     if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
         return readOnly;
     std::optional<Outcome> outcome = action();
-    // Every attempt ends with the boot menu rebuilt.
-    if (!nameedit() && (!outcome || outcome->kind == Outcome::Done))
+    // Every attempt ends with the boot menu rebuilt: a success of a rename
+    // or an erase has rebuilt it on the disk already.
+    if ((!outcome || outcome->kind != Outcome::Done) && !nameedit() && !outcome)
         outcome = bootMenuFailure();
     return outcome;
 }
@@ -48,5 +49,6 @@ std::optional<Outcome> applyColor(intptr_t key)
 
 Outcome rewriteBootMenu()
 {
-    return *locked([] { return Outcome::done("boot menu written"); });
+    std::optional<Outcome> outcome = locked([] { return std::optional<Outcome>(); });
+    return outcome ? *outcome : Outcome::done("boot menu written");
 }

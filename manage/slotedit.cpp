@@ -1,5 +1,6 @@
 #include "manage/slotedit.h"
 
+#include <cstdlib>
 #include <sys/stat.h>
 
 #include "store/context.h"
@@ -8,6 +9,7 @@
 #include "store/nameedit.h"
 #include "store/shell.h"
 #include "store/slots.h"
+#include "store/slotswitch.h"
 #include "store/storecheck.h"
 
 std::vector<SlotEntry> listSlots(bool withCorrupted)
@@ -26,12 +28,22 @@ std::vector<SlotEntry> listSlots(bool withCorrupted)
 Outcome renameImage(const eString& nr, const eString& typed)
 {
     // No entry may start the slot under its old name once the new one is
-    // on the disk; the caller puts the start lines back.
-    if (!withdrawBootMenu())
-        return bootMenuFailure();
-    if (!writeImageInfo(slotDir(nr), imageName(nr, typed)))
+    // on the disk: the switch withdraws the start lines around the change.
+    eString dir = slotDir(nr), name = imageName(nr, typed);
+    SlotSteps steps;
+    steps.slot = atoi(nr.c_str());
+    steps.name = name;
+    steps.stage = [&] { return stageSlotFile(dir, "Image.info", imageInfoLine(name)); };
+    steps.change = [&] { return placeSlotFile(dir, "Image.info"); };
+    switch (switchSlot(steps)) {
+    case SwitchEnd::Done:
+        return Outcome::done("Rename Image complete");
+    case SwitchEnd::StageFailed:
+    case SwitchEnd::ChangeFailed:
         return Outcome::failed("could not rename Image");
-    return Outcome::done("Rename Image complete");
+    default:
+        return bootMenuFailure();
+    }
 }
 
 Outcome eraseImage(const eString& nr)
@@ -39,18 +51,25 @@ Outcome eraseImage(const eString& nr)
     // The start lines go before the name, and come back without the slot
     // before its files go: stopped on the way, it is left corrupted and no
     // entry starts it. While they cannot go, nothing of the slot goes.
-    if (!withdrawBootMenu()) {
-        std::optional<Outcome> readOnly = refuseReadOnlyStore();
-        return readOnly ? *readOnly : bootMenuFailure();
-    }
-    eString dir = slotDir(nr), images = imagesDir();
+    eString dir = slotDir(nr);
     struct stat st;
     // A link goes itself, at once: what it leads to is no part of the store.
     bool link = lstat(dir.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-    if (!(link ? removeTree(dir) && syncDirectory(images) : removeImageInfo(dir)))
+    SlotSteps steps;
+    steps.slot = atoi(nr.c_str());
+    steps.change = [&] { return link ? removeTree(dir) : removeImageInfo(dir); };
+    steps.clear = [&] { return link || runFormatted("rm -rf %s/image/%s", mpoint, nr); };
+    switch (switchSlot(steps)) {
+    case SwitchEnd::Done:
+        return Outcome::done("Erase Image complete");
+    case SwitchEnd::ChangeFailed:
+    case SwitchEnd::ClearFailed:
         return Outcome::failed("could not erase Image");
-    bool menuWritten = nameedit();
-    if (!runFormatted("rm -rf %s/image/%s", mpoint, nr) || !syncDirectory(images))
-        return Outcome::failed("could not erase Image");
-    return menuWritten ? Outcome::done("Erase Image complete") : bootMenuFailure();
+    case SwitchEnd::Withheld: {
+        std::optional<Outcome> readOnly = refuseReadOnlyStore();
+        return readOnly ? *readOnly : bootMenuFailure();
+    }
+    default:
+        return bootMenuFailure();
+    }
 }

@@ -5,8 +5,9 @@
 #include "store/outcome.h"
 
 // The work of the rename and erase dialog, without a window. NR is a slot
-// number as decimal text, the key of the chosen list entry. Each action's
-// caller regenerates the boot menu afterwards.
+// number as decimal text, the key of the chosen list entry. Each action
+// rebuilds the boot menu as it goes (store/slotswitch.h); after a failure
+// its caller rebuilds it again.
 
 // One entry of the dialog's list: the slot and the text shown for it.
 struct SlotEntry {
@@ -19,7 +20,7 @@ struct SlotEntry {
 std::vector<SlotEntry> listSlots(bool withCorrupted);
 
 // Rewrites NR's Image.info with TYPED, or with "Image-NR" when TYPED is
-// empty, after cutting the boot menu to its head; when that cannot be
+// empty, while the boot menu stands at its head; when that cannot be
 // written, the name stays.
 Outcome renameImage(const eString& nr, const eString& typed);
 

@@ -22,28 +22,6 @@ bool holds(const eString& path, const std::string& content, unsigned mode)
         readWholeFile(path, now, nowMode) && nowMode == mode && now == content;
 }
 
-// Puts CONTENT with MODE in place as TOOLS/NAME unless it is there: written
-// beside it, renamed over it, and both made durable before the next step,
-// so that no later step can reach the disk without this one. A link there
-// is replaced, never written through; a directory there makes it fail.
-bool place(const eString& tools, const char* name, const std::string& content, unsigned mode)
-{
-    eString path = tools + "/" + name, scratch = path + ".new";
-    if (holds(path, content, mode)) {
-        // A stopped run may have left its scratch file, or renamed the file
-        // there unsynced. Unchecked: a scratch file that stays is clutter.
-        removeTree(scratch);
-        return syncDirectory(tools);
-    }
-    if (!writeNewFile(scratch, content, mode))
-        return false;
-    if (std::rename(scratch.c_str(), path.c_str()) != 0) {
-        std::remove(scratch.c_str());  // the failure is reported either way
-        return false;
-    }
-    return syncDirectory(tools);
-}
-
 // DIR is a directory, no link, holding nothing but plain files of the pair's names.
 bool holdsOnlyThePair(const eString& dir)
 {
@@ -70,32 +48,102 @@ bool dropLinkLayout(const eString& tools)
     for (const char* generation : {"/bootmenu.1", "/bootmenu.2"})
         if (holdsOnlyThePair(tools + generation))
             dropped = removeTree(tools + generation) || dropped;
+    // Only where the layout was: its removal on the disk before success; else a cut brings it back.
     return !dropped || syncDirectory(tools);
+}
+
+eString scratchOf(const eString& tools, const char* name)
+{
+    return tools + "/" + name + ".new";
 }
 
 } // namespace
 
-// Why every instant holds: a script with its head alone starts no slot, so
-// it goes with any whole configuration, and the old and the new script each
-// go with their own configuration. While both files change, the script is
-// first cut to its head, then the configuration is replaced beside it, then
-// the script. When one file already holds its new bytes, replacing the
-// other goes from the old pair to the new one in one step, so the head step
-// is left out (a colour change touches tools/lcdmenu.conf alone). Each step
-// is on the disk before the next begins.
-bool replaceBootMenu(const eString& tools, const std::string& head, const std::string& script,
-    const std::string& config)
+MenuSwitch::MenuSwitch(const eString& tools, const std::string& head)
+    : tools(tools)
+    , head(head)
 {
-    bool menuKept = holds(tools + "/menu", script, 0755), confKept = holds(tools + "/lcdmenu.conf", config, 0644);
-    if (!menuKept && !confKept && !withdrawStartLines(tools, head))
-        return false;
-    if (!place(tools, "lcdmenu.conf", config, 0644) || !place(tools, "menu", script, 0755))
-        return false;
-    dropLinkLayout(tools);  // unchecked: the pair is in place; the next run tries again
+}
+
+MenuSwitch::~MenuSwitch()
+{
+    // Unchecked: a scratch file that stays is clutter, which the next run clears.
+    if (scriptStaged)
+        std::remove(scratchOf(tools, "menu").c_str());
+    if (configStaged)
+        std::remove(scratchOf(tools, "lcdmenu.conf").c_str());
+}
+
+bool MenuSwitch::throughHead(const std::string& script, const std::string& config) const
+{
+    eString menu = tools + "/menu";
+    return !holds(menu, script, 0755) && !holds(menu, head, 0755) && !holds(tools + "/lcdmenu.conf", config, 0644);
+}
+
+bool MenuSwitch::stageHead()
+{
+    if (holds(tools + "/menu", head, 0755))
+        return true;
+    scriptStaged = writeFreshFile(scratchOf(tools, "menu"), head, 0755);
+    return scriptStaged;
+}
+
+bool MenuSwitch::withdraw()
+{
+    return place("menu", scriptStaged);
+}
+
+bool MenuSwitch::stage(const std::string& script, const std::string& config)
+{
+    // A link or anything but a plain file of the bytes and mode is replaced, never written through.
+    const struct {
+        const char* name;
+        const std::string& content;
+        unsigned mode;
+        bool& staged;
+    } files[] = {{"menu", script, 0755, scriptStaged}, {"lcdmenu.conf", config, 0644, configStaged}};
+    for (const auto& file : files) {
+        eString scratch = scratchOf(tools, file.name);
+        if (holds(tools + "/" + file.name, file.content, file.mode))
+            removeTree(scratch);  // a stopped run's; unchecked, as it is clutter
+        else if (!(file.staged = writeFreshFile(scratch, file.content, file.mode)))
+            return false;
+    }
     return true;
 }
 
-bool withdrawStartLines(const eString& tools, const std::string& head)
+bool MenuSwitch::placeConfig()
 {
-    return place(tools, "menu", head, 0755);
+    return place("lcdmenu.conf", configStaged);
+}
+
+bool MenuSwitch::placeScript()
+{
+    return place("menu", scriptStaged);
+}
+
+void MenuSwitch::dropOldLayout()
+{
+    dropLinkLayout(tools);  // unchecked: the pair is in place; the next run tries again
+}
+
+bool MenuSwitch::renamed()
+{
+    bool was = anyRenamed;
+    anyRenamed = false;
+    return was;
+}
+
+bool MenuSwitch::place(const char* name, bool& staged)
+{
+    if (!staged)
+        return true;
+    eString path = tools + "/" + name, scratch = scratchOf(tools, name);
+    staged = false;
+    if (std::rename(scratch.c_str(), path.c_str()) != 0) {
+        std::remove(scratch.c_str());  // the failure is reported either way
+        return false;
+    }
+    anyRenamed = true;
+    return true;
 }

@@ -25,16 +25,6 @@ bool syncOpened(const eString& path, int flags, int (*flush)(int))
     return fd && flush(fd.get()) == 0 && fd.close();
 }
 
-bool writeFresh(const eString& path, const std::string& content, unsigned mode, bool durable)
-{
-    Descriptor file = createFresh(path, O_CLOEXEC);
-    bool written = file && writeAll(file.get(), content) && fchmod(file.get(), mode) == 0 &&
-        (!durable || fsync(file.get()) == 0) && file.close();
-    if (!written)
-        unlink(path.c_str());  // the failure is reported; a part of the file is no use
-    return written;
-}
-
 } // namespace
 
 bool removeTree(const eString& path)
@@ -53,12 +43,11 @@ Descriptor createFresh(const eString& path, int extraFlags)
 
 bool writeFreshFile(const eString& path, const std::string& content, unsigned mode)
 {
-    return writeFresh(path, content, mode, false);
-}
-
-bool writeNewFile(const eString& path, const std::string& content, unsigned mode)
-{
-    return writeFresh(path, content, mode, true);
+    Descriptor file = createFresh(path, O_CLOEXEC);
+    bool written = file && writeAll(file.get(), content) && fchmod(file.get(), mode) == 0 && file.close();
+    if (!written)
+        unlink(path.c_str());  // the failure is reported; a part of the file is no use
+    return written;
 }
 
 Descriptor openRegularFile(const eString& path, struct stat& st)

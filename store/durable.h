@@ -20,11 +20,9 @@ Descriptor createFresh(const eString& path, int extraFlags);
 
 // Creates PATH afresh with CONTENT and MODE; every write and the close are
 // checked. On failure nothing of it stays. It reaches the disk with the next
-// sync of its file system (syncFileSystem).
+// sync of its file system (syncFileSystem): callers write all they can
+// before one barrier rather than sync file by file.
 bool writeFreshFile(const eString& path, const std::string& content, unsigned mode);
-
-// As writeFreshFile, and makes the file durable before it returns.
-bool writeNewFile(const eString& path, const std::string& content, unsigned mode);
 
 // Reads the whole of PATH, following a link, into CONTENT and gives its
 // permission bits in MODE. False when it cannot be read to its end, is no

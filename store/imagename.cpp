@@ -15,11 +15,14 @@ eString imageName(const eString& nr, const eString& typed)
     return name.sprintf("Image-%s", nr.c_str());
 }
 
-bool replaceSlotFile(const eString& dir, const char* name, const std::string& content)
+bool stageSlotFile(const eString& dir, const char* name, const std::string& content)
+{
+    return writeFreshFile(dir + "/" + name + ".new", content, 0644);
+}
+
+bool placeSlotFile(const eString& dir, const char* name)
 {
     eString path = dir + "/" + name, fresh = path + ".new";
-    if (!writeNewFile(fresh, content, 0644))
-        return false;
     // rename replaces a file or a link, but not a directory.
     std::error_code error;
     if (std::rename(fresh.c_str(), path.c_str()) != 0) {
@@ -29,20 +32,30 @@ bool replaceSlotFile(const eString& dir, const char* name, const std::string& co
             return false;
         }
     }
-    return syncDirectory(dir);
+    return true;
+}
+
+bool replaceSlotFile(const eString& dir, const char* name, const std::string& content)
+{
+    return stageSlotFile(dir, name, content) && placeSlotFile(dir, name);
+}
+
+eString imageInfoLine(const eString& name)
+{
+    eString line;
+    return line.sprintf("name=%s\n", name.c_str());
 }
 
 bool writeImageInfo(const eString& dir, const eString& name)
 {
-    eString line;
-    return replaceSlotFile(dir, "Image.info", line.sprintf("name=%s\n", name.c_str()));
+    return replaceSlotFile(dir, "Image.info", imageInfoLine(name));
 }
 
 bool removeImageInfo(const eString& dir)
 {
     std::error_code error;
-    bool removed = std::filesystem::remove_all((dir + "/Image.info").c_str(), error) > 0;
-    return !error && (!removed || syncDirectory(dir));
+    std::filesystem::remove_all((dir + "/Image.info").c_str(), error);
+    return !error;
 }
 
 void removeStaleNameFile(int slot)

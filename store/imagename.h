@@ -15,21 +15,31 @@ constexpr int nameLength = 10;
 // The name an image gets: TYPED, or "Image-NR" when nothing was typed.
 eString imageName(const eString& nr, const eString& typed);
 
-// Replaces the file NAME in slot directory DIR by one holding CONTENT,
-// durably: written beside as NAME.new, synced, renamed over whatever stood
-// there (never written through) and DIR synced. False when the new file
-// could not be put in place; the old one stays then, and no scratch file.
+// The files of a slot directory DIR are replaced by a scratch file NAME.new
+// written beside and renamed over whatever stood there (a file, a link, a
+// directory), never written through: an installed image may carry an
+// Image.info that leads out of its slot. Neither step makes anything
+// durable: the caller's barrier does (store/bootmenu.h).
+
+// Writes CONTENT as NAME.new in DIR. False, with nothing of it left, when
+// it cannot be written whole.
+bool stageSlotFile(const eString& dir, const char* name, const std::string& content);
+
+// Renames NAME.new over NAME in DIR. False when it cannot be put in place;
+// the old file stays then, and no scratch file.
+bool placeSlotFile(const eString& dir, const char* name);
+
+// Both steps at once.
 bool replaceSlotFile(const eString& dir, const char* name, const std::string& content);
 
-// Replaces the Image.info of slot directory DIR by the one line "name=NAME",
-// durably. Whatever stood there (a file, a link, a directory) is replaced,
-// never written through: an installed image may carry an Image.info that
-// leads out of its slot. False when the new file could not be put in place;
-// the old one stays then, and no scratch file.
+// The content of an Image.info naming NAME: the one line "name=NAME".
+eString imageInfoLine(const eString& name);
+
+// Replaces the Image.info of slot directory DIR by one naming NAME.
 bool writeImageInfo(const eString& dir, const eString& name);
 
 // Takes slot directory DIR out of the installed state: removes its
-// Image.info durably. True also when it had none.
+// Image.info. True also when it had none.
 bool removeImageInfo(const eString& dir);
 
 // Removes the Image.info.new that a stopped rename or installation left in

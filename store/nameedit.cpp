@@ -8,6 +8,7 @@
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slots.h"
+#include "store/slotswitch.h"
 
 namespace {
 
@@ -31,42 +32,44 @@ std::string menuItem(const eString& name)
     return item;
 }
 
-// Reads tools/menu.org into HEAD; FOUND tells whether it was there. False
-// when it is there but cannot be read whole: a pipe there, say, which is
-// never waited for.
-bool readHead(std::string& head, bool& found)
+} // namespace
+
+bool readBootHead(std::string& head, bool* found)
 {
     eString org = toolsPath("/menu.org");
     struct stat st;
     unsigned mode = 0;
-    found = stat(org.c_str(), &st) == 0;
-    return !found || readWholeFile(org, head, mode);
+    bool there = stat(org.c_str(), &st) == 0;
+    if (found)
+        *found = there;
+    head.clear();
+    return !there || readWholeFile(org, head, mode);
 }
 
-// A stopped run may have left SLOT, its name or the name's removal
-// unsynced: the menu must not name what a power cut can take back, nor the
-// files written next take the inode of a removed name. A stopped rename's
-// scratch name goes. Unchecked: the slot is there either way, and the
-// pair's own writes meet a failing disk too.
-void settle(int slot)
+eString toolsDir()
 {
-    removeStaleNameFile(slot);
-    syncDirectory(slotDirPath(slot));
-    syncDirectory(imagesDir());
+    return toolsPath("");
 }
 
-} // namespace
+void clearStaleNames()
+{
+    for (int slot = 0; slot < slotCount; ++slot) {
+        if (probeSlot(slot) != SlotState::Free)
+            removeStaleNameFile(slot);
+    }
+}
 
-bool composeBootMenu(BootMenu& menu)
+bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
 {
     bool withHead = false;
-    if (!readHead(menu.head, withHead))
+    if (!readBootHead(menu.head, &withHead))
         return false;
     menu.script = menu.head;
     eString items = "TovraImage,", line;
     int entry = 1;
     for (int slot = 0; slot < slotCount; ++slot) {
-        if (probeSlot(slot) != SlotState::Installed)
+        SlotState state = probeSlot(slot);
+        if (slot == changed ? name.empty() || state == SlotState::Free : state != SlotState::Installed)
             continue;
         // A head without its last line end would swallow the first start line.
         if (withHead && !menu.script.empty() && menu.script.back() != '\n')
@@ -74,7 +77,7 @@ bool composeBootMenu(BootMenu& menu)
         if (withHead)
             menu.script += line.sprintf(
                 "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go\n", entry, slot);
-        items += menuItem(slotName(slot)) + ",";
+        items += menuItem(slot == changed ? name : slotName(slot)) + ",";
         ++entry;
     }
     menu.config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
@@ -82,21 +85,32 @@ bool composeBootMenu(BootMenu& menu)
     return true;
 }
 
+// The switch of store/bootmenu.h with no slot changing: when both files
+// change it goes through the head as an action does; otherwise the files
+// that change are renamed from what barrier 1 made durable.
 bool nameedit()
 {
-    for (int slot = 0; slot < slotCount; ++slot) {
-        if (probeSlot(slot) != SlotState::Free)
-            settle(slot);
-    }
-    BootMenu menu;
-    return composeBootMenu(menu) && replaceBootMenu(toolsPath(""), menu.head, menu.script, menu.config);
-}
-
-bool withdrawBootMenu()
-{
-    std::string head;
-    bool withHead = false;
-    return readHead(head, withHead) && withdrawStartLines(toolsPath(""), head);
+    clearStaleNames();
+    BootMenu target;
+    if (!composeBootMenu(target))
+        return false;
+    MenuSwitch menu(toolsDir(), target.head);
+    if (menu.throughHead(target.script, target.config))
+        return switchSlot(SlotSteps()) == SwitchEnd::Done;
+    // Barrier 1: contents and a stopped run's renames durable first; else a cut may name what it took back.
+    if (!menu.stage(target.script, target.config) || !syncFileSystem(mpoint) || !menu.placeConfig())
+        return false;
+    bool configRenamed = menu.renamed();
+    // After a head only: the configuration on the disk first; else a cut may pair it with the new script.
+    if (configRenamed && menu.scriptPending() && !syncDirectory(toolsDir()))
+        return false;
+    if (!menu.placeScript())
+        return false;
+    // Barrier 2: the renamed files on the disk before success; else a cut brings back the old ones.
+    if ((configRenamed || menu.renamed()) && !syncDirectory(toolsDir()))
+        return false;
+    menu.dropOldLayout();
+    return true;
 }
 
 Outcome bootMenuFailure()

@@ -11,9 +11,22 @@ struct BootMenu {
     eString config;
 };
 
+// Reads tools/menu.org, the script's head, into HEAD (empty when it is not
+// there); FOUND, when given, tells whether it was. False when it is there
+// but cannot be read whole: a pipe there, say, which is never waited for.
+bool readBootHead(std::string& head, bool* found = nullptr);
+
+// The store's tools/ directory.
+eString toolsDir();
+
+// Removes the Image.info.new that stopped renames left in the slots.
+void clearStaleNames();
+
 // Fills MENU from the slots as they are now and the colour, as nameedit
-// writes it; false when tools/menu.org is there but cannot be read whole.
-bool composeBootMenu(BootMenu& menu);
+// writes it; slot CHANGED, unless it is free, is named NAME, or left out
+// when NAME is empty. False when tools/menu.org is there but cannot be read
+// whole.
+bool composeBootMenu(BootMenu& menu, int changed = -1, const eString& name = eString());
 
 // Rebuilds the boot menu from the slots as they are now: tools/menu becomes
 // tools/menu.org plus one start line per installed slot (mode 755; a line
@@ -22,13 +35,10 @@ bool composeBootMenu(BootMenu& menu);
 // tools/menu.org the script is empty: start lines without their head could
 // start nothing. At every instant, a power cut included, the script starts
 // for each entry the slot the configuration names, or no slot at all
-// (store/bootmenu.h); every slot directory there is, and image/, are synced
-// before the pair is written. On failure the result is false.
+// (store/bootmenu.h); what a stopped run left unsynced (a slot, a name, a
+// file of the pair) is made durable before the pair names it. On failure the
+// result is false.
 bool nameedit();
-
-// Cuts tools/menu to its head, durably, so that it starts no slot while a
-// slot's name changes or goes; the next nameedit puts the start lines back.
-bool withdrawBootMenu();
 
 // What an action shows instead of its success when nameedit failed.
 Outcome bootMenuFailure();

@@ -13,7 +13,7 @@ struct SlotDetails {
 };
 
 // Writes the details of an installation of IMAGE now into slot directory
-// DIR, durably (replaceSlotFile).
+// DIR (replaceSlotFile: durable with the installation's next barrier).
 bool writeSlotDetails(const eString& dir, const eString& image);
 
 // The details of slot SLOT; none for a slot installed before they were

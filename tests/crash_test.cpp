@@ -156,7 +156,8 @@ TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColour)
     }
 }
 
-// A full or failing disk for each file an action writes: the failure's box
+// A full or failing disk for each file an action writes or syncs ("run": the
+// store's file system, a barrier of every action): the failure's box
 // and no success box; the old boot menu and name stay, unless the slot is
 // already in place when the sync of image/ fails.
 TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
@@ -171,7 +172,8 @@ TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
         {"rcS1", installKeys, rcS}, {"rcS", installKeys, rcS}, {"enigma.new", installKeys, settings},
         {"enigma", installKeys, settings}, {"run", installKeys, copy}, {"1", installKeys, copy},
         {"image", installKeys, "could not sync image directory"}, {menu, installKeys}, {conf, installKeys},
-        {menu, renameKeys}, {conf, renameKeys}, {conf, eraseKeys}, {conf, colourKeys}};
+        {menu, renameKeys}, {conf, renameKeys}, {conf, eraseKeys}, {conf, colourKeys}, {"run", renameKeys},
+        {"run", eraseKeys}, {"run", colourKeys}};
     for (const char* error : {"28", "5"}) {
         for (const auto& [file, keys, box] : cases) {
             SCOPED_TRACE(std::string(file) + " failing with errno " + error + ", keys " + keys);
@@ -217,10 +219,12 @@ TEST_F(CrashTest, OneActionAtATimePerStore)
 // boot, is what a power cut at that instant leaves. The template store:
 // slots 2 and 5 installed from one image, the two-part new.img, a boot menu.
 // An action whose power cuts are tested: its keys, the box it ends with,
-// and whether the store starts in an earlier version's link layout.
+// whether the store starts in an earlier version's link layout, and how
+// many calls that force data to the disk the host makes for it.
 struct CutAction {
     const char *name, *keys, *box;
     bool linked;
+    int barriers;
 };
 
 void PrintTo(const CutAction& action, std::ostream* out)
@@ -286,8 +290,9 @@ protected:
 // change also on a store in the link layout, which it turns into plain files.
 TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 {
-    const auto [name, keys, box, linked] = std::get<1>(GetParam());
-    EXPECT_THAT(runAndCut(keys, linked, ""), HasSubstr(box));
+    const auto [name, keys, box, linked, barriers] = std::get<1>(GetParam());
+    EXPECT_THAT(runAndCut(keys, linked, preloadShim("NIMBREL_BARRIERS=/tmp/pc/barriers")), HasSubstr(box));
+    EXPECT_EQ(readFile("/tmp/pc/barriers"), std::to_string(barriers) + "\n");
     if (keys == installKeys)
         trees.insert(trees.begin(), slotTree(root("ext") + "/image/0"));
     EXPECT_EQ(state("cut"), state("ext"));
@@ -310,11 +315,11 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 // host runs emulated.
 INSTANTIATE_TEST_SUITE_P(Disks, PowerCut,
     ::testing::Combine(::testing::Values("mkfs.ext2 -q", "mkfs.ext4 -q"),
-        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false},
-            CutAction{"colourOnLinks", colourKeys, "exit=0", true},
-            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false},
-            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false},
-            CutAction{"install", installKeys, "[Info] Image is installed", false})),
+        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false, 2},
+            CutAction{"colourOnLinks", colourKeys, "exit=0", true, 5},
+            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false, 4},
+            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false, 4},
+            CutAction{"install", installKeys, "[Info] Image is installed", false, 4})),
     [](const auto& info) {
         return std::string(std::get<0>(info.param)).substr(5, 4) + "_" + std::get<1>(info.param).name;
     });

@@ -6,20 +6,24 @@
  * a file called NAME as a full disk would (with the errno NIMBREL_ERRNO, if
  * set, such as 5 for EIO), and every shell command whose last word names
  * it, which then exits with 1. NIMBREL_SLOW=NAME makes each read from a
- * file called NAME wait a fifth of a second, as a slow disk would. Other
- * programs run without it. */
+ * file called NAME wait a fifth of a second, as a slow disk would.
+ * NIMBREL_BARRIERS=FILE writes into FILE, at the host's end, how many of its
+ * calls forced data to the disk (fsync, fdatasync, syncfs, sync, an open
+ * with O_SYNC or O_DSYNC). Other programs run without it. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
-static long crashAt, steps;
+static long crashAt, steps, barriers;
 static int crashSignal = SIGKILL;
 static int error = ENOSPC;
-static char full[256], slow[256];  /* NAME */
+static char full[256], slow[256], counted[256];  /* NAME, FILE */
 
 __attribute__((constructor)) static void setUp(void)
 {
@@ -31,7 +35,15 @@ __attribute__((constructor)) static void setUp(void)
     snprintf(full, sizeof full, "%s", getenv("NIMBREL_FULL") ? getenv("NIMBREL_FULL") : "");
     snprintf(slow, sizeof slow, "%s", getenv("NIMBREL_SLOW") ? getenv("NIMBREL_SLOW") : "");
     error = getenv("NIMBREL_ERRNO") ? atoi(getenv("NIMBREL_ERRNO")) : ENOSPC;
+    snprintf(counted, sizeof counted, "%s", getenv("NIMBREL_BARRIERS") ? getenv("NIMBREL_BARRIERS") : "");
     unsetenv("LD_PRELOAD");
+}
+
+__attribute__((destructor)) static void tellBarriers(void)
+{
+    FILE* file = counted[0] ? fopen(counted, "w") : NULL;
+    if (file)
+        fprintf(file, "%ld\n", barriers), fclose(file);
 }
 
 /* Whether PATH, less its last SKIP characters, ends in "/NAME" (or "'NAME"). */
@@ -70,8 +82,18 @@ int execve(const char* path, char* const argv[], char* const envp[])
         ++last;
     return NEXT(execve)(path, argv[0] && namedLast(argv[last]) ? failing : argv, envp);
 }
-int fsync(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(fsync)(fd); }
-int syncfs(int fd) { return STEP, namedFd(fd, full) ? FAIL : NEXT(syncfs)(fd); }
+int fsync(int fd) { return STEP, ++barriers, namedFd(fd, full) ? FAIL : NEXT(fsync)(fd); }
+int syncfs(int fd) { return STEP, ++barriers, namedFd(fd, full) ? FAIL : NEXT(syncfs)(fd); }
+int fdatasync(int fd) { return STEP, ++barriers, NEXT(fdatasync)(fd); }
+void sync(void) { STEP, ++barriers, NEXT(sync)(); }
+/* A mode comes only where open may make a file. */
+#define OPENED(next) va_list more; va_start(more, flags); \
+    mode_t mode = flags & (O_CREAT | __O_TMPFILE) ? va_arg(more, mode_t) : 0; va_end(more); \
+    return barriers += (flags & (O_SYNC | O_DSYNC)) != 0, NEXT(next)(path, flags, mode);
+int open(const char* path, int flags, ...) { OPENED(open) }
+#ifndef __LP64__ /* where 64-bit offsets take calls of their own */
+int open64(const char* path, int flags, ...) { OPENED(open64) }
+#endif
 int rename(const char* from, const char* to) { return STEP, named(to, 0, full) ? FAIL : NEXT(rename)(from, to); }
 int remove(const char* path) { return STEP, NEXT(remove)(path); }
 int unlink(const char* path) { return STEP, NEXT(unlink)(path); }
