@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 
+#include "cli/backupcommand.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/report.h"
@@ -63,6 +64,7 @@ struct Request {
     std::function<int()> command;
     bool json = false, yes = false;
     InstallArguments install;
+    BackupArguments backup;
     int slot = 0;
     std::string text;
 };
@@ -115,6 +117,23 @@ void addBootMenu(CLI::App& app, Request& request)
     menu->callback([&] { request.command = [&] { return report(menuCommand()); }; });
 }
 
+void addBackup(CLI::App& app, Request& request)
+{
+    BackupArguments& backup = request.backup;
+    CLI::App* command = app.add_subcommand("backup", "write an installed slot into an image file that installs again");
+    command->add_option("SLOT", backup.slot, "the slot, 0..9")->required()->check(slotRange);
+    command->add_option("FILE", backup.file, "the image file (default: NAME-YYYYMMDD-HHMM.img in the store)");
+    command->add_flag("--force", backup.force, "replace FILE and its checksum files");
+    command->add_flag("--json", request.json, "the result as JSON");
+    command->callback([&] {
+        request.command = [&] {
+            BackupRun run = backupCommand(backup);
+            return run.result.outcome.kind == Outcome::Done ? printed(backupLines(run, request.json))
+                                                            : report(run.result.outcome);
+        };
+    });
+}
+
 // Runs the command on the store; a refusal found on the way has status 2.
 int run(const Request& request)
 {
@@ -151,6 +170,7 @@ int main(int argc, char** argv)
     addInstalling(app, request);
     addSlotActions(app, request);
     addBootMenu(app, request);
+    addBackup(app, request);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -1,0 +1,169 @@
+#include "manage/backup.h"
+
+#include <chrono>
+#include <memory>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "install/imagedigest.h"
+#include "install/imagecheck.h"
+#include "install/squashfs.h"
+#include "install/space.h"
+#include "manage/backupfile.h"
+#include "store/context.h"
+#include "store/durable.h"
+#include "store/lock.h"
+#include "store/shell.h"
+#include "store/slots.h"
+
+namespace {
+
+eString number(int value)
+{
+    return eString().sprintf("%d", value);
+}
+
+std::optional<Outcome> refuseSlot(int slot)
+{
+    switch (probeSlot(slot)) {
+    case SlotState::Free:
+        return Outcome::refused("slot " + number(slot) + " is free");
+    case SlotState::Corrupted:
+        return Outcome::refused("slot " + number(slot) + " is corrupted");
+    case SlotState::Installed:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::optional<Outcome> refuseMissingTool()
+{
+    const std::pair<const char*, const char*> tools[] = {
+        {"mksquashfs", "squashfs-tools"}, {"mkfs.cramfs", "util-linux"}};
+    for (const auto& [tool, package] : tools) {
+        if (!runFormatted("command -v %s >/dev/null", eString(tool)))
+            return Outcome::refused(eString("backup needs ") + tool + " (package " + package + ")");
+    }
+    return std::nullopt;
+}
+
+// Refuses what stands at the file's names, unless it may be replaced, and
+// a slot larger than the room where the file goes: the squashfs part is
+// never larger than the slot's tree, the head never larger than its place.
+std::optional<Outcome> refuseTarget(const BackupFile& file, bool force, int slot)
+{
+    struct stat st;
+    for (const char* suffix : {"", ".md5", ".sha256"}) {
+        eString path = file.path + suffix;
+        if (lstat(path.c_str(), &st) == 0 && (!force || S_ISDIR(st.st_mode)))
+            return Outcome::refused("file exists: " + path);
+    }
+    if (lstat(file.dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Outcome::refused("no directory " + file.dir);
+    long long needed = treeNeeds(slotDir(number(slot)), 1024).kilobytes + squashfsOffset / 1024;
+    if (needed > freeKilobytes(file.dir))
+        return noSpace(needed);
+    return std::nullopt;
+}
+
+// The tick of a running mksquashfs: its share from the last percentage of
+// its progress bar in OUTPUT, and the time left at the rate so far.
+std::function<void()> packTick(const eString& output, const ProgressShown& shown)
+{
+    auto start = std::chrono::steady_clock::now();
+    auto estimate = std::make_shared<ProgressEstimate>(100);
+    auto last = std::make_shared<eString>();
+    return [=] {
+        std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+        eString text = estimate->update(lastPercent(output), seconds.count());
+        if (shown && text != *last)
+            shown(*last = text);
+    };
+}
+
+// The squashfs of the tree ROOT at its place in PARTIAL, with the tick's
+// progress; stopped when the request is cancelled.
+CommandEnd packSquashfs(const eString& root, const BackupFile& file, const BackupRequest& request)
+{
+    eString output = file.scratch + "/mksquashfs.out";
+    Descriptor out = createFresh(output, O_CLOEXEC);
+    if (!out)
+        return CommandEnd::Failed;
+    CommandOptions options;
+    options.handed = {out.get()};
+    options.tick = packTick(output, request.progress);
+    options.stop = request.cancelled;
+    // gzip and no extended attributes: what the box's kernel mounts.
+    return runWatched(formatLine("mksquashfs %s %s -o %lld -noappend -comp gzip -no-xattrs -progress >&%d 2>&1",
+                          root, file.partial, static_cast<long long>(squashfsOffset), handedDescriptor),
+        options);
+}
+
+// Packs the slot, puts the head in front, digests the whole; the partial
+// files are made durable and renamed into place.
+Outcome writeBackup(BackupFile& file, const BackupRequest& request, BackupResult& result)
+{
+    eString root = file.scratch + "/root";
+    if (!linkSlotTree(request.slot, root))
+        return Outcome::failed("could not read slot");
+    undoInstallation(root);
+    CommandEnd packed = packSquashfs(root, file, request);
+    if (packed == CommandEnd::Stopped)
+        return Outcome::failed("backup cancelled");
+    if (packed != CommandEnd::Succeeded)
+        return Outcome::failed("could not make squashfs");
+    if (!writeHead(file, slotName(request.slot)))
+        return Outcome::failed("could not make cramfs head");
+    if (request.progress)
+        request.progress("");
+    auto digests = digestsOf(file.partial, {DigestKind::Md5, DigestKind::Sha256}, request.progress);
+    if (!digests)
+        return Outcome::failed("could not write backup");
+    result.md5 = (*digests)[0], result.sha256 = (*digests)[1];
+    struct stat st;
+    result.bytes = stat(file.partial.c_str(), &st) == 0 ? st.st_size : 0;
+    result.beyondOldCut = result.bytes - squashfsOffset > squashfsCutLimit;
+    if (!publish(file, result.md5, result.sha256))
+        return Outcome::failed("could not write backup");
+    return Outcome::done("backed up slot " + number(request.slot) + " (" + slotName(request.slot) + ") to " + file.path);
+}
+
+} // namespace
+
+eString backupName(const eString& name, time_t now)
+{
+    eString safe = name.empty() ? eString("Image") : name;
+    for (char& c : safe) {
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
+            c = '_';
+    }
+    char stamp[32];
+    struct tm local;
+    strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M.img", localtime_r(&now, &local));
+    return safe + stamp;
+}
+
+BackupResult backupSlot(const BackupRequest& request)
+{
+    BackupResult result;
+    StoreLock lock(mpoint);
+    if (lock.busy()) {
+        result.outcome = storeBusy();
+        return result;
+    }
+    std::optional<Outcome> refused = refuseSlot(request.slot);
+    if (!refused)
+        refused = refuseMissingTool();
+    eString path = request.file;
+    if (path.empty())
+        path = mpoint + "/" + backupName(slotName(request.slot), time(nullptr));
+    BackupFile file(request.slot, path);
+    result.file = file.path;
+    if (!refused)
+        refused = refuseTarget(file, request.force, request.slot);
+    result.outcome = refused ? *refused : writeBackup(file, request, result);
+    return result;
+}

@@ -1,0 +1,117 @@
+#include "manage/backupfile.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "install/squashfs.h"
+#include "store/context.h"
+#include "store/durable.h"
+#include "store/shell.h"
+#include "install/slotpath.h"
+#include "store/slots.h"
+
+namespace {
+
+eString number(int value)
+{
+    return eString().sprintf("%d", value);
+}
+
+eString baseName(const eString& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : eString(path.substr(slash + 1));
+}
+
+eString dirName(const eString& path)
+{
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? eString("/") : eString(path.substr(0, slash));
+}
+
+} // namespace
+
+BackupFile::BackupFile(int slot, const eString& path)
+    : path(path), dir(dirName(path)), partial(dir + "/.backup-" + number(slot) + ".part"),
+      scratch(mpoint + "/.backup-" + number(slot))
+{
+}
+
+BackupFile::~BackupFile()
+{
+    // Unchecked: a leftover is in the way of no later step (each makes its files afresh).
+    removeTree(scratch);
+    if (!published) {
+        for (const char* part : {"", ".md5", ".sha256"})
+            removeTree(partial + part);
+    }
+}
+
+bool linkSlotTree(int slot, const eString& root)
+{
+    eString scratch = dirName(root);
+    return removeTree(scratch) && makeDirectory(scratch, 0700) &&
+        runFormatted("cp -al %s %s", slotDir(number(slot)), root);
+}
+
+void undoInstallation(const eString& root)
+{
+    // Unchecked: an entry the slot lacks is one its image lacked too.
+    if (access((root + "/var").c_str(), F_OK) == 0 && removeTree(root + "/var_init"))
+        std::rename((root + "/var").c_str(), (root + "/var_init").c_str());
+    eString scripts = root + "/etc/init.d";
+    if (isRegularFile(scripts + "/rcS_org"))
+        std::rename((scripts + "/rcS_org").c_str(), (scripts + "/rcS").c_str());
+    for (const char* ours : {"go", "Image.info", "Image.details", "Image.info.new", "Image.details.new"})
+        removeTree(root + "/" + ours);
+}
+
+bool writeHead(const BackupFile& file, const eString& name)
+{
+    eString head = file.scratch + "/head", image = file.scratch + "/head.cramfs";
+    std::string bytes;
+    unsigned mode = 0;
+    if (!makeDirectory(head, 0755) || !writeFreshFile(head + "/README", "backup of " + name + "\n", 0644) ||
+        !runFormatted("mkfs.cramfs %s %s >/dev/null 2>&1", head, image) ||
+        !readWholeFile(image, bytes, mode, squashfsOffset))
+        return false;
+    Descriptor out(open(file.partial.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    return out && pwrite(out.get(), bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()) &&
+        out.close();
+}
+
+long long lastPercent(const eString& output)
+{
+    std::string text;
+    unsigned mode = 0;
+    if (!readWholeFile(output, text, mode))
+        return 0;
+    size_t sign = text.rfind('%');
+    size_t start = text.find_last_not_of("0123456789", sign == std::string::npos || sign == 0 ? 0 : sign - 1);
+    if (sign == std::string::npos || start == std::string::npos || start + 1 == sign)
+        return 0;
+    return std::stoll(text.substr(start + 1, sign - start - 1));
+}
+
+bool publish(BackupFile& file, const eString& md5, const eString& sha256)
+{
+    eString name = baseName(file.path);
+    if (!writeFreshFile(file.partial + ".md5", md5 + "  " + name + "\n", 0644) ||
+        !writeFreshFile(file.partial + ".sha256", sha256 + "  " + name + "\n", 0644))
+        return false;
+    // The three files' contents on the disk before any name leads to them:
+    // a power cut then leaves only names with whole files behind them.
+    if (!syncFileSystem(file.dir))
+        return false;
+    // The image file last: where it stands, its checksum files do too.
+    for (const char* part : {".md5", ".sha256", ""}) {
+        if (std::rename((file.partial + part).c_str(), (file.path + part).c_str()) != 0)
+            return false;
+        file.published = *part == '\0';
+    }
+    // The renames on the disk before the success is said.
+    return syncDirectory(file.dir);
+}

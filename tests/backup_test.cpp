@@ -1,0 +1,108 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "install/checksumfile.h"
+#include "manage/backup.h"
+#include "store/context.h"
+#include "tests/images.h"
+#include "tests/support.h"
+
+namespace {
+
+class BackupTest : public ::testing::Test {
+protected:
+    BackupTest() { useCramfsStandIn(); }
+    ~BackupTest() override { shell("umount /tmp/small 2>/dev/null; rm -rf /tmp/small /tmp/tools /tmp/x.img* /tmp/image"); }
+
+    BackupResult backup(int slot, const std::string& file = "", bool force = false)
+    {
+        BackupRequest request;
+        request.slot = slot;
+        request.file = file;
+        request.force = force;
+        return backupSlot(request);
+    }
+
+    TestStore store;
+};
+
+// Installed, changed since (settings, a file in var, a link out of the
+// tree), backed up into the store and installed into another slot under
+// its name: the same tree, and the checksum files beside it pass.
+TEST_F(BackupTest, InstallsBackToTheSameSlot)
+{
+    writeFlashSettings();
+    for (const char* options : {"", "--two-part"}) {
+        for (bool settings : {false, true}) {
+            SCOPED_TRACE(options + std::string(settings ? " with settings" : ""));
+            shell("cd " + store.root() + " && rm -rf image *.img*");
+            makeImage(store.path("new.img"), options);
+            InstallRequest request = installRequest("new.img", "0", "Saved");
+            request.copySettings = settings;
+            ASSERT_EQ(installImage(request).kind, Outcome::Done);
+            shell("cd " + store.path("image/0") + " && echo later >var/later && ln -s /etc/passwd var/outside");
+            BackupResult result = backup(0);
+            ASSERT_EQ(result.outcome.message, "backed up slot 0 (Saved) to " + result.file);
+            std::string name = result.file.substr(store.root().size() + 1);
+            EXPECT_THAT(name, ::testing::MatchesRegex("Saved-[0-9]{8}-[0-9]{4}\\.img"));
+            ASSERT_EQ(expectedDigests(store.root(), name)->size(), 2u);
+            ASSERT_EQ(installImage(installRequest(name, "1", "Saved")).message, "Image is installed");
+            EXPECT_EQ(slotTree(store.path("image/1")), slotTree(store.path("image/0")));
+            EXPECT_EQ(readFile(store.path("image/1/Image.info")), "name=Saved\n");
+            EXPECT_EQ(leftovers(store.root()), "");
+        }
+    }
+}
+
+// Refused before anything is written, wherever the file was to go.
+TEST_F(BackupTest, RefusalsWriteNothing)
+{
+    makeImage(store.path("new.img"), "--size 3000");
+    ASSERT_EQ(installImage(installRequest("new.img", "0")).kind, Outcome::Done);
+    store.addCorruptedSlot(6);
+    std::string tools = "mkdir /tmp/tools && for tool in sh cp mkfs.cramfs; do ln -s $(command -v $tool) /tmp/tools;"
+                        " done";
+    const struct {
+        int slot;
+        std::string prepare, file, message;  // PREPARE runs in /tmp
+    } cases[] = {{5, "true", "", "slot 5 is free"}, {6, "true", "", "slot 6 is corrupted"},
+        {0, "echo mine >x.img", "/tmp/x.img", "file exists: /tmp/x.img"},
+        {0, "echo mine >x.img.sha256", "/tmp/x.img", "file exists: /tmp/x.img.sha256"},
+        {0, "true", "/tmp/none/x.img", "no directory /tmp/none"},
+        {0, "mkdir small && mount -t tmpfs -o size=2m small small", "/tmp/small/x.img", "no Space !!!\nMemory < 4"},
+        {0, tools, "", "backup needs mksquashfs (package squashfs-tools)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prepare);
+        ASSERT_EQ(shell("cd /tmp && " + c.prepare), 0);
+        std::string before = fingerprint({"/tmp"}, {"/tmp/image"});
+        std::string path = getenv("PATH");
+        if (c.prepare == tools)
+            setenv("PATH", "/tmp/tools", 1);
+        Outcome outcome = backup(c.slot, c.file).outcome;
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_THAT(outcome.message, ::testing::StartsWith(c.message));
+        EXPECT_EQ(outcome.kind, Outcome::Refused);
+        EXPECT_EQ(changedLines(before, fingerprint({"/tmp"}, {"/tmp/image"})), "");
+        shell("cd /tmp && { umount small 2>/dev/null; rm -rf small tools x.img*; }");
+    }
+    shell("echo mine >/tmp/x.img.md5");
+    EXPECT_EQ(backup(0, "/tmp/x.img", true).outcome.kind, Outcome::Done);
+    EXPECT_EQ(capture("cd /tmp && md5sum -c x.img.md5 && sha256sum -c x.img.sha256"), "x.img: OK\nx.img: OK\n");
+}
+
+// nimbrel backup stopped while it packs: Ctrl-C removes what it wrote; a
+// kill leaves no file under the final name, and the next backup is whole.
+TEST_F(BackupTest, StoppedBackupLeavesNoHalfFile)
+{
+    makeImage(store.path("new.img"), "--size 3000");
+    ASSERT_EQ(installImage(installRequest("new.img", "0")).kind, Outcome::Done);
+    writeFile("/tmp/tools/mksquashfs", "#!/bin/sh\ntouch /tmp/packing\nsleep 2\nexec /usr/bin/mksquashfs \"$@\"\n", 0755);
+    std::string run = "rm -f /tmp/packing; PATH=/tmp/tools:$PATH setsid " NIMBREL_BUILD "/nimbrel --store " +
+        store.root() + " backup 0 /tmp/x.img & pid=$!; while [ ! -e /tmp/packing ]; do sleep 0.05; done; sleep 0.3; ";
+    EXPECT_EQ(capture(run + "kill -INT -$pid; wait $pid; echo $?; ls -A /tmp | grep -c x.img"), "1\n0\n");
+    EXPECT_EQ(capture(run + "kill -KILL -$pid; wait $pid; echo $?; ls /tmp/x.img*"), "137\n");
+    EXPECT_EQ(backup(0, "/tmp/x.img").outcome.kind, Outcome::Done);
+    EXPECT_EQ(capture("cd /tmp && sha256sum -c x.img.sha256 && ls -A | grep -c backup"), "x.img: OK\n0\n");
+}
+
+} // namespace
