@@ -95,6 +95,7 @@ Outcome installCommand(const InstallArguments& arguments)
     request.slot = slot ? number(*slot) : eString();
     request.name = arguments.name;
     request.copySettings = arguments.settings;
+    request.trace = false;
     if (std::optional<Outcome> refused = refusal(request))
         return *refused;
     Outcome outcome = runInstallation(request);

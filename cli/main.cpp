@@ -10,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/ownstderr.h"
 #include "cli/report.h"
 #include "cli/storechoice.h"
 #include "plugin/about.h"
@@ -140,6 +141,7 @@ int run(const Request& request)
 int main(int argc, char** argv)
 {
     StandardStreams streams;
+    OwnStderr ownStderr;
     CLI::App app("nimbrel: the image store of nimbrel.so from a shell", "nimbrel");
     app.set_version_flag("--version", versionLine());
     app.require_subcommand(0, 1);  // none is named by run, an unknown word by CLI11

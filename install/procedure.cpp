@@ -73,7 +73,8 @@ Outcome Installation::run()
     // The trace line that marks a start; an errno left by an earlier call
     // would read as a fault of this file.
     errno = 0;
-    std::perror(request.file.c_str());
+    if (request.trace)
+        std::perror(request.file.c_str());
     if (std::optional<Outcome> refused = refuseStore())
         return *refused;
     if (!mountPointReady())

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "store/shell.h"
 #include "tests/images.h"
@@ -109,6 +110,9 @@ TEST_F(CliTest, CommandsTable)
         else
             EXPECT_EQ(run.out, c.out);
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        std::istringstream lines(run.err);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_EQ(line.rfind("nimbrel: ", 0), 0u) << run.err;
         EXPECT_EQ(storeState(store) != before, c.changes);
         if (pathExists(store.path("tools/menu"))) {  // a fresh store has no boot menu yet
             EXPECT_EQ(storeFaults(store.root(), {slotTree(store.path("image/3")), singlePart}), "");
