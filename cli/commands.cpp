@@ -11,6 +11,7 @@
 #include "install/imagedigest.h"
 #include "install/procedure.h"
 #include "install/space.h"
+#include "install/stillthere.h"
 #include "manage/colorchoice.h"
 #include "manage/overview.h"
 #include "manage/slotactions.h"
@@ -58,7 +59,7 @@ Outcome notAnImageOfStore(const std::string& file)
 std::optional<int> firstFreeSlot()
 {
     for (int slot = 0; slot < slotCount; ++slot) {
-        if (probeSlot(slot) == SlotState::Free)
+        if (!refuseSlotTaken(number(slot)))
             return slot;
     }
     return std::nullopt;
@@ -85,8 +86,10 @@ Outcome installCommand(const InstallArguments& arguments)
     if (!file)
         return notAnImageOfStore(arguments.file);
     std::optional<int> slot = arguments.slot ? arguments.slot : firstFreeSlot();
-    if (arguments.slot && probeSlot(*slot) != SlotState::Free)
-        return Outcome::refused("slot " + number(*slot) + " is not free");
+    if (arguments.slot) {
+        if (std::optional<Outcome> taken = refuseSlotTaken(number(*slot)))
+            return *taken;
+    }
     InstallRequest request;
     request.noliste = 0;
     request.noiort = slot ? 0 : 1;

@@ -13,6 +13,7 @@
 #include "install/space.h"
 #include "install/squashfs.h"
 #include "install/staging.h"
+#include "install/stillthere.h"
 #include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
@@ -259,5 +260,11 @@ Outcome installImage(const InstallRequest& request)
     if (!tmpStore && mountLock.busy())
         return Outcome::refused("another installation is running");
     SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
+    // The dialog or command chose them before the lock: another front end
+    // may have taken the slot or installed the file since.
+    if (std::optional<Outcome> taken = refuseSlotTaken(request.slot))
+        return *taken;
+    if (std::optional<Outcome> gone = refuseImageGone(request.file))
+        return *gone;
     return Installation(request).run();
 }

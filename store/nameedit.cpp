@@ -5,6 +5,7 @@
 
 #include "store/bootmenu.h"
 #include "store/context.h"
+#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slots.h"
@@ -88,8 +89,12 @@ bool nameedit()
         if (probeSlot(slot) != SlotState::Free)
             settle(slot);
     }
+    followDiskColor();
     BootMenu menu;
-    return composeBootMenu(menu) && replaceBootMenu(toolsPath(""), menu.head, menu.script, menu.config);
+    if (!composeBootMenu(menu) || !replaceBootMenu(toolsPath(""), menu.head, menu.script, menu.config))
+        return false;
+    rememberDiskColor();
+    return true;
 }
 
 bool withdrawBootMenu()
