@@ -2,10 +2,12 @@
 
 #include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/console.h"
 #include "cli/report.h"
+#include "install/adapt.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/imagedigest.h"
@@ -78,6 +80,18 @@ Outcome runInstallation(InstallRequest request)
     return outcome;
 }
 
+// The success of REQUEST, a line for each of what changed.
+eString installedLines(const InstallRequest& request)
+{
+    eString lines = "installed " + imageName(request.slot, request.name) + " into slot " + request.slot + "\n";
+    struct stat st;
+    bool kept = lstat((mpoint + "/" + request.file).c_str(), &st) == 0;
+    lines += "image file " + request.file + (kept ? " kept" : " removed");
+    if (request.copySettings)
+        lines += haveSettings() ? "\nsettings copied" : "\nno settings to copy";
+    return lines;
+}
+
 } // namespace
 
 Outcome installCommand(const InstallArguments& arguments)
@@ -104,7 +118,7 @@ Outcome installCommand(const InstallArguments& arguments)
     Outcome outcome = runInstallation(request);
     if (outcome.kind != Outcome::Done)
         return outcome;
-    return Outcome::done("installed " + imageName(request.slot, request.name) + " into slot " + request.slot);
+    return Outcome::done(installedLines(request));
 }
 
 Outcome verifyCommand(const std::string& file)

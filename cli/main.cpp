@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <sstream>
 
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -15,6 +16,7 @@
 #include "cli/storechoice.h"
 #include "plugin/about.h"
 #include "store/imagename.h"
+#include "store/storecheck.h"
 #include "store/streams.h"
 
 namespace {
@@ -42,13 +44,17 @@ const CLI::Range slotRange(0, 9);
 int report(const Outcome& outcome)
 {
     std::string text = outcome.message;
-    std::replace(text.begin(), text.end(), '\n', ' ');  // a box's second line, as in "no Space !!!"
-    text = printable(text);
     if (outcome.kind == Outcome::Done) {
-        std::cout << text << "\n";
+        std::istringstream lines(text);  // each of what changed on a line of its own
+        for (std::string line; std::getline(lines, line);)
+            std::cout << printable(line) << "\n";
         return 0;
     }
-    std::cerr << "nimbrel: " << text << "\n";
+    std::replace(text.begin(), text.end(), '\n', ' ');  // a box's second line, as in "no Space !!!"
+    text.erase(text.find_last_not_of(' ') + 1);
+    if (!outcome.detail.empty())
+        text += ": " + outcome.detail;
+    std::cerr << "nimbrel: " << printable(text) << "\n";
     return outcome.kind == Outcome::Failed ? 1 : 2;
 }
 
@@ -72,7 +78,12 @@ void addReports(CLI::App& app, Request& request)
 {
     CLI::App* status = app.add_subcommand("status", "the store, its free space, colour and slots");
     status->add_flag("--json", request.json, "as JSON");
-    status->callback([&] { request.command = [&] { return printed(statusReport(request.json)); }; });
+    status->callback([&] {
+        request.command = [&] {
+            std::optional<Outcome> none = refuseNoImageStore();
+            return none ? report(*none) : printed(statusReport(request.json));
+        };
+    });
     CLI::App* images = app.add_subcommand("images", "the image files to install, sorted by name");
     images->add_flag("--json", request.json, "as JSON");
     images->callback([&] { request.command = [&] { return printed(imagesReport(request.json)); }; });

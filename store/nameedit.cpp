@@ -9,6 +9,7 @@
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slots.h"
+#include "store/storecheck.h"
 
 namespace {
 
@@ -106,5 +107,8 @@ bool withdrawBootMenu()
 
 Outcome bootMenuFailure()
 {
-    return Outcome::failed("could not write boot menu");
+    Outcome failure = Outcome::failed("could not write boot menu");
+    if (std::optional<Outcome> noTools = refuseWithoutBootTools())
+        failure.detail = noTools->message;
+    return failure;
 }

@@ -83,10 +83,10 @@ check "erase on a terminal, answered yes: erased" eval '[ $status = 0 ] && has "
 out=$(script -qec "PATH=/tmp/slow:\$PATH '$cli' --store /tmp/s install single-part.img --slot 6" /dev/null)
 check "progress on a terminal: one line redrawn up to 100 %, then the result, no trace line" eval 'has "$out" \
     "$(printf "\rnimbrel: please wait !!! 100 %%")" && has "$out" "installed Image-6 into slot 6" &&
-    [ "$(echo "$out" | wc -l)" = 1 ]'
+    [ "$(echo "$out" | wc -l)" = 2 ]'
 PATH=/tmp/slow:$PATH run_cli --store /tmp/s install single-part.img --slot 7
 check "progress without a terminal: none, only the result" eval '[ $status = 0 ] && ! has "$err" "please wait" &&
-    [ "$out" = "installed Image-7 into slot 7" ]'
+    [ "$out" = "$(printf "installed Image-7 into slot 7\nimage file single-part.img kept")" ]'
 
 # Ctrl-C reaches the whole foreground process group, as from a terminal.
 rm -f /tmp/copying /tmp/copied

@@ -80,13 +80,19 @@ TEST_F(CliTest, CommandsTable)
         {"verify single-part.img", 0, "single-part.img passes the checks, no checksum file\n", "", false},
         {"verify " + store.root() + "/two-part.img", 0, "two-part.img passes the checks, its checksum files too\n",
             "", false},
+        {"verify damaged.img", 2, "", "nimbrel: image file is damaged: its sha256 ", false},
+        {"verify other.img", 2, "", "nimbrel: checksum file unreadable: other.img.md5 gives no digest for other.img\n",
+            false},
+        {"--store /etc status", 2, "", "nimbrel: no image store at /etc: it holds neither tools/ nor image/\n", false},
         {"rename 3 Foo", 2, "", "nimbrel: no Image in slot 3\n", false},
         {"erase 3 --yes", 2, "", "nimbrel: no Image in slot 3\n", false},
         {"color blue", 2, "", "unknown color: blue", false},
         {"color 9", 2, "", "unknown color: 9", false},
-        {"install two-part.img --slot 3 --name 'Sat 1.0'", 0, "installed Sat 1.0 into slot 3\n", "", true},
+        {"install two-part.img --slot 3 --name 'Sat 1.0'", 0,
+            "installed Sat 1.0 into slot 3\nimage file two-part.img removed\n", "", true},
         {"install single-part.img --slot 3", 2, "", "nimbrel: slot 3 is not free\n", false},
-        {"install " + store.root() + "/single-part.img", 0, "installed Image-0 into slot 0\n", "", true},
+        {"install " + store.root() + "/single-part.img", 0, "installed Image-0 into slot 0\nimage file single-part.img kept\n",
+            "", true},
         {"rename 0 Main", 0, "renamed slot 0 from Image-0 to Main\n", "", true},
         {"rename 0 ''", 0, "renamed slot 0 from Main to Image-0\n", "", true},
         {"color magenta", 0, "menu color set to magenta (5)\n", "", true},
@@ -100,6 +106,8 @@ TEST_F(CliTest, CommandsTable)
     shell("cp " + store.path("single-part.img") + " " + twin.root());
     ASSERT_EQ(nimbrel("--store " + twin.root() + " install single-part.img").status, 0);
     const std::string singlePart = slotTree(twin.path("image/0"));
+    shell("cd " + store.root() + " && cp single-part.img damaged.img && cp single-part.img other.img && "
+          "echo \"$(printf %064d 0)  damaged.img\" >damaged.img.sha256 && md5sum two-part.img >other.img.md5");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string before = storeState(store);
