@@ -94,7 +94,8 @@ eString installedLines(const InstallRequest& request)
 
 } // namespace
 
-Outcome installCommand(const InstallArguments& arguments)
+// The request an installation of ARGUMENTS makes, or its refusal.
+std::optional<Outcome> prepare(const InstallArguments& arguments, InstallRequest& request)
 {
     std::optional<eString> file = imageOfStore(arguments.file);
     if (!file)
@@ -102,9 +103,8 @@ Outcome installCommand(const InstallArguments& arguments)
     std::optional<int> slot = arguments.slot ? arguments.slot : firstFreeSlot();
     if (arguments.slot) {
         if (std::optional<Outcome> taken = refuseSlotTaken(number(*slot)))
-            return *taken;
+            return taken;
     }
-    InstallRequest request;
     request.noliste = 0;
     request.noiort = slot ? 0 : 1;
     request.freemem = freeKilobytes(mpoint);
@@ -113,7 +113,13 @@ Outcome installCommand(const InstallArguments& arguments)
     request.name = arguments.name;
     request.copySettings = arguments.settings;
     request.trace = false;
-    if (std::optional<Outcome> refused = refusal(request))
+    return refusal(request);
+}
+
+Outcome installCommand(const InstallArguments& arguments)
+{
+    InstallRequest request;
+    if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;
     Outcome outcome = runInstallation(request);
     if (outcome.kind != Outcome::Done)
@@ -121,20 +127,20 @@ Outcome installCommand(const InstallArguments& arguments)
     return Outcome::done(installedLines(request));
 }
 
-Outcome verifyCommand(const std::string& file)
+// As installCommand up to the last check, with the same functions.
+Outcome verifyCommand(const InstallArguments& arguments)
 {
-    std::optional<eString> name = imageOfStore(file);
-    if (!name)
-        return notAnImageOfStore(file);
-    bool partBehind = false;
-    if (std::optional<Outcome> refused = refuseBeforeMounting(*name, partBehind))
+    InstallRequest request;
+    request.checkOnly = true;
+    if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;
-    ProgressLine line;
-    if (std::optional<Outcome> damaged = refuseDamaged(*name, mpoint + "/" + *name, line.shown()))
-        return *damaged;
-    std::optional<std::vector<ExpectedDigest>> digests = expectedDigests(mpoint, *name);
+    Outcome outcome = runInstallation(request);
+    if (outcome.kind != Outcome::Done)
+        return outcome;
+    std::optional<std::vector<ExpectedDigest>> digests = expectedDigests(mpoint, request.file);
     bool checked = digests && !digests->empty();
-    return Outcome::done(*name + " passes the checks" + (checked ? ", its checksum files too" : ", no checksum file"));
+    return Outcome::done(request.file + " passes the checks" +
+        (checked ? ", its checksum files too" : ", no checksum file"));
 }
 
 Outcome renameCommand(int slot, const std::string& name)

@@ -16,7 +16,8 @@ struct InstallArguments {
 };
 
 Outcome installCommand(const InstallArguments& arguments);
-Outcome verifyCommand(const std::string& file);
+// Every check installCommand makes, writing nothing.
+Outcome verifyCommand(const InstallArguments& arguments);
 Outcome renameCommand(int slot, const std::string& name);
 // Asks on a terminal unless YES; refuses without one unless YES.
 Outcome eraseCommand(int slot, bool yes);

@@ -99,8 +99,9 @@ void addInstalling(CLI::App& app, Request& request)
     installing->add_flag("--settings", install.settings, "copy the running system's settings along");
     installing->callback([&] { request.command = [&] { return report(installCommand(install)); }; });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
-    verify->add_option("FILE", request.text, "the image file")->required();
-    verify->callback([&] { request.command = [&] { return report(verifyCommand(request.text)); }; });
+    verify->add_option("FILE", install.file, "the image file")->required();
+    verify->add_option("--slot", install.slot, "the slot it would go into (default: the first free)")->check(slotRange);
+    verify->callback([&] { request.command = [&] { return report(verifyCommand(install)); }; });
 }
 
 void addSlotActions(CLI::App& app, Request& request)

@@ -133,6 +133,25 @@ TEST_F(CliTest, CommandsTable)
     EXPECT_NE(readFile(store.path("tools/lcdmenu.conf")).find("menu_color=2\n"), std::string::npos);
 }
 
+// verify answers as install does on every file, and writes nothing.
+TEST_F(CliTest, VerifyAgreesWithInstall)
+{
+    shell("cd " + store.root() + " && head -c 1179648 two-part.img >head.img && cp single-part.img bad.img && "
+          "md5sum random.img >bad.img.md5 && cp two-part.img cut.img && truncate -s 1179748 cut.img");
+    int slot = 0;
+    for (const char* file : {"head.img", "bad.img", "cut.img", "random.img", "single-part.img", "two-part.img"}) {
+        SCOPED_TRACE(file);
+        std::string before = storeState(store);
+        CliRun verify = nimbrel(at + " verify " + file);
+        EXPECT_EQ(storeState(store), before);
+        CliRun install = nimbrel(at + " install " + file + " --slot " + std::to_string(slot));
+        EXPECT_EQ(verify.status, install.status);
+        EXPECT_EQ(verify.err, install.err);
+        slot += install.status == 0;
+    }
+    EXPECT_EQ(slot, 2);
+}
+
 // Steps that fail (status 1) change nothing, or as the windows leave it.
 TEST_F(CliTest, FailedStepsAndTheirStatus)
 {
