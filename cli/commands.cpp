@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,17 +177,26 @@ Outcome eraseCommand(int slot, bool yes)
 std::optional<int> colorKey(const std::string& colour)
 {
     for (int key = firstColorKey; key <= lastColorKey; ++key) {
-        if (colour == colorText(key) + 1 || colour == number(key))
+        if (strcasecmp(colour.c_str(), colorText(key) + 1) == 0 || colour == number(key))
             return key;
     }
     return std::nullopt;
+}
+
+std::string unknownColor(const std::string& colour)
+{
+    std::string names;
+    for (int key = firstColorKey; key <= lastColorKey; ++key)
+        names += colorText(key);
+    return "unknown color: " + colour + " (one of" + names + ", or " + number(firstColorKey) + ".." +
+        number(lastColorKey) + ")";
 }
 
 Outcome colorCommand(const std::string& colour)
 {
     std::optional<int> key = colorKey(colour);
     if (!key)
-        throw Refusal("unknown color: " + colour);
+        throw Refusal(unknownColor(colour));
     if (std::optional<Outcome> outcome = applyColor(*key))
         return *outcome;
     return Outcome::done(eString("menu color set to ") + (colorText(*key) + 1) + " (" + number(*key) + ")");

@@ -25,5 +25,7 @@ Outcome eraseCommand(int slot, bool yes);
 Outcome colorCommand(const std::string& colour);
 Outcome menuCommand();
 
-// The colour key of a name or code; empty for any other text.
+// The colour key of a name in any case or of a code; empty for any other text.
 std::optional<int> colorKey(const std::string& colour);
+// The refusal of COLOUR, listing the valid names.
+std::string unknownColor(const std::string& colour);

@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <climits>
+#include <nlohmann/json.hpp>
 #include <cstring>
 #include <functional>
 #include <iostream>
@@ -13,9 +15,11 @@
 #include "cli/console.h"
 #include "cli/ownstderr.h"
 #include "cli/report.h"
+#include "cli/slotname.h"
 #include "cli/storechoice.h"
 #include "plugin/about.h"
 #include "store/imagename.h"
+#include "store/lock.h"
 #include "store/storecheck.h"
 #include "store/streams.h"
 
@@ -40,11 +44,38 @@ const CLI::Validator imageNameRule(
 
 const CLI::Range slotRange(0, 9);
 
-// Prints OUTCOME where it belongs and gives the exit status.
-int report(const Outcome& outcome)
+const char helpFooter[] = R"(Examples:
+  nimbrel --store /media/hdd status
+  nimbrel install nightly.img --slot 3 --name Nightly --settings
+  nimbrel rename Nightly Stable
+  nimbrel --wait=60 erase 3 --yes --json
+  nimbrel color Cyan
+
+Exit status: 0 success; 1 a step failed; 2 a refusal or a wrong use, nothing touched.)";
+
+// OUTCOME as one JSON object on stdout: what a script reads back.
+void printJson(const Outcome& outcome, int status)
 {
+    nlohmann::json changed = nlohmann::json::array();
+    std::istringstream lines(outcome.message);
+    for (std::string line; outcome.kind == Outcome::Done && std::getline(lines, line);)
+        changed.push_back(line);
+    nlohmann::json result = {{"ok", status == 0}, {"status", status}, {"message", outcome.message},
+        {"detail", outcome.detail}, {"changed", changed}};
+    std::cout << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+// Prints OUTCOME where it belongs, also as JSON (JSON true), and gives the exit status.
+int report(const Outcome& outcome, bool json = false)
+{
+    int status = outcome.kind == Outcome::Done ? 0 : outcome.kind == Outcome::Failed ? 1 : 2;
+    if (json)
+        printJson(outcome, status);
+
     std::string text = outcome.message;
     if (outcome.kind == Outcome::Done) {
+        if (json)
+            return 0;
         std::istringstream lines(text);  // each of what changed on a line of its own
         for (std::string line; std::getline(lines, line);)
             std::cout << printable(line) << "\n";
@@ -55,7 +86,7 @@ int report(const Outcome& outcome)
     if (!outcome.detail.empty())
         text += ": " + outcome.detail;
     std::cerr << "nimbrel: " << printable(text) << "\n";
-    return outcome.kind == Outcome::Failed ? 1 : 2;
+    return status;
 }
 
 int printed(const std::string& text)
@@ -70,8 +101,8 @@ struct Request {
     std::function<int()> command;
     bool json = false, yes = false;
     InstallArguments install;
-    int slot = 0;
-    std::string text;
+    std::string slot, text;
+    std::optional<int> wait;  // seconds; 0: as long as it takes
 };
 
 void addReports(CLI::App& app, Request& request)
@@ -97,23 +128,23 @@ void addInstalling(CLI::App& app, Request& request)
     installing->add_option("--slot", install.slot, "the free slot (default: the first)")->check(slotRange);
     installing->add_option("--name", install.name, "the name (default: Image-N)")->check(imageNameRule);
     installing->add_flag("--settings", install.settings, "copy the running system's settings along");
-    installing->callback([&] { request.command = [&] { return report(installCommand(install)); }; });
+    installing->callback([&] { request.command = [&] { return report(installCommand(install), request.json); }; });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
     verify->add_option("FILE", install.file, "the image file")->required();
     verify->add_option("--slot", install.slot, "the slot it would go into (default: the first free)")->check(slotRange);
-    verify->callback([&] { request.command = [&] { return report(verifyCommand(install)); }; });
+    verify->callback([&] { request.command = [&] { return report(verifyCommand(install), request.json); }; });
 }
 
 void addSlotActions(CLI::App& app, Request& request)
 {
     CLI::App* rename = app.add_subcommand("rename", "rename an installed slot");
-    rename->add_option("SLOT", request.slot, "the slot, 0..9")->required()->check(slotRange);
+    rename->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
     rename->add_option("NAME", request.text, "the new name (empty: Image-N)")->required()->check(imageNameRule);
-    rename->callback([&] { request.command = [&] { return report(renameCommand(request.slot, request.text)); }; });
+    rename->callback([&] { request.command = [&] { return report(renameCommand(namedSlot(request.slot), request.text), request.json); }; });
     CLI::App* erase = app.add_subcommand("erase", "erase a slot with everything in it");
-    erase->add_option("SLOT", request.slot, "the slot, 0..9")->required()->check(slotRange);
+    erase->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
     erase->add_flag("--yes", request.yes, "erase without asking");
-    erase->callback([&] { request.command = [&] { return report(eraseCommand(request.slot, request.yes)); }; });
+    erase->callback([&] { request.command = [&] { return report(eraseCommand(namedSlot(request.slot), request.yes), request.json); }; });
 }
 
 void addBootMenu(CLI::App& app, Request& request)
@@ -122,10 +153,10 @@ void addBootMenu(CLI::App& app, Request& request)
     colour->add_option("COLOUR", request.text, "green cyan red magenta orange white gray, or its code 2..8")
         ->required()
         ->check(CLI::Validator(
-            [](std::string& value) { return colorKey(value) ? "" : "unknown color: " + value; }, "COLOUR"));
-    colour->callback([&] { request.command = [&] { return report(colorCommand(request.text)); }; });
+            [](std::string& value) { return colorKey(value) ? "" : unknownColor(value); }, "COLOUR"));
+    colour->callback([&] { request.command = [&] { return report(colorCommand(request.text), request.json); }; });
     CLI::App* menu = app.add_subcommand("menu", "write the boot menu from the slots");
-    menu->callback([&] { request.command = [&] { return report(menuCommand()); }; });
+    menu->callback([&] { request.command = [&] { return report(menuCommand(), request.json); }; });
 }
 
 // Runs the command on the store; a refusal found on the way has status 2.
@@ -137,6 +168,8 @@ int run(const Request& request)
     }
     try {
         chooseStore(request.store);
+        if (request.wait)
+            storeWaitMs = *request.wait <= 0 || *request.wait > INT_MAX / 1000 ? INT_MAX : *request.wait * 1000;
         useMountStandIn();
         return request.command();
     } catch (const Refusal& refusal) {
@@ -165,6 +198,11 @@ int main(int argc, char** argv)
     addInstalling(app, request);
     addSlotActions(app, request);
     addBootMenu(app, request);
+    for (const char* name : {"install", "verify", "rename", "erase", "color", "menu"})
+        app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
+    int waitSeconds = 0;
+    CLI::Option* wait = app.add_flag("--wait{0}", waitSeconds, "wait for a busy store, SECONDS at most (--wait=SECONDS), instead of refusing");
+    app.footer(helpFooter);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -173,5 +211,7 @@ int main(int argc, char** argv)
         std::cerr << "nimbrel: " << error.what() << " (see nimbrel --help)\n";
         return 2;
     }
+    if (wait->count() > 0)
+        request.wait = waitSeconds;
     return run(request);
 }

@@ -250,7 +250,7 @@ Outcome installImage(const InstallRequest& request)
 {
     // Stopped midway, the run would leave its mount and scratch copy behind.
     HeldInterrupts held;
-    StoreLock lock(mpoint);
+    StoreLock lock(mpoint, storeWaitMs);
     if (lock.busy())
         return storeBusy();
     // /tmp/image serves every store: an installation into another store
