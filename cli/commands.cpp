@@ -2,15 +2,19 @@
 
 #include <climits>
 #include <cstdlib>
+#include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/console.h"
 #include "cli/report.h"
+#include "install/adapt.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/imagedigest.h"
 #include "install/procedure.h"
 #include "install/space.h"
+#include "install/stillthere.h"
 #include "manage/colorchoice.h"
 #include "manage/overview.h"
 #include "manage/slotactions.h"
@@ -58,7 +62,7 @@ Outcome notAnImageOfStore(const std::string& file)
 std::optional<int> firstFreeSlot()
 {
     for (int slot = 0; slot < slotCount; ++slot) {
-        if (probeSlot(slot) == SlotState::Free)
+        if (!refuseSlotTaken(number(slot)))
             return slot;
     }
     return std::nullopt;
@@ -77,17 +81,31 @@ Outcome runInstallation(InstallRequest request)
     return outcome;
 }
 
+// The success of REQUEST, a line for each of what changed.
+eString installedLines(const InstallRequest& request)
+{
+    eString lines = "installed " + imageName(request.slot, request.name) + " into slot " + request.slot + "\n";
+    struct stat st;
+    bool kept = lstat((mpoint + "/" + request.file).c_str(), &st) == 0;
+    lines += "image file " + request.file + (kept ? " kept" : " removed");
+    if (request.copySettings)
+        lines += haveSettings() ? "\nsettings copied" : "\nno settings to copy";
+    return lines;
+}
+
 } // namespace
 
-Outcome installCommand(const InstallArguments& arguments)
+// The request an installation of ARGUMENTS makes, or its refusal.
+std::optional<Outcome> prepare(const InstallArguments& arguments, InstallRequest& request)
 {
     std::optional<eString> file = imageOfStore(arguments.file);
     if (!file)
         return notAnImageOfStore(arguments.file);
     std::optional<int> slot = arguments.slot ? arguments.slot : firstFreeSlot();
-    if (arguments.slot && probeSlot(*slot) != SlotState::Free)
-        return Outcome::refused("slot " + number(*slot) + " is not free");
-    InstallRequest request;
+    if (arguments.slot) {
+        if (std::optional<Outcome> taken = refuseSlotTaken(number(*slot)))
+            return taken;
+    }
     request.noliste = 0;
     request.noiort = slot ? 0 : 1;
     request.freemem = freeKilobytes(mpoint);
@@ -95,28 +113,35 @@ Outcome installCommand(const InstallArguments& arguments)
     request.slot = slot ? number(*slot) : eString();
     request.name = arguments.name;
     request.copySettings = arguments.settings;
-    if (std::optional<Outcome> refused = refusal(request))
+    request.trace = false;
+    return refusal(request);
+}
+
+Outcome installCommand(const InstallArguments& arguments)
+{
+    InstallRequest request;
+    if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;
     Outcome outcome = runInstallation(request);
     if (outcome.kind != Outcome::Done)
         return outcome;
-    return Outcome::done("installed " + imageName(request.slot, request.name) + " into slot " + request.slot);
+    return Outcome::done(installedLines(request));
 }
 
-Outcome verifyCommand(const std::string& file)
+// As installCommand up to the last check, with the same functions.
+Outcome verifyCommand(const InstallArguments& arguments)
 {
-    std::optional<eString> name = imageOfStore(file);
-    if (!name)
-        return notAnImageOfStore(file);
-    bool partBehind = false;
-    if (std::optional<Outcome> refused = refuseBeforeMounting(*name, partBehind))
+    InstallRequest request;
+    request.checkOnly = true;
+    if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;
-    ProgressLine line;
-    if (std::optional<Outcome> damaged = refuseDamaged(*name, mpoint + "/" + *name, line.shown()))
-        return *damaged;
-    std::optional<std::vector<ExpectedDigest>> digests = expectedDigests(mpoint, *name);
+    Outcome outcome = runInstallation(request);
+    if (outcome.kind != Outcome::Done)
+        return outcome;
+    std::optional<std::vector<ExpectedDigest>> digests = expectedDigests(mpoint, request.file);
     bool checked = digests && !digests->empty();
-    return Outcome::done(*name + " passes the checks" + (checked ? ", its checksum files too" : ", no checksum file"));
+    return Outcome::done(request.file + " passes the checks" +
+        (checked ? ", its checksum files too" : ", no checksum file"));
 }
 
 Outcome renameCommand(int slot, const std::string& name)
@@ -152,17 +177,26 @@ Outcome eraseCommand(int slot, bool yes)
 std::optional<int> colorKey(const std::string& colour)
 {
     for (int key = firstColorKey; key <= lastColorKey; ++key) {
-        if (colour == colorText(key) + 1 || colour == number(key))
+        if (strcasecmp(colour.c_str(), colorText(key) + 1) == 0 || colour == number(key))
             return key;
     }
     return std::nullopt;
+}
+
+std::string unknownColor(const std::string& colour)
+{
+    std::string names;
+    for (int key = firstColorKey; key <= lastColorKey; ++key)
+        names += colorText(key);
+    return "unknown color: " + colour + " (one of" + names + ", or " + number(firstColorKey) + ".." +
+        number(lastColorKey) + ")";
 }
 
 Outcome colorCommand(const std::string& colour)
 {
     std::optional<int> key = colorKey(colour);
     if (!key)
-        throw Refusal("unknown color: " + colour);
+        throw Refusal(unknownColor(colour));
     if (std::optional<Outcome> outcome = applyColor(*key))
         return *outcome;
     return Outcome::done(eString("menu color set to ") + (colorText(*key) + 1) + " (" + number(*key) + ")");

@@ -16,7 +16,8 @@ struct InstallArguments {
 };
 
 Outcome installCommand(const InstallArguments& arguments);
-Outcome verifyCommand(const std::string& file);
+// Every check installCommand makes, writing nothing.
+Outcome verifyCommand(const InstallArguments& arguments);
 Outcome renameCommand(int slot, const std::string& name);
 // Asks on a terminal unless YES; refuses without one unless YES.
 Outcome eraseCommand(int slot, bool yes);
@@ -24,5 +25,7 @@ Outcome eraseCommand(int slot, bool yes);
 Outcome colorCommand(const std::string& colour);
 Outcome menuCommand();
 
-// The colour key of a name or code; empty for any other text.
+// The colour key of a name in any case or of a code; empty for any other text.
 std::optional<int> colorKey(const std::string& colour);
+// The refusal of COLOUR, listing the valid names.
+std::string unknownColor(const std::string& colour);

@@ -4,6 +4,8 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "cli/ownstderr.h"
+
 namespace {
 
 volatile std::sig_atomic_t interruptSeen = 0;
@@ -17,7 +19,7 @@ void noteInterrupt(int)
 } // namespace
 
 ProgressLine::ProgressLine()
-    : terminal(isatty(STDERR_FILENO) == 1)
+    : terminal(isatty(OwnStderr::descriptor()) == 1)
 {
 }
 
@@ -33,7 +35,7 @@ ProgressShown ProgressLine::shown()
         return nullptr;
     return [this](const eString& done) {
         // The status line's own words, redrawn in place.
-        std::cerr << "\rplease wait !!!" << (done.empty() ? "" : " ") << done << "\033[K" << std::flush;
+        std::cerr << "\rnimbrel: please wait !!!" << (done.empty() ? "" : " ") << done << "\033[K" << std::flush;
         drawn = true;
     };
 }
@@ -54,7 +56,7 @@ bool canAsk()
 
 bool askYes(const std::string& question)
 {
-    std::cerr << question << " [yes/no] " << std::flush;
+    std::cerr << "nimbrel: " << question << " [yes/no] " << std::flush;
     std::string answer;
     return std::getline(std::cin, answer) && answer == "yes";
 }

@@ -4,17 +4,24 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <climits>
+#include <nlohmann/json.hpp>
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <sstream>
 
 #include "cli/backupcommand.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/ownstderr.h"
 #include "cli/report.h"
+#include "cli/slotname.h"
 #include "cli/storechoice.h"
 #include "plugin/about.h"
 #include "store/imagename.h"
+#include "store/lock.h"
+#include "store/storecheck.h"
 #include "store/streams.h"
 
 namespace {
@@ -38,18 +45,49 @@ const CLI::Validator imageNameRule(
 
 const CLI::Range slotRange(0, 9);
 
-// Prints OUTCOME where it belongs and gives the exit status.
-int report(const Outcome& outcome)
+const char helpFooter[] = R"(Examples:
+  nimbrel --store /media/hdd status
+  nimbrel install nightly.img --slot 3 --name Nightly --settings
+  nimbrel rename Nightly Stable
+  nimbrel --wait=60 erase 3 --yes --json
+  nimbrel color Cyan
+
+Exit status: 0 success; 1 a step failed; 2 a refusal or a wrong use, nothing touched.)";
+
+// OUTCOME as one JSON object on stdout: what a script reads back.
+void printJson(const Outcome& outcome, int status)
 {
+    nlohmann::json changed = nlohmann::json::array();
+    std::istringstream lines(outcome.message);
+    for (std::string line; outcome.kind == Outcome::Done && std::getline(lines, line);)
+        changed.push_back(line);
+    nlohmann::json result = {{"ok", status == 0}, {"status", status}, {"message", outcome.message},
+        {"detail", outcome.detail}, {"changed", changed}};
+    std::cout << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+// Prints OUTCOME where it belongs, also as JSON (JSON true), and gives the exit status.
+int report(const Outcome& outcome, bool json = false)
+{
+    int status = outcome.kind == Outcome::Done ? 0 : outcome.kind == Outcome::Failed ? 1 : 2;
+    if (json)
+        printJson(outcome, status);
+
     std::string text = outcome.message;
-    std::replace(text.begin(), text.end(), '\n', ' ');  // a box's second line, as in "no Space !!!"
-    text = printable(text);
     if (outcome.kind == Outcome::Done) {
-        std::cout << text << "\n";
+        if (json)
+            return 0;
+        std::istringstream lines(text);  // each of what changed on a line of its own
+        for (std::string line; std::getline(lines, line);)
+            std::cout << printable(line) << "\n";
         return 0;
     }
-    std::cerr << "nimbrel: " << text << "\n";
-    return outcome.kind == Outcome::Failed ? 1 : 2;
+    std::replace(text.begin(), text.end(), '\n', ' ');  // a box's second line, as in "no Space !!!"
+    text.erase(text.find_last_not_of(' ') + 1);
+    if (!outcome.detail.empty())
+        text += ": " + outcome.detail;
+    std::cerr << "nimbrel: " << printable(text) << "\n";
+    return status;
 }
 
 int printed(const std::string& text)
@@ -65,15 +103,20 @@ struct Request {
     bool json = false, yes = false;
     InstallArguments install;
     BackupArguments backup;
-    int slot = 0;
-    std::string text;
+    std::string slot, text;
+    std::optional<int> wait;  // seconds; 0: as long as it takes
 };
 
 void addReports(CLI::App& app, Request& request)
 {
     CLI::App* status = app.add_subcommand("status", "the store, its free space, colour and slots");
     status->add_flag("--json", request.json, "as JSON");
-    status->callback([&] { request.command = [&] { return printed(statusReport(request.json)); }; });
+    status->callback([&] {
+        request.command = [&] {
+            std::optional<Outcome> none = refuseNoImageStore();
+            return none ? report(*none) : printed(statusReport(request.json));
+        };
+    });
     CLI::App* images = app.add_subcommand("images", "the image files to install, sorted by name");
     images->add_flag("--json", request.json, "as JSON");
     images->callback([&] { request.command = [&] { return printed(imagesReport(request.json)); }; });
@@ -87,22 +130,23 @@ void addInstalling(CLI::App& app, Request& request)
     installing->add_option("--slot", install.slot, "the free slot (default: the first)")->check(slotRange);
     installing->add_option("--name", install.name, "the name (default: Image-N)")->check(imageNameRule);
     installing->add_flag("--settings", install.settings, "copy the running system's settings along");
-    installing->callback([&] { request.command = [&] { return report(installCommand(install)); }; });
+    installing->callback([&] { request.command = [&] { return report(installCommand(install), request.json); }; });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
-    verify->add_option("FILE", request.text, "the image file")->required();
-    verify->callback([&] { request.command = [&] { return report(verifyCommand(request.text)); }; });
+    verify->add_option("FILE", install.file, "the image file")->required();
+    verify->add_option("--slot", install.slot, "the slot it would go into (default: the first free)")->check(slotRange);
+    verify->callback([&] { request.command = [&] { return report(verifyCommand(install), request.json); }; });
 }
 
 void addSlotActions(CLI::App& app, Request& request)
 {
     CLI::App* rename = app.add_subcommand("rename", "rename an installed slot");
-    rename->add_option("SLOT", request.slot, "the slot, 0..9")->required()->check(slotRange);
+    rename->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
     rename->add_option("NAME", request.text, "the new name (empty: Image-N)")->required()->check(imageNameRule);
-    rename->callback([&] { request.command = [&] { return report(renameCommand(request.slot, request.text)); }; });
+    rename->callback([&] { request.command = [&] { return report(renameCommand(namedSlot(request.slot), request.text), request.json); }; });
     CLI::App* erase = app.add_subcommand("erase", "erase a slot with everything in it");
-    erase->add_option("SLOT", request.slot, "the slot, 0..9")->required()->check(slotRange);
+    erase->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
     erase->add_flag("--yes", request.yes, "erase without asking");
-    erase->callback([&] { request.command = [&] { return report(eraseCommand(request.slot, request.yes)); }; });
+    erase->callback([&] { request.command = [&] { return report(eraseCommand(namedSlot(request.slot), request.yes), request.json); }; });
 }
 
 void addBootMenu(CLI::App& app, Request& request)
@@ -111,25 +155,26 @@ void addBootMenu(CLI::App& app, Request& request)
     colour->add_option("COLOUR", request.text, "green cyan red magenta orange white gray, or its code 2..8")
         ->required()
         ->check(CLI::Validator(
-            [](std::string& value) { return colorKey(value) ? "" : "unknown color: " + value; }, "COLOUR"));
-    colour->callback([&] { request.command = [&] { return report(colorCommand(request.text)); }; });
+            [](std::string& value) { return colorKey(value) ? "" : unknownColor(value); }, "COLOUR"));
+    colour->callback([&] { request.command = [&] { return report(colorCommand(request.text), request.json); }; });
     CLI::App* menu = app.add_subcommand("menu", "write the boot menu from the slots");
-    menu->callback([&] { request.command = [&] { return report(menuCommand()); }; });
+    menu->callback([&] { request.command = [&] { return report(menuCommand(), request.json); }; });
 }
 
 void addBackup(CLI::App& app, Request& request)
 {
     BackupArguments& backup = request.backup;
     CLI::App* command = app.add_subcommand("backup", "write an installed slot into an image file that installs again");
-    command->add_option("SLOT", backup.slot, "the slot, 0..9")->required()->check(slotRange);
+    command->add_option("SLOT", request.slot, "the slot: 0..9 or its name")->required();
     command->add_option("FILE", backup.file, "the image file (default: NAME-YYYYMMDD-HHMM.img in the store)");
     command->add_flag("--force", backup.force, "replace FILE and its checksum files");
     command->add_flag("--json", request.json, "the result as JSON");
     command->callback([&] {
         request.command = [&] {
+            backup.slot = namedSlot(request.slot);
             BackupRun run = backupCommand(backup);
             return run.result.outcome.kind == Outcome::Done ? printed(backupLines(run, request.json))
-                                                            : report(run.result.outcome);
+                                                            : report(run.result.outcome, request.json);
         };
     });
 }
@@ -143,6 +188,8 @@ int run(const Request& request)
     }
     try {
         chooseStore(request.store);
+        if (request.wait)
+            storeWaitMs = *request.wait <= 0 || *request.wait > INT_MAX / 1000 ? INT_MAX : *request.wait * 1000;
         useMountStandIn();
         return request.command();
     } catch (const Refusal& refusal) {
@@ -159,6 +206,7 @@ int run(const Request& request)
 int main(int argc, char** argv)
 {
     StandardStreams streams;
+    OwnStderr ownStderr;
     CLI::App app("nimbrel: the image store of nimbrel.so from a shell", "nimbrel");
     app.set_version_flag("--version", versionLine());
     app.require_subcommand(0, 1);  // none is named by run, an unknown word by CLI11
@@ -171,6 +219,11 @@ int main(int argc, char** argv)
     addSlotActions(app, request);
     addBootMenu(app, request);
     addBackup(app, request);
+    for (const char* name : {"install", "verify", "rename", "erase", "color", "menu"})
+        app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
+    int waitSeconds = 0;
+    CLI::Option* wait = app.add_flag("--wait{0}", waitSeconds, "wait for a busy store, SECONDS at most (--wait=SECONDS), instead of refusing");
+    app.footer(helpFooter);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -179,5 +232,7 @@ int main(int argc, char** argv)
         std::cerr << "nimbrel: " << error.what() << " (see nimbrel --help)\n";
         return 2;
     }
+    if (wait->count() > 0)
+        request.wait = waitSeconds;
     return run(request);
 }

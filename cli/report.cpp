@@ -94,9 +94,9 @@ json statusJson()
         report.started = started[slot];
         slots.push_back(slotJson(report));
     }
-    long long free = freeKilobytes(mpoint);
+    std::optional<long long> free = measuredFreeKilobytes(mpoint);
     std::optional<int> code = colorCode();
-    return {{"store", mpoint}, {"free_kb", free > 0 ? json(free) : json(nullptr)},
+    return {{"store", mpoint}, {"free_kb", free ? json(*free) : json(nullptr)},
         {"color", code ? json(*code) : json(nullptr)},
         {"color_name", code ? json(colorText(*code) + 1) : json(nullptr)},
         {"boot_menu_current", bootMenuCurrent()}, {"slots", slots}};
@@ -125,7 +125,8 @@ std::string statusLines(const json& status)
     const json& code = status["color"];
     text += "menu color " + (code.is_null() ? "-" : field(status["color_name"]) + " (" + field(code) + ")") + "\n";
     text += std::string("boot menu  ") +
-        (status["boot_menu_current"].get<bool>() ? "as the slots call for\n" : "differs from the slots\n");
+        (status["boot_menu_current"].get<bool>() ? "as the slots call for\n" :
+                                                   "differs from the slots (run: nimbrel menu)\n");
     text += line.sprintf("%-5s %-10s %-10s %-11s %-5s %-21s %s\n", "slot", "state", "size", "name", "menu",
         "installed", "image file");
     for (const json& slot : status["slots"]) {

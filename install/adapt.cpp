@@ -20,17 +20,6 @@ eString keptPath(const eString& slot, const char* path)
     return pathInSlot(slot, path, LastLink::Keep);
 }
 
-// Whether the running system has settings that "cp DIR/*" would copy.
-bool haveSettings()
-{
-    DirHandle dir = openDir("/var/tuxbox/config/enigma");
-    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
-        if (entry->d_name[0] != '.')
-            return true;
-    }
-    return false;
-}
-
 // Replaces every occurrence of FROM in TEXT by "#", left to right, as
 // sed's s/FROM/#/g does on each line.
 void commentOut(std::string& text, const std::string& from)
@@ -96,6 +85,16 @@ bool copySettings(const eString& slot)
 }
 
 } // namespace
+
+bool haveSettings()
+{
+    DirHandle dir = openDir("/var/tuxbox/config/enigma");
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+        if (entry->d_name[0] != '.')
+            return true;
+    }
+    return false;
+}
 
 const char* makeStartable(const eString& slot, bool withSettings)
 {

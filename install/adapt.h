@@ -14,4 +14,7 @@
 // Every path is taken as the booted image sees it (pathInSlot), so a link
 // in the image never leads a change out of the slot. Returns the message of
 // the step that failed, or null.
+// Whether the running system has settings that "cp DIR/*" would copy.
+bool haveSettings();
+
 const char* makeStartable(const eString& slot, bool withSettings);

@@ -97,7 +97,7 @@ std::optional<eString> digestFor(const std::string& text, DigestKind kind, const
     return nameless;
 }
 
-std::optional<std::vector<ExpectedDigest>> expectedDigests(const eString& dir, const eString& file)
+std::optional<std::vector<ExpectedDigest>> expectedDigests(const eString& dir, const eString& file, eString* fault)
 {
     std::vector<eString> bases = {file};
     if (file.size() > 4 && endsWith(file, ".img"))
@@ -112,9 +112,13 @@ std::optional<std::vector<ExpectedDigest>> expectedDigests(const eString& dir, c
             std::string text;
             unsigned mode;
             std::optional<eString> hex;
-            if (!readWholeFile(path, text, mode, maxChecksumBytes) || !(hex = digestFor(text, kind.kind, file)))
+            bool read = readWholeFile(path, text, mode, maxChecksumBytes);
+            if (!read || !(hex = digestFor(text, kind.kind, file))) {
+                if (fault)
+                    *fault = base + kind.suffix + (read ? " gives no digest for " + file : eString(" cannot be read"));
                 return std::nullopt;
-            expected.push_back({kind.kind, *hex});
+            }
+            expected.push_back({kind.kind, *hex, base + kind.suffix});
         }
     }
     return expected;

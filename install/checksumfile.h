@@ -14,6 +14,7 @@ enum class DigestKind { Md5, Sha256 };
 struct ExpectedDigest {
     DigestKind kind;
     eString hex;  // lower case
+    eString source;  // the checksum file's name
 };
 
 // Whether NAME is that of a checksum file: it ends in ".md5" or ".sha256".
@@ -28,5 +29,7 @@ std::optional<eString> digestFor(const std::string& text, DigestKind kind, const
 // What the checksum files beside FILE in DIR expect: FILE.md5, FILE.sha256
 // and, for FILE ending in ".img", the same without that ending. Empty when
 // one of them lies there but is no regular file, cannot be read, is longer
-// than a checksum file can be or gives no digest for FILE.
-std::optional<std::vector<ExpectedDigest>> expectedDigests(const eString& dir, const eString& file);
+// than a checksum file can be or gives no digest for FILE; FAULT, when
+// given, then names that file and what is wrong with it.
+std::optional<std::vector<ExpectedDigest>> expectedDigests(const eString& dir, const eString& file,
+    eString* fault = nullptr);

@@ -61,6 +61,19 @@ ProgressShown checking(const ProgressShown& progress)
     return [progress](const eString& share) { progress("checking image " + share); };
 }
 
+// Names the checksum file and both digests; HEX is empty when FILE could
+// not be read to its end.
+Outcome damaged(const ExpectedDigest& digest, const eString& hex)
+{
+    Outcome refused = Outcome::refused("image file is damaged");
+    const char* kind = digest.kind == DigestKind::Md5 ? "md5" : "sha256";
+    if (hex.empty())
+        refused.detail = eString("it could not be read to its end");
+    else
+        refused.detail = eString("its ") + kind + " " + hex + " differs from " + digest.source + " (" + digest.hex + ")";
+    return refused;
+}
+
 } // namespace
 
 std::optional<std::vector<eString>> digestsOf(const eString& path, const std::vector<DigestKind>& kinds,
@@ -101,9 +114,13 @@ std::optional<std::vector<eString>> digestsOf(const eString& path, const std::ve
 
 std::optional<Outcome> refuseDamaged(const eString& file, const eString& content, const ProgressShown& progress)
 {
-    std::optional<std::vector<ExpectedDigest>> expected = expectedDigests(mpoint, file);
-    if (!expected)
-        return Outcome::refused("checksum file unreadable");
+    eString fault;
+    std::optional<std::vector<ExpectedDigest>> expected = expectedDigests(mpoint, file, &fault);
+    if (!expected) {
+        Outcome refused = Outcome::refused("checksum file unreadable");
+        refused.detail = fault;
+        return refused;
+    }
     if (expected->empty())
         return std::nullopt;
     std::vector<DigestKind> kinds;  // each once: both kinds come from one reading
@@ -115,7 +132,7 @@ std::optional<Outcome> refuseDamaged(const eString& file, const eString& content
     for (const ExpectedDigest& digest : *expected) {
         size_t index = std::find(kinds.begin(), kinds.end(), digest.kind) - kinds.begin();
         if (!computed || (*computed)[index] != digest.hex)
-            return Outcome::refused("image file is damaged");
+            return damaged(digest, computed ? (*computed)[index] : eString());
     }
     return std::nullopt;
 }

@@ -13,6 +13,7 @@
 #include "install/space.h"
 #include "install/squashfs.h"
 #include "install/staging.h"
+#include "install/stillthere.h"
 #include "store/bootmenu.h"
 #include "store/context.h"
 #include "store/durable.h"
@@ -77,7 +78,8 @@ Outcome Installation::run()
     // The trace line that marks a start; an errno left by an earlier call
     // would read as a fault of this file.
     errno = 0;
-    std::perror(request.file.c_str());
+    if (request.trace)
+        std::perror(request.file.c_str());
     if (std::optional<Outcome> refused = refuseStore())
         return *refused;
     if (!mountPointReady())
@@ -111,6 +113,8 @@ Outcome Installation::run()
     if (!failure) {
         if (std::optional<Outcome> full = refuseWhenFull(tree))
             return withdraw(*full);
+        if (request.checkOnly)
+            return withdraw(Outcome::done("the checks passed"));
         failure = copyIntoScratch();
         image.unlinkNow();
     }
@@ -278,7 +282,7 @@ Outcome installImage(const InstallRequest& request)
 {
     // Stopped midway, the run would leave its mount and scratch copy behind.
     HeldInterrupts held;
-    StoreLock lock(mpoint);
+    StoreLock lock(mpoint, storeWaitMs);
     if (lock.busy())
         return storeBusy();
     // /tmp/image serves every store: an installation into another store
@@ -290,5 +294,11 @@ Outcome installImage(const InstallRequest& request)
     if (!tmpStore && mountLock.busy())
         return Outcome::refused("another installation is running");
     SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
+    // The dialog or command chose them before the lock: another front end
+    // may have taken the slot or installed the file since.
+    if (std::optional<Outcome> taken = refuseSlotTaken(request.slot))
+        return *taken;
+    if (std::optional<Outcome> gone = refuseImageGone(request.file))
+        return *gone;
     return Installation(request).run();
 }

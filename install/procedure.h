@@ -16,6 +16,12 @@ struct InstallRequest {
     eString slot;  // "0" to "9"
     eString name;  // empty for the default name
     bool copySettings = false;
+    // The trace line naming the image file on stderr, the box's log; a
+    // front end with stderr of its own leaves it out.
+    bool trace = true;
+    // Runs every check up to the space the tree needs, then withdraws what
+    // it mounted and made, writing nothing, and reports Done.
+    bool checkOnly = false;
     // Told how far the check against checksum files, the copy (or the cut)
     // has come, "100 %" once the copy is whole, and an empty text when a
     // step follows that has no share.

@@ -116,7 +116,9 @@ Outcome noSpace(long long kilobytes, long long files, unsigned long long freeFil
         message.sprintf("no Space !!!\nMemory < %d kB\n", shown);
     if (files > 0)
         message += filesLine.sprintf("Files < %lld (%llu free)\n", files, freeFiles);
-    return Outcome::refused(message);
+    Outcome refused = Outcome::refused(message);
+    refused.detail.sprintf("%lld kB free in %s", freeKilobytes(mpoint), mpoint.c_str());
+    return refused;
 }
 
 TreeNeeds treeNeeds(const eString& dir, long long block)
@@ -156,8 +158,13 @@ long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockS
 
 long long freeKilobytes(const eString& path)
 {
+    return measuredFreeKilobytes(path).value_or(0);
+}
+
+std::optional<long long> measuredFreeKilobytes(const eString& path)
+{
     struct statfs info;
     if (statfs(path.c_str(), &info) != 0)
-        return 0;
+        return std::nullopt;
     return blocksToKilobytes(info.f_bavail, info.f_bsize);
 }

@@ -38,7 +38,8 @@ struct MountedTree {
 std::optional<Outcome> refuseWhenFull(MountedTree& tree);
 
 // Free space of the file system holding PATH in kB, 0 when it cannot be
-// measured.
+// measured; measuredFreeKilobytes tells the latter apart.
 long long freeKilobytes(const eString& path);
+std::optional<long long> measuredFreeKilobytes(const eString& path);
 // Free blocks of BLOCK_SIZE bytes in kB, without overflow.
 long long blocksToKilobytes(unsigned long long blocks, unsigned long long blockSize);

@@ -14,7 +14,7 @@ namespace {
 // ACTION under the store's lock, held until the boot menu is rebuilt.
 std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& action)
 {
-    StoreLock lock(mpoint);
+    StoreLock lock(mpoint, storeWaitMs);
     if (lock.busy())
         return storeBusy();
     if (std::optional<Outcome> readOnly = refuseReadOnlyStore())

@@ -1,6 +1,7 @@
 #include "store/lock.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -11,12 +12,14 @@ constexpr int retryMs = 100;
 
 } // namespace
 
+int storeWaitMs = 0;
+
 StoreLock::StoreLock(const eString& path, int waitMs)
     : dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
     for (int waited = 0;; waited += retryMs) {
         heldElsewhere = dir && flock(dir.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-        if (!heldElsewhere || waited >= waitMs)
+        if (!heldElsewhere || waited >= waitMs || waited > INT_MAX - retryMs)
             break;
         usleep(retryMs * 1000);
     }

@@ -25,5 +25,9 @@ private:
     bool heldElsewhere = false;
 };
 
+// How long an action waits for the store's lock while another holds it,
+// in milliseconds: 0 in the windows, which refuse at once; nimbrel's --wait.
+extern int storeWaitMs;
+
 // The refusal shown while another action holds the lock.
 Outcome storeBusy();

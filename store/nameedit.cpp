@@ -5,10 +5,12 @@
 
 #include "store/bootmenu.h"
 #include "store/context.h"
+#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slots.h"
 #include "store/slotswitch.h"
+#include "store/storecheck.h"
 
 namespace {
 
@@ -61,6 +63,7 @@ void clearStaleNames()
 
 bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
 {
+    followDiskColor();
     bool withHead = false;
     if (!readBootHead(menu.head, &withHead))
         return false;
@@ -110,10 +113,14 @@ bool nameedit()
     if ((configRenamed || menu.renamed()) && !syncDirectory(toolsDir()))
         return false;
     menu.dropOldLayout();
+    rememberDiskColor();
     return true;
 }
 
 Outcome bootMenuFailure()
 {
-    return Outcome::failed("could not write boot menu");
+    Outcome failure = Outcome::failed("could not write boot menu");
+    if (std::optional<Outcome> noTools = refuseWithoutBootTools())
+        failure.detail = noTools->message;
+    return failure;
 }

@@ -17,4 +17,7 @@ struct Outcome {
 
     Kind kind;
     eString message;
+    // What the command line adds after the message: the object and what to
+    // do. The windows show the message alone.
+    eString detail = eString();
 };

@@ -2,6 +2,7 @@
 
 #include "store/bootmenu.h"
 #include "store/context.h"
+#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/nameedit.h"
 
@@ -48,7 +49,9 @@ SwitchEnd switchSlot(const SlotSteps& steps)
     placed = synced && placed && menu.placeScript();
     // Barrier 4: the script and the removals on the disk before success; else a cut leaves the menu at its head.
     placed = syncFileSystem(mpoint) && placed;
-    if (placed)
+    if (placed) {
         menu.dropOldLayout();
+        rememberDiskColor();
+    }
     return !cleared ? SwitchEnd::ClearFailed : placed ? SwitchEnd::Done : SwitchEnd::MenuFailed;
 }

@@ -44,3 +44,13 @@ std::optional<Outcome> refuseWithoutBootTools()
         return std::nullopt;
     return Outcome::refused("no boot tools in " + tools);
 }
+
+std::optional<Outcome> refuseNoImageStore()
+{
+    struct stat st;
+    if (lstat((mpoint + "/tools").c_str(), &st) == 0 || lstat(imagesDir().c_str(), &st) == 0)
+        return std::nullopt;
+    Outcome refused = Outcome::refused("no image store at " + mpoint);
+    refused.detail = eString("it holds neither tools/ nor image/");
+    return refused;
+}

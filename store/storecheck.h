@@ -15,3 +15,7 @@ std::optional<Outcome> refuseReadOnlyStore();
 // file: a slot installed there could not be started, and a disk that is
 // not mounted leaves an empty directory there.
 std::optional<Outcome> refuseWithoutBootTools();
+
+// "no image store at MPOINT" when it holds neither tools/ nor image/: a
+// wrong directory, or a disk that is not mounted.
+std::optional<Outcome> refuseNoImageStore();

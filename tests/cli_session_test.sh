@@ -57,12 +57,16 @@ cli_status=$?
 check "nimbrel installing: the host's rename is refused as busy, nothing renamed" eval 'has "$host_out" \
     "[Error] image store is busy" && grep -qx name=Alpha /tmp/s/image/1/Image.info && [ $cli_status = 0 ] &&
     grep -qx "installed Image-0 into slot 0" /tmp/cli.out'
-rm -f /tmp/copying
+rm -f /tmp/copying /tmp/copied
 PATH=/tmp/slow:$PATH "$host" --store /tmp/s --keys "ok green ok" >/tmp/host.out 2>&1 &
 host_pid=$!
 wait_until test -e /tmp/copying
 run_cli --store /tmp/s rename 4 Gamma
+busy_status=$status busy_err=$err busy_out=$out
+run_cli --store /tmp/s --wait=60 rename Beta Beta
+check "nimbrel --wait waits for the host's installation, then renames" eval '[ $status = 0 ] && [ -e /tmp/copied ]'
 wait $host_pid
+status=$busy_status err=$busy_err out=$busy_out
 check "the host installing: nimbrel's rename is refused as busy, status 2, nothing renamed" eval '[ $status = 2 ] &&
     [ "$err" = "nimbrel: image store is busy" ] && [ -z "$out" ] && grep -qx name=Beta /tmp/s/image/4/Image.info &&
     grep -qF "[Info] Image is installed" /tmp/host.out'
@@ -81,12 +85,12 @@ check "erase on a terminal, answered yes: erased" eval '[ $status = 0 ] && has "
 
 # The progress line is redrawn on a terminal, and never written elsewhere.
 out=$(script -qec "PATH=/tmp/slow:\$PATH '$cli' --store /tmp/s install single-part.img --slot 6" /dev/null)
-check "progress on a terminal: one line redrawn up to 100 %, then the result" eval 'has "$out" \
-    "$(printf "\rplease wait !!! 100 %%")" && has "$out" "installed Image-6 into slot 6" &&
+check "progress on a terminal: one line redrawn up to 100 %, then the result, no trace line" eval 'has "$out" \
+    "$(printf "\rnimbrel: please wait !!! 100 %%")" && has "$out" "installed Image-6 into slot 6" &&
     [ "$(echo "$out" | wc -l)" = 2 ]'
 PATH=/tmp/slow:$PATH run_cli --store /tmp/s install single-part.img --slot 7
 check "progress without a terminal: none, only the result" eval '[ $status = 0 ] && ! has "$err" "please wait" &&
-    [ "$out" = "installed Image-7 into slot 7" ]'
+    [ "$out" = "$(printf "installed Image-7 into slot 7\nimage file single-part.img kept")" ]'
 
 # Ctrl-C reaches the whole foreground process group, as from a terminal.
 rm -f /tmp/copying /tmp/copied

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "store/shell.h"
 #include "tests/images.h"
@@ -79,16 +80,28 @@ TEST_F(CliTest, CommandsTable)
         {"verify single-part.img", 0, "single-part.img passes the checks, no checksum file\n", "", false},
         {"verify " + store.root() + "/two-part.img", 0, "two-part.img passes the checks, its checksum files too\n",
             "", false},
+        {"verify damaged.img", 2, "", "nimbrel: image file is damaged: its sha256 ", false},
+        {"verify other.img", 2, "", "nimbrel: checksum file unreadable: other.img.md5 gives no digest for other.img\n",
+            false},
+        {"--store /etc status", 2, "", "nimbrel: no image store at /etc: it holds neither tools/ nor image/\n", false},
         {"rename 3 Foo", 2, "", "nimbrel: no Image in slot 3\n", false},
         {"erase 3 --yes", 2, "", "nimbrel: no Image in slot 3\n", false},
-        {"color blue", 2, "", "unknown color: blue", false},
+        {"color blue", 2, "", "unknown color: blue (one of green cyan red magenta orange white gray, or 2..8)", false},
         {"color 9", 2, "", "unknown color: 9", false},
-        {"install two-part.img --slot 3 --name 'Sat 1.0'", 0, "installed Sat 1.0 into slot 3\n", "", true},
-        {"install single-part.img --slot 3", 2, "", "nimbrel: slot 3 is not free\n", false},
-        {"install " + store.root() + "/single-part.img", 0, "installed Image-0 into slot 0\n", "", true},
-        {"rename 0 Main", 0, "renamed slot 0 from Image-0 to Main\n", "", true},
-        {"rename 0 ''", 0, "renamed slot 0 from Main to Image-0\n", "", true},
-        {"color magenta", 0, "menu color set to magenta (5)\n", "", true},
+        {"install two-part.img --slot 3 --name 'Sat 1.0'", 0,
+            "installed Sat 1.0 into slot 3\nimage file two-part.img removed\n", "", true},
+        {"install single-part.img --slot 3 --json", 2,
+            "{\"changed\":[],\"detail\":\"\",\"message\":\"slot 3 is not free\",\"ok\":false,\"status\":2}\n",
+            "nimbrel: slot 3 is not free\n", false},
+        {"install " + store.root() + "/single-part.img", 0, "installed Image-0 into slot 0\nimage file single-part.img kept\n",
+            "", true},
+        {"rename Image-0 Main", 0, "renamed slot 0 from Image-0 to Main\n", "", true},
+        {"rename Nobody X", 2, "", "nimbrel: no slot 0..9 and no installed slot named Nobody\n", false},
+        {"rename Main 'Sat 1.0'", 0, "renamed slot 0 from Main to Sat 1.0\n", "", true},
+        {"erase 'Sat 1.0' --yes", 2, "", "nimbrel: slots 0, 3 are all named Sat 1.0: give the slot's number\n", false},
+        {"rename 0 ''", 0, "renamed slot 0 from Sat 1.0 to Image-0\n", "", true},
+        {"color MAGENTA --json", 0, "{\"changed\":[\"menu color set to magenta (5)\"],\"detail\":\"\",\"message\":"
+            "\"menu color set to magenta (5)\",\"ok\":true,\"status\":0}\n", "", true},
         {"color 2", 0, "menu color set to green (2)\n", "", true},
         {"erase 0", 2, "", "give --yes", false},
         {"erase 0 --yes", 0, "erased slot 0 (Image-0)\n", "", true},
@@ -99,6 +112,8 @@ TEST_F(CliTest, CommandsTable)
     shell("cp " + store.path("single-part.img") + " " + twin.root());
     ASSERT_EQ(nimbrel("--store " + twin.root() + " install single-part.img").status, 0);
     const std::string singlePart = slotTree(twin.path("image/0"));
+    shell("cd " + store.root() + " && cp single-part.img damaged.img && cp single-part.img other.img && "
+          "echo \"$(printf %064d 0)  damaged.img\" >damaged.img.sha256 && md5sum two-part.img >other.img.md5");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string before = storeState(store);
@@ -109,6 +124,9 @@ TEST_F(CliTest, CommandsTable)
         else
             EXPECT_EQ(run.out, c.out);
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        std::istringstream lines(run.err);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_EQ(line.rfind("nimbrel: ", 0), 0u) << run.err;
         EXPECT_EQ(storeState(store) != before, c.changes);
         if (pathExists(store.path("tools/menu"))) {  // a fresh store has no boot menu yet
             EXPECT_EQ(storeFaults(store.root(), {slotTree(store.path("image/3")), singlePart}), "");
@@ -119,6 +137,25 @@ TEST_F(CliTest, CommandsTable)
     EXPECT_FALSE(pathExists(store.path("two-part.img")));  // a two-part image file goes once installed
     EXPECT_FALSE(pathExists(store.path("image/0")));
     EXPECT_NE(readFile(store.path("tools/lcdmenu.conf")).find("menu_color=2\n"), std::string::npos);
+}
+
+// verify answers as install does on every file, and writes nothing.
+TEST_F(CliTest, VerifyAgreesWithInstall)
+{
+    shell("cd " + store.root() + " && head -c 1179648 two-part.img >head.img && cp single-part.img bad.img && "
+          "md5sum random.img >bad.img.md5 && cp two-part.img cut.img && truncate -s 1179748 cut.img");
+    int slot = 0;
+    for (const char* file : {"head.img", "bad.img", "cut.img", "random.img", "single-part.img", "two-part.img"}) {
+        SCOPED_TRACE(file);
+        std::string before = storeState(store);
+        CliRun verify = nimbrel(at + " verify " + file);
+        EXPECT_EQ(storeState(store), before);
+        CliRun install = nimbrel(at + " install " + file + " --slot " + std::to_string(slot));
+        EXPECT_EQ(verify.status, install.status);
+        EXPECT_EQ(verify.err, install.err);
+        slot += install.status == 0;
+    }
+    EXPECT_EQ(slot, 2);
 }
 
 // Steps that fail (status 1) change nothing, or as the windows leave it.

@@ -131,6 +131,26 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
     }
 }
 
+// Another front end takes the chosen slot, or installs the chosen file,
+// while the dialog is open: refused by name, nothing touched.
+TEST_F(ImagedirTest, SlotOrImageFileTakenWhileTheDialogIsOpen)
+{
+    for (const char* taken : {"image/0", "new.img"}) {
+        SCOPED_TRACE(taken);
+        TestStore store("disk/store");
+        makeImage(store.path("new.img"));
+        pchost::startScript("green");
+        Imagedir dialog;
+        shell(std::string(taken) == "new.img" ? "rm " + store.path(taken) : "mkdir -p " + store.path(taken));
+        std::string before = fingerprint({store.root()}, {});
+        dialog.show();
+        dialog.exec();
+        EXPECT_THAT(pchost::shownMessages(),
+            ElementsAre(taken == std::string("new.img") ? "[Error] no image file new.img" : "[Error] slot 0 is not free"));
+        EXPECT_EQ(changedLines(before, fingerprint({store.root()}, {})), "");
+    }
+}
+
 // The status line as the focus moves over each widget: what the screen
 // shows where the status bar lies, after its mark column.
 TEST_F(ImagedirTest, StatusLineShowsTheFocusedWidgetsHelpText)

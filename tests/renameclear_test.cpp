@@ -103,6 +103,21 @@ TEST_F(RenameclearTest, EraseTakesTheSlotOutOfTheBootMenuBeforeItsFilesAndAlways
     }
 }
 
+// The colour another front end set after this one read it is kept; this
+// one's own choice goes on only while the disk holds what it last saw.
+TEST_F(RenameclearTest, RegenerationKeepsTheColourChosenLastWhereverItWasChosen)
+{
+    store.addSlot(2, "name=Two\n");
+    color = "5";
+    ASSERT_TRUE(nameedit());
+    shell("sed -i s/^menu_color=5$/menu_color=3/ " + shellQuote(store.path("tools/lcdmenu.conf")));
+    EXPECT_THAT(run(1, "down ok text:New ok green"), ElementsAre("[Info] Rename Image complete"));
+    EXPECT_EQ(getInfo(store.path("tools/lcdmenu.conf").c_str(), "menu_color"), "3");
+    color = "7";
+    EXPECT_THAT(run(1, "down ok text:Old ok green"), ElementsAre("[Info] Rename Image complete"));
+    EXPECT_EQ(getInfo(store.path("tools/lcdmenu.conf").c_str(), "menu_color"), "7");
+}
+
 TEST_F(RenameclearTest, ReadOnlyStoreNamedByEveryActionThatWritesAndLeftAsItWas)
 {
     store.addSlot(2, "name=Keep\n");
