@@ -9,61 +9,17 @@
 #include "install/checkedimage.h"
 #include "install/imagecheck.h"
 #include "install/imagedigest.h"
+#include "install/installation.h"
 #include "install/slotpath.h"
 #include "install/space.h"
 #include "install/squashfs.h"
 #include "install/staging.h"
 #include "install/stillthere.h"
-#include "store/bootmenu.h"
 #include "store/context.h"
 #include "store/durable.h"
-#include "store/imagename.h"
 #include "store/lock.h"
-#include "store/nameedit.h"
 #include "store/shell.h"
-#include "store/slotdetails.h"
 #include "store/slots.h"
-
-namespace {
-
-// How long a command that outlived its host may take to end.
-constexpr int copyEndMs = 3000;
-
-// The copy's failure, also for every later step that finds the copy unusable.
-const char copyFailed[] = "could not copy squashfs";
-const char cancelledText[] = "installation cancelled";
-
-// One run of the installation. The tree is copied and made startable in a
-// scratch directory beside the slots, which no slot scan looks at, and
-// becomes the slot with one rename once all of it is on the disk. Each
-// stage returns the message of the step that failed, or null to go on.
-class Installation {
-public:
-    explicit Installation(const InstallRequest& request);
-    Outcome run();
-
-private:
-    const char* copyIntoScratch();
-    const char* adaptScratch();
-    const char* commitSlot();
-    bool publish(const CheckedImage& image);
-    std::optional<Outcome> refuseChecked(const CheckedImage& image, bool& partBehind);
-    Outcome finish(const char* failure, const CheckedImage& image);
-    Outcome withdraw(const Outcome& refusal);
-    void tell(const char* progress) const;
-    bool cancelled() const;
-
-    const InstallRequest& request;
-    eString scratchEntry;  // its name under image/
-    eString scratch;
-    eString cutFile;
-    bool twoPart = false;
-    bool cutMade = false;
-    MountedTree tree;
-    std::optional<MenuSwitch> menu;  // once the boot menu's head could be read
-    bool headReady = false;  // tools/menu holds its head, or it waits beside
-    const char* unsynced = nullptr;  // set when the slot's rename may not be on the disk
-};
 
 Installation::Installation(const InstallRequest& request)
     : request(request)
@@ -169,74 +125,6 @@ const char* Installation::adaptScratch()
     return makeStartable(scratch, request.copySettings);
 }
 
-// The slot's part of the boot menu's switch (store/bootmenu.h), steps 1
-// and 2: the tree, its details and Image.info (replacing any the image
-// carried) and the script's head written, all of it durable, then the
-// scratch directory renamed to the slot: an installed slot is always
-// complete. The rest of the switch is publish's.
-const char* Installation::commitSlot()
-{
-    if (!writeSlotDetails(scratch, request.file) || !writeImageInfo(scratch, imageName(request.slot, request.name)))
-        return "could not write Image.info";
-    std::string head;
-    if (readBootHead(head)) {
-        menu.emplace(toolsDir(), head);
-        headReady = menu->stageHead();  // unchecked here: publish reports the boot menu
-    }
-    // Barrier 1: tree, names and head durable before the slot's rename; else a cut may leave half a slot installed.
-    if (!syncFileSystem(mpoint))
-        return copyFailed;
-    // The last instant to stop: from the rename on, the slot is installed.
-    if (cancelled())
-        return cancelledText;
-    if (std::rename(scratch.c_str(), slotDir(request.slot).c_str()) != 0)
-        return copyFailed;
-    return nullptr;
-}
-
-// Steps 2 to 4 of the switch, the slot in place. False when the boot menu
-// could not be written; the slot stays installed then.
-bool Installation::publish(const CheckedImage& image)
-{
-    BootMenu target;
-    bool staged = headReady && menu->withdraw() && composeBootMenu(target) && menu->stage(target.script, target.config);
-    // Barrier 2: slot, head and the pair's contents on the disk first; else a cut may name a slot not there.
-    // Where it fails the slot is there all the same: barrier 3 then puts it on the disk before the script.
-    if (!syncFileSystem(imagesDir()))
-        unsynced = "could not sync image directory";
-    // Kept while the slot may yet vanish. Unchecked: the image is installed,
-    // and a file that comes back after a power cut is only offered again.
-    if (twoPart && !unsynced && image.stillAt(request.file))
-        unlink((mpoint + "/" + request.file).c_str());
-    if (!staged || !menu->placeConfig())
-        return false;
-    // Barrier 3: the configuration on the disk before the script; else a cut may pair them wrong.
-    if (!syncFileSystem(mpoint) || !menu->placeScript())
-        return false;
-    // Barrier 4: the script and the image file's removal on the disk before success; else a cut undoes them.
-    if (!syncFileSystem(mpoint))
-        return false;
-    menu->dropOldLayout();
-    return true;
-}
-
-Outcome Installation::finish(const char* failure, const CheckedImage& image)
-{
-    if (cutMade)
-        unlink(cutFile.c_str());  // unchecked: the next installation removes it too
-    if (failure) {
-        menu.reset();  // its scratch file goes
-        removeTree(scratch);  // unchecked: the next installation removes it too
-        return Outcome::failed(failure);
-    }
-    bool menuWritten = publish(image);
-    if (unsynced)
-        return Outcome::failed(unsynced);
-    if (!menuWritten)
-        return bootMenuFailure();
-    return Outcome::done("Image is installed");
-}
-
 // A refusal once the tree is mounted: the store holds nothing of this run
 // but the cut, which goes with the mount.
 Outcome Installation::withdraw(const Outcome& refusal)
@@ -257,6 +145,11 @@ bool Installation::cancelled() const
 {
     return request.cancelled && request.cancelled();
 }
+
+namespace {
+
+// How long a command that outlived its host may take to end.
+constexpr int copyEndMs = 3000;
 
 // Whether PATH is /tmp itself, under any name: its lock is then the
 // store's, which this run already holds.

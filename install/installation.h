@@ -1,0 +1,49 @@
+#pragma once
+#include <optional>
+
+#include "host/estring.h"
+#include "install/copyprogress.h"
+#include "install/procedure.h"
+#include "store/bootmenu.h"
+
+class CheckedImage;
+
+// installImage's run, for its two files alone: procedure.cpp takes it up to
+// the copy made startable, slotcommit.cpp the slot's commit and the boot
+// menu's switch.
+
+// The copy's failure, also for every later step that finds the copy unusable.
+inline constexpr char copyFailed[] = "could not copy squashfs";
+inline constexpr char cancelledText[] = "installation cancelled";
+
+// One run of the installation. The tree is copied and made startable in a
+// scratch directory beside the slots, which no slot scan looks at, and
+// becomes the slot with one rename once all of it is on the disk. Each
+// stage returns the message of the step that failed, or null to go on.
+class Installation {
+public:
+    explicit Installation(const InstallRequest& request);
+    Outcome run();
+
+private:
+    const char* copyIntoScratch();
+    const char* adaptScratch();
+    const char* commitSlot();
+    bool publish(const CheckedImage& image);
+    std::optional<Outcome> refuseChecked(const CheckedImage& image, bool& partBehind);
+    Outcome finish(const char* failure, const CheckedImage& image);
+    Outcome withdraw(const Outcome& refusal);
+    void tell(const char* progress) const;
+    bool cancelled() const;
+
+    const InstallRequest& request;
+    eString scratchEntry;  // its name under image/
+    eString scratch;
+    eString cutFile;
+    bool twoPart = false;
+    bool cutMade = false;
+    MountedTree tree;
+    std::optional<MenuSwitch> menu;  // once the boot menu's head could be read
+    bool headReady = false;  // tools/menu holds its head, or it waits beside
+    const char* unsynced = nullptr;  // set when the slot's rename may not be on the disk
+};
