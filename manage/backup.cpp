@@ -69,37 +69,36 @@ std::optional<Outcome> refuseTarget(const BackupFile& file, bool force, int slot
     return std::nullopt;
 }
 
-// The tick of a running mksquashfs: its share from the last percentage of
-// its progress bar in OUTPUT, and the time left at the rate so far.
-std::function<void()> packTick(const eString& output, const ProgressShown& shown)
+// The tick of a running mksquashfs: its share is what it has read of the
+// tree's TOTAL bytes (its own progress bar comes only on a terminal).
+std::function<void()> packTick(const eString& pidFile, long long total, const ProgressShown& shown)
 {
     auto start = std::chrono::steady_clock::now();
-    auto estimate = std::make_shared<ProgressEstimate>(100);
+    auto estimate = std::make_shared<ProgressEstimate>(total);
     auto last = std::make_shared<eString>();
     return [=] {
         std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-        eString text = estimate->update(lastPercent(output), seconds.count());
+        eString text = estimate->update(bytesRead(pidFile), seconds.count());
         if (shown && text != *last)
             shown(*last = text);
     };
 }
 
-// The squashfs of the tree ROOT at its place in PARTIAL, with the tick's
-// progress; stopped when the request is cancelled.
+// The squashfs of the tree ROOT at its place in the partial file, with the
+// tick's progress; stopped when the request is cancelled.
 CommandEnd packSquashfs(const eString& root, const BackupFile& file, const BackupRequest& request)
 {
-    eString output = file.scratch + "/mksquashfs.out";
-    Descriptor out = createFresh(output, O_CLOEXEC);
-    if (!out)
-        return CommandEnd::Failed;
+    eString pidFile = file.scratch + "/mksquashfs.pid";
     CommandOptions options;
-    options.handed = {out.get()};
-    options.tick = packTick(output, request.progress);
+    options.tick = packTick(pidFile, treeNeeds(root, 1024).kilobytes * 1024, request.progress);
     options.stop = request.cancelled;
-    // gzip and no extended attributes: what the box's kernel mounts.
-    return runWatched(formatLine("mksquashfs %s %s -o %lld -noappend -comp gzip -no-xattrs -progress >&%d 2>&1",
-                          root, file.partial, static_cast<long long>(squashfsOffset), handedDescriptor),
-        options);
+    // gzip and no extended attributes: what the box's kernel mounts. A small
+    // cache, as the box has little memory; it also keeps the reading, which
+    // the share counts, close to the packing.
+    eString pack = formatLine("echo $$ >%s && exec mksquashfs %s %s -o %lld -noappend -comp gzip -no-xattrs -mem 16M "
+                              "-quiet -no-progress >/dev/null",
+        pidFile, root, file.partial, static_cast<long long>(squashfsOffset));
+    return runWatched(formatLine("sh -c %s", pack), options);
 }
 
 // Packs the slot, puts the head in front, digests the whole; the partial

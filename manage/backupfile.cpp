@@ -1,7 +1,10 @@
 #include "manage/backupfile.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "install/squashfs.h"
@@ -83,17 +86,15 @@ bool writeHead(const BackupFile& file, const eString& name)
         out.close();
 }
 
-long long lastPercent(const eString& output)
+long long bytesRead(const eString& pidFile)
 {
-    std::string text;
+    std::string pid, io;
     unsigned mode = 0;
-    if (!readWholeFile(output, text, mode))
+    if (!readWholeFile(pidFile, pid, mode, 32) || !readWholeFile("/proc/" + pid.substr(0, pid.find('\n')) + "/io", io,
+            mode, 4096))
         return 0;
-    size_t sign = text.rfind('%');
-    size_t start = text.find_last_not_of("0123456789", sign == std::string::npos || sign == 0 ? 0 : sign - 1);
-    if (sign == std::string::npos || start == std::string::npos || start + 1 == sign)
-        return 0;
-    return std::stoll(text.substr(start + 1, sign - start - 1));
+    size_t at = io.find("rchar: ");
+    return at == std::string::npos ? 0 : std::atoll(io.c_str() + at + 7);
 }
 
 bool publish(BackupFile& file, const eString& md5, const eString& sha256)

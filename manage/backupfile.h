@@ -34,9 +34,10 @@ void undoInstallation(const eString& root);
 // which makes it a two-part image.
 bool writeHead(const BackupFile& file, const eString& name);
 
-// The last percentage of mksquashfs's progress bar in the file OUTPUT, 0
-// before the first.
-long long lastPercent(const eString& output);
+// What the process whose PID the file PID_FILE holds has read so far (its
+// rchar in /proc), 0 when that cannot be told (no such file, an older
+// kernel without it).
+long long bytesRead(const eString& pidFile);
 
 // Writes FILE.md5 and FILE.sha256 as md5sum and sha256sum do, makes them
 // and the image file durable together and renames them into place, the
