@@ -96,9 +96,20 @@ CommandEnd packSquashfs(const eString& root, const BackupFile& file, const Backu
     // cache, as the box has little memory; it also keeps the reading, which
     // the share counts, close to the packing.
     eString pack = formatLine("echo $$ >%s && exec mksquashfs %s %s -o %lld -noappend -comp gzip -no-xattrs -mem 16M "
-                              "-quiet -no-progress >/dev/null",
-        pidFile, root, file.partial, static_cast<long long>(squashfsOffset));
+                              "-quiet -no-progress >/dev/null 2>%s",
+        pidFile, root, file.partial, static_cast<long long>(squashfsOffset), file.scratch + "/mksquashfs.err");
     return runWatched(formatLine("sh -c %s", pack), options);
+}
+
+// The last line FILE holds, as mksquashfs's reason for failing.
+eString lastLine(const eString& file)
+{
+    std::string text;
+    unsigned mode = 0;
+    if (!readWholeFile(file, text, mode, 1 << 16))
+        return "";
+    text.erase(text.find_last_not_of('\n') + 1);
+    return text.substr(text.rfind('\n') + 1);
 }
 
 // Packs the slot, puts the head in front, digests the whole; the partial
@@ -112,8 +123,11 @@ Outcome writeBackup(BackupFile& file, const BackupRequest& request, BackupResult
     CommandEnd packed = packSquashfs(root, file, request);
     if (packed == CommandEnd::Stopped)
         return Outcome::failed("backup cancelled");
-    if (packed != CommandEnd::Succeeded)
-        return Outcome::failed("could not make squashfs");
+    if (packed != CommandEnd::Succeeded) {
+        Outcome failure = Outcome::failed("could not make squashfs");
+        failure.detail = lastLine(file.scratch + "/mksquashfs.err");
+        return failure;
+    }
     if (!writeHead(file, slotName(request.slot)))
         return Outcome::failed("could not make cramfs head");
     if (request.progress)
