@@ -167,6 +167,7 @@ BackupResult backupSlot(const BackupRequest& request)
         result.outcome = storeBusy();
         return result;
     }
+    removeBackupLeftovers();
     std::optional<Outcome> refused = refuseSlot(request.slot);
     if (!refused)
         refused = refuseMissingTool();

@@ -53,6 +53,16 @@ BackupFile::~BackupFile()
     }
 }
 
+void removeBackupLeftovers()
+{
+    // Unchecked: what stays is in the way of no step.
+    for (int slot = 0; slot < slotCount; ++slot) {
+        eString left = mpoint + "/.backup-" + number(slot);
+        for (const char* part : {"", ".part", ".part.md5", ".part.sha256"})
+            removeTree(left + part);
+    }
+}
+
 bool linkSlotTree(int slot, const eString& root)
 {
     eString scratch = dirName(root);

@@ -20,6 +20,10 @@ public:
     bool published = false;
 };
 
+// Removes what a killed backup left in the store: scratch trees (which hold
+// erased slots' data through their links) and partial files.
+void removeBackupLeftovers();
+
 // Makes ROOT a tree of hard links to slot SLOT's entries (links as links):
 // the slot's data is not copied, and not changed when ROOT is.
 bool linkSlotTree(int slot, const eString& root);

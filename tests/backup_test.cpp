@@ -102,7 +102,8 @@ TEST_F(BackupTest, StoppedBackupLeavesNoHalfFile)
     EXPECT_EQ(capture(run + "kill -INT -$pid; wait $pid; echo $?; ls -A /tmp | grep -c x.img"), "1\n0\n");
     EXPECT_EQ(capture(run + "kill -KILL -$pid; wait $pid; echo $?; ls /tmp/x.img*"), "137\n");
     EXPECT_EQ(backup(0, "/tmp/x.img").outcome.kind, Outcome::Done);
-    EXPECT_EQ(capture("cd /tmp && sha256sum -c x.img.sha256 && ls -A | grep -c backup"), "x.img: OK\n0\n");
+    EXPECT_EQ(capture("cd /tmp && sha256sum -c x.img.sha256 && ls -A . " + store.root() + " | grep -c backup"),
+        "x.img: OK\n0\n");
 }
 
 } // namespace
