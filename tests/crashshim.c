@@ -11,6 +11,8 @@
  * calls forced data to the disk (fsync, fdatasync, syncfs, sync, an open
  * with O_SYNC or O_DSYNC). Other programs run without it. */
 #define _GNU_SOURCE
+/* open and open64 are caught apart: with 64-bit offsets open would be open64. */
+#undef _FILE_OFFSET_BITS
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
