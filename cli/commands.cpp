@@ -8,6 +8,7 @@
 
 #include "cli/console.h"
 #include "cli/report.h"
+#include "cli/slotname.h"
 #include "install/adapt.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
@@ -205,4 +206,9 @@ Outcome colorCommand(const std::string& colour)
 Outcome menuCommand()
 {
     return rewriteBootMenu();
+}
+
+Outcome defaultCommand(const std::string& target)
+{
+    return chooseDefault(target == "flash" ? std::nullopt : std::optional<int>(namedSlot(target)));
 }

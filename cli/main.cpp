@@ -51,6 +51,7 @@ const char helpFooter[] = R"(Examples:
   nimbrel rename Nightly Stable
   nimbrel --wait=60 erase 3 --yes --json
   nimbrel color Cyan
+  nimbrel default Stable
 
 Exit status: 0 success; 1 a step failed; 2 a refusal or a wrong use, nothing touched.)";
 
@@ -159,6 +160,9 @@ void addBootMenu(CLI::App& app, Request& request)
     colour->callback([&] { request.command = [&] { return report(colorCommand(request.text), request.json); }; });
     CLI::App* menu = app.add_subcommand("menu", "write the boot menu from the slots");
     menu->callback([&] { request.command = [&] { return report(menuCommand(), request.json); }; });
+    CLI::App* chosen = app.add_subcommand("default", "choose the slot the boot menu starts by default");
+    chosen->add_option("SLOT", request.slot, "the slot, 0..9 or its name, or flash for the firmware")->required();
+    chosen->callback([&] { request.command = [&] { return report(defaultCommand(request.slot), request.json); }; });
 }
 
 void addBackup(CLI::App& app, Request& request)
@@ -219,7 +223,7 @@ int main(int argc, char** argv)
     addSlotActions(app, request);
     addBootMenu(app, request);
     addBackup(app, request);
-    for (const char* name : {"install", "verify", "rename", "erase", "color", "menu"})
+    for (const char* name : {"install", "verify", "rename", "erase", "color", "menu", "default"})
         app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
     int waitSeconds = 0;
     CLI::Option* wait = app.add_flag("--wait{0}", waitSeconds, "wait for a busy store, SECONDS at most (--wait=SECONDS), instead of refusing");

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "manage/colorchoice.h"
 #include "manage/overview.h"
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/durable.h"
 #include "store/handles.h"
 #include "store/nameedit.h"
@@ -73,7 +75,8 @@ json slotJson(const SlotReport& slot)
     return {{"slot", slot.slot}, {"state", stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
         {"size_kb", slot.kilobytes ? json(*slot.kilobytes) : json(nullptr)},
         {"installed", orNull(slot.installed)}, {"image_file", orNull(slot.image)},
-        {"in_boot_menu", slot.started}};
+        {"in_boot_menu", slot.entry > 0}, {"boot_entry", slot.entry ? json(slot.entry) : json(nullptr)},
+        {"default", slot.chosen}};
 }
 
 std::optional<int> colorCode()
@@ -88,18 +91,19 @@ std::optional<int> colorCode()
 json statusJson()
 {
     json slots = json::array();
-    std::vector<bool> started = startedSlots();
+    std::vector<int> entries = bootEntries();
+    json chosen = nullptr;
     for (int slot = 0; slot < slotCount; ++slot) {
-        SlotReport report = reportSlot(slot);
-        report.started = started[slot];
+        SlotReport report = reportSlot(slot, true, entries);
         slots.push_back(slotJson(report));
+        chosen = report.chosen ? json(slot) : chosen;
     }
     std::optional<long long> free = measuredFreeKilobytes(mpoint);
     std::optional<int> code = colorCode();
     return {{"store", mpoint}, {"free_kb", free ? json(*free) : json(nullptr)},
         {"color", code ? json(*code) : json(nullptr)},
         {"color_name", code ? json(colorText(*code) + 1) : json(nullptr)},
-        {"boot_menu_current", bootMenuCurrent()}, {"slots", slots}};
+        {"boot_menu_current", bootMenuCurrent()}, {"default_slot", chosen}, {"slots", slots}};
 }
 
 std::string field(const json& value, const char* unit = "")
@@ -127,6 +131,9 @@ std::string statusLines(const json& status)
     text += std::string("boot menu  ") +
         (status["boot_menu_current"].get<bool>() ? "as the slots call for\n" :
                                                    "differs from the slots (run: nimbrel menu)\n");
+    const json& chosen = status["default_slot"];
+    text += "default    " + (chosen.is_null() ? std::string("flash") : "slot " + field(chosen) + " (" +
+        field(status["slots"][chosen.get<int>()]["name"]) + ")") + "\n";
     text += line.sprintf("%-5s %-10s %-10s %-11s %-5s %-21s %s\n", "slot", "state", "size", "name", "menu",
         "installed", "image file");
     for (const json& slot : status["slots"]) {
@@ -166,15 +173,18 @@ json imagesJson()
 
 } // namespace
 
-SlotReport reportSlot(int slot, bool size)
+SlotReport reportSlot(int slot, bool size, const std::vector<int>& entries)
 {
     SlotReport report;
     report.slot = slot;
     report.state = probeSlot(slot);
     if (report.state == SlotState::Free)
         return report;
-    if (report.state == SlotState::Installed)
+    report.entry = entries.empty() ? bootEntries()[slot] : entries[slot];
+    if (report.state == SlotState::Installed) {
         report.name = slotName(slot);
+        report.chosen = defaultSlot() == slot;
+    }
     if (size)
         report.kilobytes = measure(slot);
     if (std::optional<SlotDetails> details = readSlotDetails(slot)) {
@@ -196,21 +206,22 @@ std::vector<eString> listImageFiles()
     return files;
 }
 
-std::vector<bool> startedSlots()
+std::vector<int> bootEntries()
 {
-    std::vector<bool> started(slotCount, false);
+    std::vector<int> entries(slotCount, 0);
     std::string script;
     unsigned mode = 0;
     if (!readWholeFile(mpoint + "/tools/menu", script, mode, menuLimit))
-        return started;
-    const std::string mark = "$mpoint/image/";
-    for (size_t at = script.find(mark); at != std::string::npos; at = script.find(mark, at + 1)) {
-        size_t digit = at + mark.size();
-        if (digit + 6 <= script.size() && std::isdigit(static_cast<unsigned char>(script[digit])) &&
-            script.compare(digit + 1, 6, " ../go") == 0)
-            started[script[digit] - '0'] = true;
+        return entries;
+    std::istringstream lines(script);
+    for (std::string line; std::getline(lines, line);) {
+        int entry = 0, slot = 0;
+        char end = 0;
+        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c", &entry,
+                &slot, &end) == 2 && slot >= 0 && slot < slotCount && entry > 0)
+            entries[slot] = entry;
     }
-    return started;
+    return entries;
 }
 
 std::string statusReport(bool json)

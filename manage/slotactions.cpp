@@ -5,8 +5,10 @@
 #include "manage/colorchoice.h"
 #include "manage/slotedit.h"
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
+#include "store/slots.h"
 #include "store/storecheck.h"
 
 namespace {
@@ -45,6 +47,22 @@ std::optional<Outcome> applyColor(intptr_t key)
         chooseColor(key);
         return std::optional<Outcome>();
     });
+}
+
+Outcome chooseDefault(std::optional<int> slot)
+{
+    std::optional<Outcome> outcome = locked([&]() -> std::optional<Outcome> {
+        if (slot && probeSlot(*slot) != SlotState::Installed)
+            return Outcome::refused(eString().sprintf("no Image in slot %d", *slot));
+        if (!rememberDefaultSlot(slot))
+            return Outcome::failed("could not write tools/default.slot");
+        return std::nullopt;
+    });
+    if (outcome)
+        return *outcome;
+    return Outcome::done(slot ? eString().sprintf("boot menu starts slot %d (%s) by default", *slot,
+                                    slotName(*slot).c_str())
+                              : eString("boot menu starts the firmware in flash by default"));
 }
 
 Outcome rewriteBootMenu()

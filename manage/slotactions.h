@@ -22,5 +22,9 @@ Outcome eraseSlot(const eString& nr);
 // shows nothing then.
 std::optional<Outcome> applyColor(intptr_t key);
 
+// Makes installed slot SLOT the boot menu's default entry, or the firmware
+// in flash when empty (store/defaultslot.h).
+Outcome chooseDefault(std::optional<int> slot);
+
 // Rebuilds the boot menu from the slots, as every action does at its end.
 Outcome rewriteBootMenu();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/nameedit.h"
@@ -58,7 +59,11 @@ Outcome eraseImage(const eString& nr)
     SlotSteps steps;
     steps.slot = atoi(nr.c_str());
     steps.change = [&] { return link ? removeTree(dir) : removeImageInfo(dir); };
-    steps.clear = [&] { return link || runFormatted("rm -rf %s/image/%s", mpoint, nr); };
+    // A later installation into the slot is another image: not the default.
+    steps.clear = [&] {
+        forgetDefaultSlot(steps.slot);
+        return link || runFormatted("rm -rf %s/image/%s", mpoint, nr);
+    };
     switch (switchSlot(steps)) {
     case SwitchEnd::Done:
         return Outcome::done("Erase Image complete");

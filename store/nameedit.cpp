@@ -5,6 +5,7 @@
 
 #include "store/bootmenu.h"
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/imagename.h"
@@ -69,7 +70,8 @@ bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
         return false;
     menu.script = menu.head;
     eString items = "TovraImage,", line;
-    int entry = 1;
+    std::optional<int> chosen = defaultSlot();
+    int entry = 1, defaultEntry = 0;
     for (int slot = 0; slot < slotCount; ++slot) {
         SlotState state = probeSlot(slot);
         if (slot == changed ? name.empty() || state == SlotState::Free : state != SlotState::Installed)
@@ -81,10 +83,12 @@ bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
             menu.script += line.sprintf(
                 "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go\n", entry, slot);
         items += menuItem(slot == changed ? name : slotName(slot)) + ",";
+        if (chosen == slot)
+            defaultEntry = entry;
         ++entry;
     }
-    menu.config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
-        entry, items.c_str(), color.c_str());
+    menu.config.sprintf("default_entry=%d\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
+        defaultEntry, entry, items.c_str(), color.c_str());
     return true;
 }
 

@@ -90,21 +90,28 @@ TEST_F(CliTest, CommandsTable)
         {"color 9", 2, "", "unknown color: 9", false},
         {"install two-part.img --slot 3 --name 'Sat 1.0'", 0,
             "installed Sat 1.0 into slot 3\nimage file two-part.img removed\n", "", true},
+        {"default 3", 0, "boot menu starts slot 3 (Sat 1.0) by default\n", "", true},
+        {"default 5", 2, "", "nimbrel: no Image in slot 5\n", false},
         {"install single-part.img --slot 3 --json", 2,
             "{\"changed\":[],\"detail\":\"\",\"message\":\"slot 3 is not free\",\"ok\":false,\"status\":2}\n",
             "nimbrel: slot 3 is not free\n", false},
         {"install " + store.root() + "/single-part.img", 0, "installed Image-0 into slot 0\nimage file single-part.img kept\n",
             "", true},
+        {"status", 0, "~default    slot 3 (Sat 1.0)\n", "", false},
         {"rename Image-0 Main", 0, "renamed slot 0 from Image-0 to Main\n", "", true},
         {"rename Nobody X", 2, "", "nimbrel: no slot 0..9 and no installed slot named Nobody\n", false},
         {"rename Main 'Sat 1.0'", 0, "renamed slot 0 from Main to Sat 1.0\n", "", true},
         {"erase 'Sat 1.0' --yes", 2, "", "nimbrel: slots 0, 3 are all named Sat 1.0: give the slot's number\n", false},
         {"rename 0 ''", 0, "renamed slot 0 from Sat 1.0 to Image-0\n", "", true},
+        {"default flash", 0, "boot menu starts the firmware in flash by default\n", "", true},
+        {"default Image-0 --json", 0, "{\"changed\":[\"boot menu starts slot 0 (Image-0) by default\"],\"detail\":\"\","
+            "\"message\":\"boot menu starts slot 0 (Image-0) by default\",\"ok\":true,\"status\":0}\n", "", true},
         {"color MAGENTA --json", 0, "{\"changed\":[\"menu color set to magenta (5)\"],\"detail\":\"\",\"message\":"
             "\"menu color set to magenta (5)\",\"ok\":true,\"status\":0}\n", "", true},
         {"color 2", 0, "menu color set to green (2)\n", "", true},
         {"erase 0", 2, "", "give --yes", false},
         {"erase 0 --yes", 0, "erased slot 0 (Image-0)\n", "", true},
+        {"status --json", 0, "~\"default_slot\": null", "", false},
         {"menu", 0, "boot menu written\n", "", false},
     };
     // What an installation of single-part.img holds, from one into a twin store.
@@ -136,6 +143,7 @@ TEST_F(CliTest, CommandsTable)
     EXPECT_EQ(readFile(store.path("image/3/Image.info")), "name=Sat 1.0\n");
     EXPECT_FALSE(pathExists(store.path("two-part.img")));  // a two-part image file goes once installed
     EXPECT_FALSE(pathExists(store.path("image/0")));
+    EXPECT_FALSE(pathExists(store.path("tools/default.slot")));  // the erased default is not a later slot 0's
     EXPECT_NE(readFile(store.path("tools/lcdmenu.conf")).find("menu_color=2\n"), std::string::npos);
 }
 
@@ -238,11 +246,13 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     for (int slot = 0; slot < 10; ++slot) {
         const nlohmann::json& entry = status["slots"][slot];
         SCOPED_TRACE(slot);
-        EXPECT_EQ(entry.size(), 7u);
+        EXPECT_EQ(entry.size(), 9u);
         EXPECT_EQ(entry["slot"], slot);
         const char* state = slot == 2 || slot == 5 || slot == 8 ? "installed" : slot == 7 ? "corrupted" : "free";
         EXPECT_EQ(entry["state"], state);
         EXPECT_EQ(entry["in_boot_menu"], slot == 2 || slot == 5);
+        EXPECT_EQ(entry["boot_entry"], slot == 2 ? nlohmann::json(1) : slot == 5 ? nlohmann::json(2) : nullptr);
+        EXPECT_EQ(entry["default"], false);
         EXPECT_EQ(entry["size_kb"].is_number_integer(), entry["state"] != "free");
         EXPECT_EQ(entry["name"].is_null(), entry["state"] != "installed");
         EXPECT_EQ(entry["installed"].is_null(), slot != 2);
