@@ -52,6 +52,7 @@ const char helpFooter[] = R"(Examples:
   nimbrel --wait=60 erase 3 --yes --json
   nimbrel color Cyan
   nimbrel default Stable
+  nimbrel info Stable --json
 
 Exit status: 0 success; 1 a step failed; 2 a refusal or a wrong use, nothing touched.)";
 
@@ -116,6 +117,15 @@ void addReports(CLI::App& app, Request& request)
         request.command = [&] {
             std::optional<Outcome> none = refuseNoImageStore();
             return none ? report(*none) : printed(statusReport(request.json));
+        };
+    });
+    CLI::App* info = app.add_subcommand("info", "one slot: state, name, size, install time, image file, boot entry");
+    info->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
+    info->add_flag("--json", request.json, "as JSON");
+    info->callback([&] {
+        request.command = [&] {
+            std::optional<Outcome> none = refuseNoImageStore();
+            return none ? report(*none) : printed(infoReport(namedSlot(request.slot), request.json));
         };
     });
     CLI::App* images = app.add_subcommand("images", "the image files to install, sorted by name");

@@ -70,15 +70,6 @@ json orNull(const std::optional<std::string>& value)
     return value ? json(*value) : json(nullptr);
 }
 
-json slotJson(const SlotReport& slot)
-{
-    return {{"slot", slot.slot}, {"state", stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
-        {"size_kb", slot.kilobytes ? json(*slot.kilobytes) : json(nullptr)},
-        {"installed", orNull(slot.installed)}, {"image_file", orNull(slot.image)},
-        {"in_boot_menu", slot.entry > 0}, {"boot_entry", slot.entry ? json(slot.entry) : json(nullptr)},
-        {"default", slot.chosen}};
-}
-
 std::optional<int> colorCode()
 {
     char* end = nullptr;
@@ -172,6 +163,15 @@ json imagesJson()
 }
 
 } // namespace
+
+nlohmann::json slotJson(const SlotReport& slot)
+{
+    return {{"slot", slot.slot}, {"state", stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
+        {"size_kb", slot.kilobytes ? json(*slot.kilobytes) : json(nullptr)},
+        {"installed", orNull(slot.installed)}, {"image_file", orNull(slot.image)},
+        {"in_boot_menu", slot.entry > 0}, {"boot_entry", slot.entry ? json(slot.entry) : json(nullptr)},
+        {"default", slot.chosen}};
+}
 
 SlotReport reportSlot(int slot, bool size, const std::vector<int>& entries)
 {

@@ -1,4 +1,5 @@
 #pragma once
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ struct SlotReport {
 // One slot's report; SIZE measures it with the store's tools/du. ENTRIES:
 // bootEntries(), when the caller has read them.
 SlotReport reportSlot(int slot, bool size = true, const std::vector<int>& entries = {});
+
+// REPORT as status --json gives each slot.
+nlohmann::json slotJson(const SlotReport& report);
+
+// Slot SLOT's report for `nimbrel info`: lines for a person, or JSON.
+std::string infoReport(int slot, bool json);
 
 // The image files the install dialog lists, sorted by name.
 std::vector<eString> listImageFiles();

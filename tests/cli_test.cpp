@@ -98,6 +98,8 @@ TEST_F(CliTest, CommandsTable)
         {"install " + store.root() + "/single-part.img", 0, "installed Image-0 into slot 0\nimage file single-part.img kept\n",
             "", true},
         {"status", 0, "~default    slot 3 (Sat 1.0)\n", "", false},
+        {"info 3", 0, "~image file  two-part.img\nboot menu   entry 2\ndefault     yes\n", "", false},
+        {"info Nobody --json", 2, "", "nimbrel: no slot 0..9 and no installed slot named Nobody\n", false},
         {"rename Image-0 Main", 0, "renamed slot 0 from Image-0 to Main\n", "", true},
         {"rename Nobody X", 2, "", "nimbrel: no slot 0..9 and no installed slot named Nobody\n", false},
         {"rename Main 'Sat 1.0'", 0, "renamed slot 0 from Main to Sat 1.0\n", "", true},
@@ -106,6 +108,7 @@ TEST_F(CliTest, CommandsTable)
         {"default flash", 0, "boot menu starts the firmware in flash by default\n", "", true},
         {"default Image-0 --json", 0, "{\"changed\":[\"boot menu starts slot 0 (Image-0) by default\"],\"detail\":\"\","
             "\"message\":\"boot menu starts slot 0 (Image-0) by default\",\"ok\":true,\"status\":0}\n", "", true},
+        {"info Image-0 --json", 0, "~  \"boot_entry\": 1,\n  \"default\": true,\n", "", false},
         {"color MAGENTA --json", 0, "{\"changed\":[\"menu color set to magenta (5)\"],\"detail\":\"\",\"message\":"
             "\"menu color set to magenta (5)\",\"ok\":true,\"status\":0}\n", "", true},
         {"color 2", 0, "menu color set to green (2)\n", "", true},

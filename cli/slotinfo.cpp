@@ -1,0 +1,42 @@
+#include <nlohmann/json.hpp>
+
+#include "cli/console.h"
+#include "cli/report.h"
+
+using nlohmann::json;
+
+namespace {
+
+std::string shown(const json& value, const std::string& unknown)
+{
+    if (value.is_null())
+        return unknown;
+    return printable(value.is_string() ? value.get<std::string>() : value.dump());
+}
+
+// The slot's fields as lines; what a free slot lacks is "-".
+std::string infoLines(const json& slot)
+{
+    bool free = slot["state"] == "free";
+    std::string unknown = free ? "-" : "unknown";
+    const json& entry = slot["boot_entry"];
+    std::string text = "slot        " + shown(slot["slot"], "-") + "\n";
+    text += "state       " + shown(slot["state"], "-") + "\n";
+    text += "name        " + shown(slot["name"], "-") + "\n";
+    text += "size        " + (slot["size_kb"].is_null() ? unknown : shown(slot["size_kb"], "") + " kB") + "\n";
+    text += "installed   " + shown(slot["installed"], unknown) + "\n";
+    text += "image file  " + shown(slot["image_file"], unknown) + "\n";
+    text += "boot menu   " + (entry.is_null() ? std::string("not started") : "entry " + entry.dump()) + "\n";
+    text += "default     " + std::string(slot["default"].get<bool>() ? "yes" : "no") + "\n";
+    return text;
+}
+
+} // namespace
+
+std::string infoReport(int slot, bool asJson)
+{
+    json info = slotJson(reportSlot(slot));
+    if (asJson)
+        return info.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    return infoLines(info);
+}
