@@ -19,6 +19,7 @@
 #include "cli/slotname.h"
 #include "cli/storechoice.h"
 #include "plugin/about.h"
+#include "store/actionlog.h"
 #include "store/imagename.h"
 #include "store/lock.h"
 #include "store/storecheck.h"
@@ -53,6 +54,7 @@ const char helpFooter[] = R"(Examples:
   nimbrel color Cyan
   nimbrel default Stable
   nimbrel info Stable --json
+  nimbrel log | tail
 
 Exit status: 0 success; 1 a step failed; 2 a refusal or a wrong use, nothing touched.)";
 
@@ -131,6 +133,8 @@ void addReports(CLI::App& app, Request& request)
     CLI::App* images = app.add_subcommand("images", "the image files to install, sorted by name");
     images->add_flag("--json", request.json, "as JSON");
     images->callback([&] { request.command = [&] { return printed(imagesReport(request.json)); }; });
+    CLI::App* log = app.add_subcommand("log", "what either front end did to the store, oldest first");
+    log->callback([&] { request.command = [&] { return printed(actionLog()); }; });
 }
 
 void addInstalling(CLI::App& app, Request& request)
@@ -219,6 +223,7 @@ int run(const Request& request)
 
 int main(int argc, char** argv)
 {
+    logFrontEnd = "nimbrel";
     StandardStreams streams;
     OwnStderr ownStderr;
     CLI::App app("nimbrel: the image store of nimbrel.so from a shell", "nimbrel");

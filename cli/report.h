@@ -30,6 +30,9 @@ nlohmann::json slotJson(const SlotReport& report);
 // Slot SLOT's report for `nimbrel info`: lines for a person, or JSON.
 std::string infoReport(int slot, bool json);
 
+// The store's action log as it is; refuses (Refusal) one that cannot be read.
+std::string actionLog();
+
 // The image files the install dialog lists, sorted by name.
 std::vector<eString> listImageFiles();
 

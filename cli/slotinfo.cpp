@@ -1,7 +1,12 @@
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 #include "cli/console.h"
 #include "cli/report.h"
+#include "store/actionlog.h"
+#include "store/durable.h"
+#include "store/storecheck.h"
 
 using nlohmann::json;
 
@@ -39,4 +44,23 @@ std::string infoReport(int slot, bool asJson)
     if (asJson)
         return info.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
     return infoLines(info);
+}
+
+std::string actionLog()
+{
+    if (std::optional<Outcome> none = refuseNoImageStore())
+        throw Refusal(none->message + ": " + none->detail);
+    std::string text;
+    unsigned mode = 0;
+    struct stat st;
+    if (lstat(actionLogPath().c_str(), &st) != 0)
+        return text;  // nothing done yet
+    if (!readWholeFile(actionLogPath(), text, mode, 4 * actionLogLimit))
+        throw Refusal("could not read " + std::string(actionLogPath()));
+    std::string shown;  // the lines as written, whatever else is in the file
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
+        shown += printable(text.substr(at, end - at)) + "\n";
+    }
+    return shown;
 }

@@ -1,4 +1,5 @@
 #include "install/procedure.h"
+#include "store/actionlog.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -189,9 +190,13 @@ Outcome installImage(const InstallRequest& request)
     SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
     // The dialog or command chose them before the lock: another front end
     // may have taken the slot or installed the file since.
-    if (std::optional<Outcome> taken = refuseSlotTaken(request.slot))
-        return *taken;
-    if (std::optional<Outcome> gone = refuseImageGone(request.file))
-        return *gone;
-    return Installation(request).run();
+    std::optional<Outcome> refused = refuseSlotTaken(request.slot);
+    refused = refused ? refused : refuseImageGone(request.file);
+    Outcome outcome = refused ? *refused : Installation(request).run();
+    if (!request.checkOnly) {
+        Outcome logged = outcome;
+        logged.message += " (" + request.file + ")";
+        logAction("install", request.slot, logged);
+    }
+    return outcome;
 }

@@ -4,6 +4,7 @@
 
 #include "manage/colorchoice.h"
 #include "manage/slotedit.h"
+#include "store/actionlog.h"
 #include "store/context.h"
 #include "store/defaultslot.h"
 #include "store/lock.h"
@@ -13,8 +14,10 @@
 
 namespace {
 
-// ACTION under the store's lock, held until the boot menu is rebuilt.
-std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& action)
+// ACTION under the store's lock, held until the boot menu is rebuilt and
+// the action logged as NAME on SLOT, with DONE as a silent success's text.
+std::optional<Outcome> locked(const char* name, const eString& slot,
+    const std::function<std::optional<Outcome>()>& action, const eString& done = "boot menu written")
 {
     StoreLock lock(mpoint, storeWaitMs);
     if (lock.busy())
@@ -26,6 +29,7 @@ std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& act
     // or an erase has rebuilt it on the disk already.
     if ((!outcome || outcome->kind != Outcome::Done) && !nameedit() && !outcome)
         outcome = bootMenuFailure();
+    logAction(name, slot, outcome ? *outcome : Outcome::done(done));
     return outcome;
 }
 
@@ -33,40 +37,40 @@ std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& act
 
 Outcome renameSlot(const eString& nr, const eString& typed)
 {
-    return *locked([&] { return renameImage(nr, typed); });
+    return *locked("rename", nr, [&] { return renameImage(nr, typed); });
 }
 
 Outcome eraseSlot(const eString& nr)
 {
-    return *locked([&] { return eraseImage(nr); });
+    return *locked("erase", nr, [&] { return eraseImage(nr); });
 }
 
 std::optional<Outcome> applyColor(intptr_t key)
 {
-    return locked([&] {
+    return locked("color", "", [&] {
         chooseColor(key);
         return std::optional<Outcome>();
-    });
+    }, eString().sprintf("menu_color=%d", static_cast<int>(key)));
 }
 
 Outcome chooseDefault(std::optional<int> slot)
 {
-    std::optional<Outcome> outcome = locked([&]() -> std::optional<Outcome> {
+    eString nr = slot ? eString().sprintf("%d", *slot) : eString();
+    eString said = "boot menu starts the firmware in flash by default";  // read by locked() after the action
+    std::optional<Outcome> outcome = locked("default", nr, [&]() -> std::optional<Outcome> {
         if (slot && probeSlot(*slot) != SlotState::Installed)
             return Outcome::refused(eString().sprintf("no Image in slot %d", *slot));
         if (!rememberDefaultSlot(slot))
             return Outcome::failed("could not write tools/default.slot");
+        if (slot)
+            said.sprintf("boot menu starts slot %d (%s) by default", *slot, slotName(*slot).c_str());
         return std::nullopt;
-    });
-    if (outcome)
-        return *outcome;
-    return Outcome::done(slot ? eString().sprintf("boot menu starts slot %d (%s) by default", *slot,
-                                    slotName(*slot).c_str())
-                              : eString("boot menu starts the firmware in flash by default"));
+    }, said);
+    return outcome ? *outcome : Outcome::done(said);
 }
 
 Outcome rewriteBootMenu()
 {
-    std::optional<Outcome> outcome = locked([] { return std::optional<Outcome>(); });
+    std::optional<Outcome> outcome = locked("menu", "", [] { return std::optional<Outcome>(); });
     return outcome ? *outcome : Outcome::done("boot menu written");
 }

@@ -106,4 +106,14 @@ check "Ctrl-C during the copy: stopped, status 1, the slot free, the image file 
     [ ! -e /tmp/copied ] &&
     [ $status = 1 ] && has "$(cat /tmp/cli.err)" "nimbrel: installation cancelled" && [ ! -s /tmp/cli.out ] &&
     [ "$(cd /tmp/s && ls -R)" = "$before" ] && ! mountpoint -q /tmp/image'
+
+run_cli --store /tmp/s log
+check "the log: one line for each action that took the lock, by either front end, oldest first" eval '
+    [ $status = 0 ] && [ "$(echo "$out" | cut -d" " -f2-5)" = "$(printf "%s\n" "nimbrel install 0 done" \
+    "windows install 2 done" "nimbrel rename 4 done" "nimbrel erase 4 done" "nimbrel install 6 done" \
+    "nimbrel install 7 done" "nimbrel install 8 failed")" ] && ! echo "$out" | grep -vqE "^[0-9-]{10}T[0-9:]{8}Z "'
+head -c 70000 /dev/zero | tr '\0' x | fold -w 99 >/tmp/s/nimbrel.log
+"$cli" --store /tmp/s menu >/dev/null
+check "a log past its bound keeps its newest whole lines within it" eval '[ $(stat -c %s /tmp/s/nimbrel.log) -le 65536 ] &&
+    head -1 /tmp/s/nimbrel.log | grep -qx "x\{99\}" && tail -1 /tmp/s/nimbrel.log | grep -q " nimbrel menu - done"'
 finish
