@@ -158,18 +158,20 @@ Outcome renameCommand(int slot, const std::string& name)
 
 Outcome eraseCommand(int slot, bool yes)
 {
+    std::optional<SlotIdentity> asked = identifySlot(slot);
     SlotReport report = reportSlot(slot, !yes);
-    if (report.state == SlotState::Free)
+    if (!asked)
         return Outcome::refused("no Image in slot " + number(slot));
     eString what = report.name ? eString(*report.name) : eString("corrupted");
     if (!yes) {
         if (!canAsk())
             return Outcome::refused("erase asks first: give --yes to erase without a terminal");
         eString size = report.kilobytes ? eString().sprintf("%lld kB", *report.kilobytes) : eString(sizeUnknown);
-        if (!askYes("erase slot " + number(slot) + " (" + what + ", " + size + ")?"))
+        eString when = report.installed ? "installed " + *report.installed : "install time unknown";
+        if (!askYes(printable("erase slot " + number(slot) + " (" + what + ", " + when + ", " + size + ")?")))
             return Outcome::refused("slot " + number(slot) + " not erased");
     }
-    Outcome outcome = eraseSlot(number(slot));
+    Outcome outcome = eraseSlot(number(slot), asked);
     if (outcome.kind != Outcome::Done)
         return outcome;
     return Outcome::done("erased slot " + number(slot) + " (" + what + ")");

@@ -1,6 +1,8 @@
 #include "manage/slotactions.h"
 
+#include <cstdlib>
 #include <functional>
+#include <sys/stat.h>
 
 #include "manage/colorchoice.h"
 #include "manage/slotedit.h"
@@ -40,9 +42,27 @@ Outcome renameSlot(const eString& nr, const eString& typed)
     return *locked("rename", nr, [&] { return renameImage(nr, typed); });
 }
 
-Outcome eraseSlot(const eString& nr)
+bool SlotIdentity::operator==(const SlotIdentity& other) const
 {
-    return *locked("erase", nr, [&] { return eraseImage(nr); });
+    return device == other.device && inode == other.inode && name == other.name;
+}
+
+std::optional<SlotIdentity> identifySlot(int slot)
+{
+    struct stat st;
+    if (probeSlot(slot) == SlotState::Free || lstat(slotDir(eString().sprintf("%d", slot)).c_str(), &st) != 0)
+        return std::nullopt;
+    return SlotIdentity{st.st_dev, st.st_ino, slotName(slot)};
+}
+
+Outcome eraseSlot(const eString& nr, const std::optional<SlotIdentity>& expected)
+{
+    return *locked("erase", nr, [&]() -> std::optional<Outcome> {
+        // The question was answered for what the slot held then.
+        if (expected && !(identifySlot(atoi(nr.c_str())) == expected))
+            return Outcome::refused("slot " + nr + " changed, not erased");
+        return eraseImage(nr);
+    });
 }
 
 std::optional<Outcome> applyColor(intptr_t key)

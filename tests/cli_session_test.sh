@@ -77,7 +77,16 @@ size=$(du -sk /tmp/s/image/4 | cut -f1)
 out=$(printf 'no\n' | script -qec "'$cli' --store /tmp/s erase 4" /dev/null)
 status=$?
 check "erase on a terminal, answered no: asked, refused, the slot stays" eval '[ $status = 2 ] &&
-    has "$out" "erase slot 4 (Beta, $size kB)? [yes/no]" && has "$out" "slot 4 not erased" && [ -d /tmp/s/image/4 ]'
+    has "$out" "erase slot 4 (Beta, install time unknown, $size kB)? [yes/no]" && has "$out" "slot 4 not erased" &&
+    [ -d /tmp/s/image/4 ]'
+# Answered for Beta, while the slot is erased and filled again: not erased.
+(sleep 1; echo yes) | script -qec "'$cli' --store /tmp/s erase 4" /dev/null >/tmp/erase.out &
+wait_until grep -q "yes/no" /tmp/erase.out
+mv /tmp/s/image/4 /tmp/s/image/old4 && mkdir /tmp/s/image/4 && echo name=Beta >/tmp/s/image/4/Image.info
+wait $!
+check "erase answered yes for an installation that is gone meanwhile: refused, the new one stays" eval '
+    has "$(cat /tmp/erase.out)" "nimbrel: slot 4 changed, not erased" && grep -qx name=Beta /tmp/s/image/4/Image.info'
+rm -rf /tmp/s/image/4 && mv /tmp/s/image/old4 /tmp/s/image/4
 out=$(printf 'yes\n' | script -qec "'$cli' --store /tmp/s erase 4" /dev/null)
 status=$?
 check "erase on a terminal, answered yes: erased" eval '[ $status = 0 ] && has "$out" "erased slot 4 (Beta)" &&
