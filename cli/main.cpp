@@ -211,7 +211,7 @@ int run(const Request& request)
         useMountStandIn();
         return request.command();
     } catch (const Refusal& refusal) {
-        std::cerr << "nimbrel: " << refusal.what() << "\n";
+        std::cerr << "nimbrel: " << printable(refusal.what()) << "\n";
         return 2;
     } catch (const std::exception& error) {
         std::cerr << "nimbrel: " << error.what() << "\n";
@@ -248,7 +248,7 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error);  // --help and --version, on stdout
-        std::cerr << "nimbrel: " << error.what() << " (see nimbrel --help)\n";
+        std::cerr << "nimbrel: " << printable(error.what()) << " (see nimbrel --help)\n";
         return 2;
     }
     if (wait->count() > 0)

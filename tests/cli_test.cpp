@@ -75,6 +75,7 @@ TEST_F(CliTest, CommandsTable)
         {"install single-part.img --slot 10", 2, "", "--slot: Value 10 not in range 0 to 9", false},
         {"install single-part.img --name a,b", 2, "", "a,b", false},
         {"install single-part.img --name 12345678901", 2, "", "longer than 10", false},
+        {"rename 3 \"$(printf '\\033[2J')\"", 2, "", "character other than letters, digits, blank and -+:.: ?[2J (see", false},
         {"install random.img", 2, "", "nimbrel: not an image file\n", false},
         {"verify random.img", 2, "", "nimbrel: not an image file\n", false},
         {"verify single-part.img", 0, "single-part.img passes the checks, no checksum file\n", "", false},
