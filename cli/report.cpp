@@ -187,7 +187,9 @@ SlotReport reportSlot(int slot, bool size, const std::vector<int>& entries)
     }
     if (size)
         report.kilobytes = measure(slot);
-    if (std::optional<SlotDetails> details = readSlotDetails(slot)) {
+    // A corrupted slot's details are those of an installation that is gone.
+    std::optional<SlotDetails> details = report.state == SlotState::Installed ? readSlotDetails(slot) : std::nullopt;
+    if (details) {
         report.installed = details->installed;
         report.image = details->image;
     }

@@ -235,7 +235,7 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     ASSERT_EQ(nimbrel(at + " install two-part.img --slot 2 --name Two").status, 0);
     store.addSlot(5, "name=Older\n");  // installed before the details were kept
     store.addCorruptedSlot(7);
-    shell("cd " + store.path("image/7") + " && head -c 10000 /dev/zero >data");
+    shell("cd " + store.path("image/7") + " && head -c 10000 /dev/zero >data && cp ../2/Image.details .");
     nimbrel(at + " color orange");
     store.addSlot(8, "name=Hand\n");  // made by hand: the boot menu does not start it
 
