@@ -14,6 +14,7 @@
 #include "cli/backupcommand.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/output.h"
 #include "cli/ownstderr.h"
 #include "cli/report.h"
 #include "cli/slotname.h"
@@ -224,6 +225,7 @@ int run(const Request& request)
 int main(int argc, char** argv)
 {
     logFrontEnd = "nimbrel";
+    OutputCheck output;  // before standard output, if closed, becomes /dev/null
     StandardStreams streams;
     OwnStderr ownStderr;
     CLI::App app("nimbrel: the image store of nimbrel.so from a shell", "nimbrel");
@@ -253,5 +255,5 @@ int main(int argc, char** argv)
     }
     if (wait->count() > 0)
         request.wait = waitSeconds;
-    return run(request);
+    return output.finish(run(request));
 }

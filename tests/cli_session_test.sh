@@ -121,6 +121,17 @@ check "the log: one line for each action that took the lock, by either front end
     [ $status = 0 ] && [ "$(echo "$out" | cut -d" " -f2-5)" = "$(printf "%s\n" "nimbrel install 0 done" \
     "windows install 2 done" "nimbrel rename 4 done" "nimbrel erase 4 done" "nimbrel install 6 done" \
     "nimbrel install 7 done" "nimbrel install 8 failed")" ] && ! echo "$out" | grep -vqE "^[0-9-]{10}T[0-9:]{8}Z "'
+# A pipe whose reader is gone, and a closed stdout: the work done, status 1, one line.
+rm -f /tmp/gone && mkfifo /tmp/gone && exec 3<>/tmp/gone 4>/tmp/gone 3<&-
+"$cli" --store /tmp/s status >&4 2>/tmp/cli.err
+status=$? err=$(cat /tmp/cli.err)
+exec 4>&-
+check "stdout to a reader that is gone: status 1 and one line naming it" eval '[ $status = 1 ] &&
+    [ "$err" = "nimbrel: could not write the output: standard output is gone (a reader that ended, a full disk)" ]'
+"$cli" --store /tmp/s install single-part.img --slot 9 >&- 2>/tmp/cli.err
+status=$? err=$(cat /tmp/cli.err)
+check "stdout closed: installed all the same, status 1 and one line naming it" eval '[ $status = 1 ] &&
+    [ "$err" = "nimbrel: could not write the output: standard output is closed" ] && [ -e /tmp/s/image/9/Image.info ]'
 head -c 70000 /dev/zero | tr '\0' x | fold -w 99 >/tmp/s/nimbrel.log
 "$cli" --store /tmp/s menu >/dev/null
 check "a log past its bound keeps its newest whole lines within it" eval '[ $(stat -c %s /tmp/s/nimbrel.log) -le 65536 ] &&
