@@ -57,11 +57,14 @@ bool sameFile(const std::string& path, const std::string& content, unsigned mode
     return readWholeFile(path, found, foundMode, menuLimit) && found == content && (foundMode & 07777) == mode;
 }
 
-// Whether tools/menu and tools/lcdmenu.conf hold what the slots call for.
-bool bootMenuCurrent()
+// Whether tools/menu and tools/lcdmenu.conf hold what the slots call for;
+// null when that cannot be composed (tools/menu.org unreadable or too large).
+json bootMenuCurrent()
 {
     BootMenu menu;
-    return composeBootMenu(menu) && sameFile(mpoint + "/tools/menu", menu.script, 0755) &&
+    if (!composeBootMenu(menu))
+        return nullptr;
+    return sameFile(mpoint + "/tools/menu", menu.script, 0755) &&
         sameFile(mpoint + "/tools/lcdmenu.conf", menu.config, 0644);
 }
 
@@ -119,9 +122,10 @@ std::string statusLines(const json& status)
     text += "free       " + field(status["free_kb"], " kB") + "\n";
     const json& code = status["color"];
     text += "menu color " + (code.is_null() ? "-" : field(status["color_name"]) + " (" + field(code) + ")") + "\n";
+    const json& current = status["boot_menu_current"];
     text += std::string("boot menu  ") +
-        (status["boot_menu_current"].get<bool>() ? "as the slots call for\n" :
-                                                   "differs from the slots (run: nimbrel menu)\n");
+        (current.is_null() ? "cannot be written: tools/menu.org unreadable or over 64 kB\n" :
+         current.get<bool>() ? "as the slots call for\n" : "differs from the slots (run: nimbrel menu)\n");
     const json& chosen = status["default_slot"];
     text += "default    " + (chosen.is_null() ? std::string("flash") : "slot " + field(chosen) + " (" +
         field(status["slots"][chosen.get<int>()]["name"]) + ")") + "\n";

@@ -1,5 +1,6 @@
 #include "install/procedure.h"
 #include "store/actionlog.h"
+#include "store/nameedit.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -192,6 +193,7 @@ Outcome installImage(const InstallRequest& request)
     // may have taken the slot or installed the file since.
     std::optional<Outcome> refused = refuseSlotTaken(request.slot);
     refused = refused ? refused : refuseImageGone(request.file);
+    refused = refused ? refused : refuseLargeBootHead();
     Outcome outcome = refused ? *refused : Installation(request).run();
     if (!request.checkOnly) {
         Outcome logged = outcome;

@@ -26,6 +26,8 @@ std::optional<Outcome> locked(const char* name, const eString& slot,
         return storeBusy();
     if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
         return readOnly;
+    if (std::optional<Outcome> large = refuseLargeBootHead())
+        return large;
     std::optional<Outcome> outcome = action();
     // Every attempt ends with the boot menu rebuilt: a success of a rename
     // or an erase has rebuilt it on the disk already.

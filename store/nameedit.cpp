@@ -46,7 +46,7 @@ bool readBootHead(std::string& head, bool* found)
     if (found)
         *found = there;
     head.clear();
-    return !there || readWholeFile(org, head, mode);
+    return !there || readWholeFile(org, head, mode, bootHeadLimit);
 }
 
 eString toolsDir()
@@ -126,5 +126,18 @@ Outcome bootMenuFailure()
     Outcome failure = Outcome::failed("could not write boot menu");
     if (std::optional<Outcome> noTools = refuseWithoutBootTools())
         failure.detail = noTools->message;
+    else if (std::optional<Outcome> large = refuseLargeBootHead())
+        failure.detail = large->detail;
     return failure;
+}
+
+std::optional<Outcome> refuseLargeBootHead()
+{
+    struct stat st;
+    if (stat(toolsPath("/menu.org").c_str(), &st) != 0 || static_cast<size_t>(st.st_size) <= bootHeadLimit)
+        return std::nullopt;
+    Outcome refused = Outcome::refused("could not write boot menu");
+    refused.detail.sprintf("tools/menu.org holds %lld bytes, more than a boot menu's head may (%zu): shorten it",
+        static_cast<long long>(st.st_size), bootHeadLimit);
+    return refused;
 }

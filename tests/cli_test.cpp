@@ -276,6 +276,16 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     EXPECT_EQ(status["boot_menu_current"], true);
     EXPECT_EQ(status["slots"][8]["in_boot_menu"], true);
 
+    // A head over its bound: refused before anything changes, said as such.
+    shell("head -c 65537 /dev/zero >>" + store.path("tools/menu.org"));
+    std::string before = storeState(store);
+    CliRun rename = nimbrel(at + " rename 2 X");
+    EXPECT_EQ(rename.status, 2);
+    EXPECT_EQ(rename.err, "nimbrel: could not write boot menu: tools/menu.org holds 65565 bytes, more than a boot "
+                          "menu's head may (65536): shorten it\n");
+    EXPECT_EQ(storeState(store), before);
+    EXPECT_TRUE(nlohmann::json::parse(nimbrel(at + " status --json").out)["boot_menu_current"].is_null());
+
     makeImage(store.path("b-cut.img"), "--two-part");
     shell("truncate -s 1179748 " + store.path("b-cut.img") + " && mkdir " + store.path("dir.img"));
     nlohmann::json images = nlohmann::json::parse(nimbrel(at + " images --json").out);
