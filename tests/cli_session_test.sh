@@ -71,6 +71,11 @@ check "the host installing: nimbrel's rename is refused as busy, status 2, nothi
     [ "$err" = "nimbrel: image store is busy" ] && [ -z "$out" ] && grep -qx name=Beta /tmp/s/image/4/Image.info &&
     grep -qF "[Info] Image is installed" /tmp/host.out'
 check "the host's installation records the slot's details too" grep -q "^image=.*\.img$" /tmp/s/image/2/Image.details
+new_store t
+cp /tmp/t/single-part.img "/tmp/t/$(printf '\033[2J').img"
+host_out=$("$host" --store /tmp/t --keys "ok green ok" 2>&1)
+check "the host's trace line shows a file name's control characters as ?" eval 'has "$host_out" "?[2J.img: Success" &&
+    ! has "$host_out" "$(printf '\033')"'
 
 # Erase on a terminal asks, showing the slot, its name and size.
 size=$(du -sk /tmp/s/image/4 | cut -f1)
