@@ -47,6 +47,23 @@ Outcome renameImage(const eString& nr, const eString& typed)
     }
 }
 
+namespace {
+
+// Without tools/ no boot menu on the disk can start the slot: it goes as
+// the classic erase took it, and the boot menu's failure is said after.
+Outcome eraseWithoutTools(const eString& nr, bool link)
+{
+    eString dir = slotDir(nr);
+    bool gone = link ? removeTree(dir) : removeImageInfo(dir) && runFormatted("rm -rf %s/image/%s", mpoint, nr);
+    if (!gone || !syncFileSystem(mpoint))
+        return Outcome::failed("could not erase Image");
+    Outcome failure = bootMenuFailure();
+    failure.detail = "slot " + nr + " erased; " + failure.detail;
+    return failure;
+}
+
+} // namespace
+
 Outcome eraseImage(const eString& nr)
 {
     // The start lines go before the name, and come back without the slot
@@ -72,7 +89,7 @@ Outcome eraseImage(const eString& nr)
         return Outcome::failed("could not erase Image");
     case SwitchEnd::Withheld: {
         std::optional<Outcome> readOnly = refuseReadOnlyStore();
-        return readOnly ? *readOnly : bootMenuFailure();
+        return readOnly ? *readOnly : lstat(toolsDir().c_str(), &st) != 0 ? eraseWithoutTools(nr, link) : bootMenuFailure();
     }
     default:
         return bootMenuFailure();

@@ -190,6 +190,13 @@ TEST_F(CliTest, FailedStepsAndTheirStatus)
         EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(readFile(store.path("image/4/Image.info")), "name=Four\n");
+    // No tools/ at all: no boot menu can start the slot, so it goes all the same.
+    shell("rm -rf " + store.path("tools"));
+    run = nimbrel(at + " erase 4 --yes");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "nimbrel: could not write boot menu: slot 4 erased; no boot tools in " + store.path("tools") +
+        "\n");
+    EXPECT_FALSE(pathExists(store.path("image/4")));
 }
 
 // The store from /tmp/org as nimbrel-host finds it, refused alike.
