@@ -76,8 +76,10 @@ Outcome runInstallation(InstallRequest request)
     request.progress = line.shown();
     request.cancelled = InterruptWatch::interrupted;
     Outcome outcome = installImage(request);
-    // Ctrl-C on a terminal ends the running command too, which then fails.
-    if (outcome.kind == Outcome::Failed && InterruptWatch::interrupted())
+    // Ctrl-C on a terminal ends the running command too, which then fails;
+    // once the slot is in place, only the failure's own text is true.
+    bool placed = probeSlot(atoi(request.slot.c_str())) == SlotState::Installed;
+    if (outcome.kind == Outcome::Failed && InterruptWatch::interrupted() && !placed)
         return Outcome::failed("installation cancelled");
     return outcome;
 }
