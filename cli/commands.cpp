@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "cli/console.h"
+#include "cli/jsonname.h"
 #include "cli/report.h"
 #include "cli/slotname.h"
 #include "install/adapt.h"
@@ -48,9 +49,11 @@ std::optional<eString> imageOfStore(const std::string& file)
             return std::nullopt;
         name = file.substr(slash + 1);
     }
+    // A name as JSON gave it, of bytes that are no UTF-8 (cli/jsonname.h).
+    std::optional<std::string> bytes = namedBytes(name);
     for (const eString& listed : listImageFiles()) {
-        if (listed == name)
-            return name;
+        if (listed == name || (bytes && listed == *bytes))
+            return listed;
     }
     return std::nullopt;
 }

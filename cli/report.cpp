@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "cli/console.h"
+#include "cli/jsonname.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/space.h"
@@ -70,7 +71,7 @@ json bootMenuCurrent()
 
 json orNull(const std::optional<std::string>& value)
 {
-    return value ? json(*value) : json(nullptr);
+    return value ? json(jsonName(*value)) : json(nullptr);
 }
 
 std::optional<int> colorCode()
@@ -160,7 +161,7 @@ json imagesJson()
         struct stat st;
         bool plain = stat((mpoint + "/" + file).c_str(), &st) == 0 && S_ISREG(st.st_mode);
         ImageCheck check = inspectImage(file);
-        images.push_back({{"file", file}, {"size", plain ? json(static_cast<long long>(st.st_size)) : json(nullptr)},
+        images.push_back({{"file", jsonName(file)}, {"size", plain ? json(static_cast<long long>(st.st_size)) : json(nullptr)},
             {"kind", kindName(check.kind)}, {"check", check.fault ? check.fault : "ok"}});
     }
     return images;

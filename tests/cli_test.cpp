@@ -328,6 +328,12 @@ TEST_F(CliTest, NamesFromTheStoreNeverReachTheTerminalRaw)
     ASSERT_EQ(nimbrel(at + " install " + shellQuote(odd) + " --slot 1").status, 0);
     EXPECT_EQ(readFile(store.path("image/1/Image.details")).substr(31), "image=a\\\\x\\n\\x01.img\n");
     EXPECT_EQ(nlohmann::json::parse(nimbrel(at + " status --json").out)["slots"][1]["image_file"], odd);
+    // Bytes that are no UTF-8 go as U+0000..U+00FF, and install takes that name back.
+    shell("cp " + store.path("single-part.img") + " " + shellQuote(store.path("caf\xe9.img")));
+    nlohmann::json images = nlohmann::json::parse(nimbrel(at + " images --json").out);
+    ASSERT_EQ(images.at(1)["file"], "caf\u00e9.img");
+    ASSERT_EQ(nimbrel(at + " install " + shellQuote(images[1]["file"]) + " --slot 2").status, 0);
+    EXPECT_EQ(readFile(store.path("image/2/Image.details")).substr(31), "image=caf\xe9.img\n");
 }
 
 } // namespace
