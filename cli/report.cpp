@@ -5,7 +5,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -211,24 +210,6 @@ std::vector<eString> listImageFiles()
     }
     std::sort(files.begin(), files.end());
     return files;
-}
-
-std::vector<int> bootEntries()
-{
-    std::vector<int> entries(slotCount, 0);
-    std::string script;
-    unsigned mode = 0;
-    if (!readWholeFile(mpoint + "/tools/menu", script, mode, menuLimit))
-        return entries;
-    std::istringstream lines(script);
-    for (std::string line; std::getline(lines, line);) {
-        int entry = 0, slot = 0;
-        char end = 0;
-        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c", &entry,
-                &slot, &end) == 2 && slot >= 0 && slot < slotCount && entry > 0)
-            entries[slot] = entry;
-    }
-    return entries;
 }
 
 std::string statusReport(bool json)

@@ -1,10 +1,13 @@
 #include <algorithm>
+#include <cstdio>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <sys/stat.h>
 
 #include "cli/console.h"
 #include "cli/report.h"
 #include "store/actionlog.h"
+#include "store/context.h"
 #include "store/durable.h"
 #include "store/storecheck.h"
 
@@ -37,6 +40,24 @@ std::string infoLines(const json& slot)
 }
 
 } // namespace
+
+std::vector<int> bootEntries()
+{
+    std::vector<int> entries(slotCount, 0);
+    std::string script;
+    unsigned mode = 0;
+    if (!readWholeFile(mpoint + "/tools/menu", script, mode, 1 << 20))
+        return entries;
+    std::istringstream lines(script);
+    for (std::string line; std::getline(lines, line);) {
+        int entry = 0, slot = 0;
+        char end = 0;
+        if (std::sscanf(line.c_str(), "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go%c", &entry,
+                &slot, &end) == 2 && slot >= 0 && slot < slotCount && entry > 0)
+            entries[slot] = entry;
+    }
+    return entries;
+}
 
 std::string infoReport(int slot, bool asJson)
 {
