@@ -58,7 +58,7 @@ const char helpFooter[] = R"(Examples:
   nimbrel info Stable --json
   nimbrel log | tail
 
-Exit status: 0 success; 1 a step failed; 2 a refusal or a wrong use, nothing touched.)";
+Exit status: 0 success; 1 a step failed, or the output could not be written; 2 a refusal or a wrong use, nothing touched.)";
 
 // What the command line asks for: the store and the command to run.
 struct Request {
