@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include "cli/console.h"
+#include "cli/jsonname.h"
 #include "cli/report.h"
+#include "cli/slotname.h"
 #include "install/adapt.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
@@ -47,9 +49,11 @@ std::optional<eString> imageOfStore(const std::string& file)
             return std::nullopt;
         name = file.substr(slash + 1);
     }
+    // A name as JSON gave it, of bytes that are no UTF-8 (cli/jsonname.h).
+    std::optional<std::string> bytes = namedBytes(name);
     for (const eString& listed : listImageFiles()) {
-        if (listed == name)
-            return name;
+        if (listed == name || (bytes && listed == *bytes))
+            return listed;
     }
     return std::nullopt;
 }
@@ -75,8 +79,10 @@ Outcome runInstallation(InstallRequest request)
     request.progress = line.shown();
     request.cancelled = InterruptWatch::interrupted;
     Outcome outcome = installImage(request);
-    // Ctrl-C on a terminal ends the running command too, which then fails.
-    if (outcome.kind == Outcome::Failed && InterruptWatch::interrupted())
+    // Ctrl-C on a terminal ends the running command too, which then fails;
+    // once the slot is in place, only the failure's own text is true.
+    bool placed = probeSlot(atoi(request.slot.c_str())) == SlotState::Installed;
+    if (outcome.kind == Outcome::Failed && InterruptWatch::interrupted() && !placed)
         return Outcome::failed("installation cancelled");
     return outcome;
 }
@@ -157,18 +163,20 @@ Outcome renameCommand(int slot, const std::string& name)
 
 Outcome eraseCommand(int slot, bool yes)
 {
+    std::optional<SlotIdentity> asked = identifySlot(slot);
     SlotReport report = reportSlot(slot, !yes);
-    if (report.state == SlotState::Free)
+    if (!asked)
         return Outcome::refused("no Image in slot " + number(slot));
     eString what = report.name ? eString(*report.name) : eString("corrupted");
     if (!yes) {
         if (!canAsk())
             return Outcome::refused("erase asks first: give --yes to erase without a terminal");
         eString size = report.kilobytes ? eString().sprintf("%lld kB", *report.kilobytes) : eString(sizeUnknown);
-        if (!askYes("erase slot " + number(slot) + " (" + what + ", " + size + ")?"))
+        eString when = report.installed ? "installed " + *report.installed : "install time unknown";
+        if (!askYes(printable("erase slot " + number(slot) + " (" + what + ", " + when + ", " + size + ")?")))
             return Outcome::refused("slot " + number(slot) + " not erased");
     }
-    Outcome outcome = eraseSlot(number(slot));
+    Outcome outcome = eraseSlot(number(slot), asked);
     if (outcome.kind != Outcome::Done)
         return outcome;
     return Outcome::done("erased slot " + number(slot) + " (" + what + ")");
@@ -205,4 +213,9 @@ Outcome colorCommand(const std::string& colour)
 Outcome menuCommand()
 {
     return rewriteBootMenu();
+}
+
+Outcome defaultCommand(const std::string& target)
+{
+    return chooseDefault(target == "flash" ? std::nullopt : std::optional<int>(namedSlot(target)));
 }

@@ -24,6 +24,8 @@ Outcome eraseCommand(int slot, bool yes);
 // COLOUR: a name as the colour window lists it, or its code 2..8.
 Outcome colorCommand(const std::string& colour);
 Outcome menuCommand();
+// TARGET: a slot as namedSlot takes it, or "flash".
+Outcome defaultCommand(const std::string& target);
 
 // The colour key of a name in any case or of a code; empty for any other text.
 std::optional<int> colorKey(const std::string& colour);

@@ -14,11 +14,14 @@
 #include "cli/backupcommand.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/outcomeprint.h"
+#include "cli/output.h"
 #include "cli/ownstderr.h"
 #include "cli/report.h"
 #include "cli/slotname.h"
 #include "cli/storechoice.h"
 #include "plugin/about.h"
+#include "store/actionlog.h"
 #include "store/imagename.h"
 #include "store/lock.h"
 #include "store/storecheck.h"
@@ -51,50 +54,11 @@ const char helpFooter[] = R"(Examples:
   nimbrel rename Nightly Stable
   nimbrel --wait=60 erase 3 --yes --json
   nimbrel color Cyan
+  nimbrel default Stable
+  nimbrel info Stable --json
+  nimbrel log | tail
 
-Exit status: 0 success; 1 a step failed; 2 a refusal or a wrong use, nothing touched.)";
-
-// OUTCOME as one JSON object on stdout: what a script reads back.
-void printJson(const Outcome& outcome, int status)
-{
-    nlohmann::json changed = nlohmann::json::array();
-    std::istringstream lines(outcome.message);
-    for (std::string line; outcome.kind == Outcome::Done && std::getline(lines, line);)
-        changed.push_back(line);
-    nlohmann::json result = {{"ok", status == 0}, {"status", status}, {"message", outcome.message},
-        {"detail", outcome.detail}, {"changed", changed}};
-    std::cout << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-}
-
-// Prints OUTCOME where it belongs, also as JSON (JSON true), and gives the exit status.
-int report(const Outcome& outcome, bool json = false)
-{
-    int status = outcome.kind == Outcome::Done ? 0 : outcome.kind == Outcome::Failed ? 1 : 2;
-    if (json)
-        printJson(outcome, status);
-
-    std::string text = outcome.message;
-    if (outcome.kind == Outcome::Done) {
-        if (json)
-            return 0;
-        std::istringstream lines(text);  // each of what changed on a line of its own
-        for (std::string line; std::getline(lines, line);)
-            std::cout << printable(line) << "\n";
-        return 0;
-    }
-    std::replace(text.begin(), text.end(), '\n', ' ');  // a box's second line, as in "no Space !!!"
-    text.erase(text.find_last_not_of(' ') + 1);
-    if (!outcome.detail.empty())
-        text += ": " + outcome.detail;
-    std::cerr << "nimbrel: " << printable(text) << "\n";
-    return status;
-}
-
-int printed(const std::string& text)
-{
-    std::cout << text;
-    return std::cout.flush() ? 0 : 1;
-}
+Exit status: 0 success; 1 a step failed, or the output could not be written; 2 a refusal or a wrong use, nothing touched.)";
 
 // What the command line asks for: the store and the command to run.
 struct Request {
@@ -117,9 +81,20 @@ void addReports(CLI::App& app, Request& request)
             return none ? report(*none) : printed(statusReport(request.json));
         };
     });
+    CLI::App* info = app.add_subcommand("info", "one slot: state, name, size, install time, image file, boot entry");
+    info->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
+    info->add_flag("--json", request.json, "as JSON");
+    info->callback([&] {
+        request.command = [&] {
+            std::optional<Outcome> none = refuseNoImageStore();
+            return none ? report(*none) : printed(infoReport(namedSlot(request.slot), request.json));
+        };
+    });
     CLI::App* images = app.add_subcommand("images", "the image files to install, sorted by name");
     images->add_flag("--json", request.json, "as JSON");
     images->callback([&] { request.command = [&] { return printed(imagesReport(request.json)); }; });
+    CLI::App* log = app.add_subcommand("log", "what either front end did to the store, oldest first");
+    log->callback([&] { request.command = [&] { return printed(actionLog()); }; });
 }
 
 void addInstalling(CLI::App& app, Request& request)
@@ -159,6 +134,9 @@ void addBootMenu(CLI::App& app, Request& request)
     colour->callback([&] { request.command = [&] { return report(colorCommand(request.text), request.json); }; });
     CLI::App* menu = app.add_subcommand("menu", "write the boot menu from the slots");
     menu->callback([&] { request.command = [&] { return report(menuCommand(), request.json); }; });
+    CLI::App* chosen = app.add_subcommand("default", "choose the slot the boot menu starts by default");
+    chosen->add_option("SLOT", request.slot, "the slot, 0..9 or its name, or flash for the firmware")->required();
+    chosen->callback([&] { request.command = [&] { return report(defaultCommand(request.slot), request.json); }; });
 }
 
 void addBackup(CLI::App& app, Request& request)
@@ -193,7 +171,7 @@ int run(const Request& request)
         useMountStandIn();
         return request.command();
     } catch (const Refusal& refusal) {
-        std::cerr << "nimbrel: " << refusal.what() << "\n";
+        std::cerr << "nimbrel: " << printable(refusal.what()) << "\n";
         return 2;
     } catch (const std::exception& error) {
         std::cerr << "nimbrel: " << error.what() << "\n";
@@ -205,6 +183,8 @@ int run(const Request& request)
 
 int main(int argc, char** argv)
 {
+    logFrontEnd = "nimbrel";
+    OutputCheck output;  // before standard output, if closed, becomes /dev/null
     StandardStreams streams;
     OwnStderr ownStderr;
     CLI::App app("nimbrel: the image store of nimbrel.so from a shell", "nimbrel");
@@ -219,7 +199,7 @@ int main(int argc, char** argv)
     addSlotActions(app, request);
     addBootMenu(app, request);
     addBackup(app, request);
-    for (const char* name : {"install", "verify", "rename", "erase", "color", "menu"})
+    for (const char* name : {"install", "verify", "rename", "erase", "color", "menu", "default"})
         app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
     int waitSeconds = 0;
     CLI::Option* wait = app.add_flag("--wait{0}", waitSeconds, "wait for a busy store, SECONDS at most (--wait=SECONDS), instead of refusing");
@@ -229,10 +209,10 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error);  // --help and --version, on stdout
-        std::cerr << "nimbrel: " << error.what() << " (see nimbrel --help)\n";
+        std::cerr << "nimbrel: " << printable(error.what()) << " (see nimbrel --help)\n";
         return 2;
     }
     if (wait->count() > 0)
         request.wait = waitSeconds;
-    return run(request);
+    return output.finish(run(request));
 }

@@ -9,12 +9,14 @@
 #include <unistd.h>
 
 #include "cli/console.h"
+#include "cli/jsonname.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/space.h"
 #include "manage/colorchoice.h"
 #include "manage/overview.h"
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/durable.h"
 #include "store/handles.h"
 #include "store/nameedit.h"
@@ -55,25 +57,20 @@ bool sameFile(const std::string& path, const std::string& content, unsigned mode
     return readWholeFile(path, found, foundMode, menuLimit) && found == content && (foundMode & 07777) == mode;
 }
 
-// Whether tools/menu and tools/lcdmenu.conf hold what the slots call for.
-bool bootMenuCurrent()
+// Whether tools/menu and tools/lcdmenu.conf hold what the slots call for;
+// null when that cannot be composed (tools/menu.org unreadable or too large).
+json bootMenuCurrent()
 {
     BootMenu menu;
-    return composeBootMenu(menu) && sameFile(mpoint + "/tools/menu", menu.script, 0755) &&
+    if (!composeBootMenu(menu))
+        return nullptr;
+    return sameFile(mpoint + "/tools/menu", menu.script, 0755) &&
         sameFile(mpoint + "/tools/lcdmenu.conf", menu.config, 0644);
 }
 
 json orNull(const std::optional<std::string>& value)
 {
-    return value ? json(*value) : json(nullptr);
-}
-
-json slotJson(const SlotReport& slot)
-{
-    return {{"slot", slot.slot}, {"state", stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
-        {"size_kb", slot.kilobytes ? json(*slot.kilobytes) : json(nullptr)},
-        {"installed", orNull(slot.installed)}, {"image_file", orNull(slot.image)},
-        {"in_boot_menu", slot.started}};
+    return value ? json(jsonName(*value)) : json(nullptr);
 }
 
 std::optional<int> colorCode()
@@ -88,18 +85,19 @@ std::optional<int> colorCode()
 json statusJson()
 {
     json slots = json::array();
-    std::vector<bool> started = startedSlots();
+    std::vector<int> entries = bootEntries();
+    json chosen = nullptr;
     for (int slot = 0; slot < slotCount; ++slot) {
-        SlotReport report = reportSlot(slot);
-        report.started = started[slot];
+        SlotReport report = reportSlot(slot, true, entries);
         slots.push_back(slotJson(report));
+        chosen = report.chosen ? json(slot) : chosen;
     }
     std::optional<long long> free = measuredFreeKilobytes(mpoint);
     std::optional<int> code = colorCode();
     return {{"store", mpoint}, {"free_kb", free ? json(*free) : json(nullptr)},
         {"color", code ? json(*code) : json(nullptr)},
         {"color_name", code ? json(colorText(*code) + 1) : json(nullptr)},
-        {"boot_menu_current", bootMenuCurrent()}, {"slots", slots}};
+        {"boot_menu_current", bootMenuCurrent()}, {"default_slot", chosen}, {"slots", slots}};
 }
 
 std::string field(const json& value, const char* unit = "")
@@ -124,9 +122,13 @@ std::string statusLines(const json& status)
     text += "free       " + field(status["free_kb"], " kB") + "\n";
     const json& code = status["color"];
     text += "menu color " + (code.is_null() ? "-" : field(status["color_name"]) + " (" + field(code) + ")") + "\n";
+    const json& current = status["boot_menu_current"];
     text += std::string("boot menu  ") +
-        (status["boot_menu_current"].get<bool>() ? "as the slots call for\n" :
-                                                   "differs from the slots (run: nimbrel menu)\n");
+        (current.is_null() ? "cannot be written: tools/menu.org unreadable or over 64 kB\n" :
+         current.get<bool>() ? "as the slots call for\n" : "differs from the slots (run: nimbrel menu)\n");
+    const json& chosen = status["default_slot"];
+    text += "default    " + (chosen.is_null() ? std::string("flash") : "slot " + field(chosen) + " (" +
+        field(status["slots"][chosen.get<int>()]["name"]) + ")") + "\n";
     text += line.sprintf("%-5s %-10s %-10s %-11s %-5s %-21s %s\n", "slot", "state", "size", "name", "menu",
         "installed", "image file");
     for (const json& slot : status["slots"]) {
@@ -158,7 +160,7 @@ json imagesJson()
         struct stat st;
         bool plain = stat((mpoint + "/" + file).c_str(), &st) == 0 && S_ISREG(st.st_mode);
         ImageCheck check = inspectImage(file);
-        images.push_back({{"file", file}, {"size", plain ? json(static_cast<long long>(st.st_size)) : json(nullptr)},
+        images.push_back({{"file", jsonName(file)}, {"size", plain ? json(static_cast<long long>(st.st_size)) : json(nullptr)},
             {"kind", kindName(check.kind)}, {"check", check.fault ? check.fault : "ok"}});
     }
     return images;
@@ -166,18 +168,32 @@ json imagesJson()
 
 } // namespace
 
-SlotReport reportSlot(int slot, bool size)
+nlohmann::json slotJson(const SlotReport& slot)
+{
+    return {{"slot", slot.slot}, {"state", stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
+        {"size_kb", slot.kilobytes ? json(*slot.kilobytes) : json(nullptr)},
+        {"installed", orNull(slot.installed)}, {"image_file", orNull(slot.image)},
+        {"in_boot_menu", slot.entry > 0}, {"boot_entry", slot.entry ? json(slot.entry) : json(nullptr)},
+        {"default", slot.chosen}};
+}
+
+SlotReport reportSlot(int slot, bool size, const std::vector<int>& entries)
 {
     SlotReport report;
     report.slot = slot;
     report.state = probeSlot(slot);
     if (report.state == SlotState::Free)
         return report;
-    if (report.state == SlotState::Installed)
+    report.entry = entries.empty() ? bootEntries()[slot] : entries[slot];
+    if (report.state == SlotState::Installed) {
         report.name = slotName(slot);
+        report.chosen = defaultSlot() == slot;
+    }
     if (size)
         report.kilobytes = measure(slot);
-    if (std::optional<SlotDetails> details = readSlotDetails(slot)) {
+    // A corrupted slot's details are those of an installation that is gone.
+    std::optional<SlotDetails> details = report.state == SlotState::Installed ? readSlotDetails(slot) : std::nullopt;
+    if (details) {
         report.installed = details->installed;
         report.image = details->image;
     }
@@ -194,23 +210,6 @@ std::vector<eString> listImageFiles()
     }
     std::sort(files.begin(), files.end());
     return files;
-}
-
-std::vector<bool> startedSlots()
-{
-    std::vector<bool> started(slotCount, false);
-    std::string script;
-    unsigned mode = 0;
-    if (!readWholeFile(mpoint + "/tools/menu", script, mode, menuLimit))
-        return started;
-    const std::string mark = "$mpoint/image/";
-    for (size_t at = script.find(mark); at != std::string::npos; at = script.find(mark, at + 1)) {
-        size_t digit = at + mark.size();
-        if (digit + 6 <= script.size() && std::isdigit(static_cast<unsigned char>(script[digit])) &&
-            script.compare(digit + 1, 6, " ../go") == 0)
-            started[script[digit] - '0'] = true;
-    }
-    return started;
 }
 
 std::string statusReport(bool json)

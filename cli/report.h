@@ -1,4 +1,5 @@
 #pragma once
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,11 +16,22 @@ struct SlotReport {
     std::optional<std::string> name;
     std::optional<long long> kilobytes;  // as tools/du counts it
     std::optional<std::string> installed, image;  // the slot's details
-    bool started = false;  // the boot menu on the disk starts it
+    int entry = 0;  // the entry of the boot menu on the disk that starts it; 0: none
+    bool chosen = false;  // the boot menu's default
 };
 
-// One slot's report; SIZE measures it with the store's tools/du.
-SlotReport reportSlot(int slot, bool size = true);
+// One slot's report; SIZE measures it with the store's tools/du. ENTRIES:
+// bootEntries(), when the caller has read them.
+SlotReport reportSlot(int slot, bool size = true, const std::vector<int>& entries = {});
+
+// REPORT as status --json gives each slot.
+nlohmann::json slotJson(const SlotReport& report);
+
+// Slot SLOT's report for `nimbrel info`: lines for a person, or JSON.
+std::string infoReport(int slot, bool json);
+
+// The store's action log as it is; refuses (Refusal) one that cannot be read.
+std::string actionLog();
 
 // The image files the install dialog lists, sorted by name.
 std::vector<eString> listImageFiles();
@@ -28,5 +40,6 @@ std::vector<eString> listImageFiles();
 std::string statusReport(bool json);
 std::string imagesReport(bool json);
 
-// The slots tools/menu on the disk starts, by its start lines.
-std::vector<bool> startedSlots();
+// For each slot the entry that tools/menu on the disk starts it as, by its
+// start lines; 0 for none.
+std::vector<int> bootEntries();

@@ -1,4 +1,6 @@
 #include "install/procedure.h"
+#include "store/actionlog.h"
+#include "store/nameedit.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -29,13 +31,26 @@ Installation::Installation(const InstallRequest& request)
     scratch.sprintf("%s/image/%s", mpoint.c_str(), scratchEntry.c_str());
 }
 
+namespace {
+
+// The trace line that marks a start: the file's name, its control
+// characters as '?' (the log may be a terminal). An errno left by an
+// earlier call would read as a fault of this file.
+void traceStart(const eString& file)
+{
+    std::string shown = file;
+    for (char& c : shown)
+        c = static_cast<unsigned char>(c) < ' ' || c == 0x7f ? '?' : c;
+    errno = 0;
+    std::perror(shown.c_str());
+}
+
+} // namespace
+
 Outcome Installation::run()
 {
-    // The trace line that marks a start; an errno left by an earlier call
-    // would read as a fault of this file.
-    errno = 0;
     if (request.trace)
-        std::perror(request.file.c_str());
+        traceStart(request.file);
     if (std::optional<Outcome> refused = refuseStore())
         return *refused;
     if (!mountPointReady())
@@ -189,9 +204,14 @@ Outcome installImage(const InstallRequest& request)
     SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
     // The dialog or command chose them before the lock: another front end
     // may have taken the slot or installed the file since.
-    if (std::optional<Outcome> taken = refuseSlotTaken(request.slot))
-        return *taken;
-    if (std::optional<Outcome> gone = refuseImageGone(request.file))
-        return *gone;
-    return Installation(request).run();
+    std::optional<Outcome> refused = refuseSlotTaken(request.slot);
+    refused = refused ? refused : refuseImageGone(request.file);
+    refused = refused ? refused : refuseLargeBootHead();
+    Outcome outcome = refused ? *refused : Installation(request).run();
+    if (!request.checkOnly) {
+        Outcome logged = outcome;
+        logged.message += " (" + request.file + ")";
+        logAction("install", request.slot, logged);
+    }
+    return outcome;
 }

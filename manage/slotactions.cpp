@@ -1,29 +1,39 @@
 #include "manage/slotactions.h"
 
+#include <cstdlib>
 #include <functional>
+#include <sys/stat.h>
 
 #include "manage/colorchoice.h"
 #include "manage/slotedit.h"
+#include "store/actionlog.h"
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
+#include "store/slots.h"
 #include "store/storecheck.h"
 
 namespace {
 
-// ACTION under the store's lock, held until the boot menu is rebuilt.
-std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& action)
+// ACTION under the store's lock, held until the boot menu is rebuilt and
+// the action logged as NAME on SLOT, with DONE as a silent success's text.
+std::optional<Outcome> locked(const char* name, const eString& slot,
+    const std::function<std::optional<Outcome>()>& action, const eString& done = "boot menu written")
 {
     StoreLock lock(mpoint, storeWaitMs);
     if (lock.busy())
         return storeBusy();
     if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
         return readOnly;
+    if (std::optional<Outcome> large = refuseLargeBootHead())
+        return large;
     std::optional<Outcome> outcome = action();
     // Every attempt ends with the boot menu rebuilt: a success of a rename
     // or an erase has rebuilt it on the disk already.
     if ((!outcome || outcome->kind != Outcome::Done) && !nameedit() && !outcome)
         outcome = bootMenuFailure();
+    logAction(name, slot, outcome ? *outcome : Outcome::done(done));
     return outcome;
 }
 
@@ -31,24 +41,58 @@ std::optional<Outcome> locked(const std::function<std::optional<Outcome>()>& act
 
 Outcome renameSlot(const eString& nr, const eString& typed)
 {
-    return *locked([&] { return renameImage(nr, typed); });
+    return *locked("rename", nr, [&] { return renameImage(nr, typed); });
 }
 
-Outcome eraseSlot(const eString& nr)
+bool SlotIdentity::operator==(const SlotIdentity& other) const
 {
-    return *locked([&] { return eraseImage(nr); });
+    return device == other.device && inode == other.inode && name == other.name;
+}
+
+std::optional<SlotIdentity> identifySlot(int slot)
+{
+    struct stat st;
+    if (probeSlot(slot) == SlotState::Free || lstat(slotDir(eString().sprintf("%d", slot)).c_str(), &st) != 0)
+        return std::nullopt;
+    return SlotIdentity{st.st_dev, st.st_ino, slotName(slot)};
+}
+
+Outcome eraseSlot(const eString& nr, const std::optional<SlotIdentity>& expected)
+{
+    return *locked("erase", nr, [&]() -> std::optional<Outcome> {
+        // The question was answered for what the slot held then.
+        if (expected && !(identifySlot(atoi(nr.c_str())) == expected))
+            return Outcome::refused("slot " + nr + " changed, not erased");
+        return eraseImage(nr);
+    });
 }
 
 std::optional<Outcome> applyColor(intptr_t key)
 {
-    return locked([&] {
+    return locked("color", "", [&] {
         chooseColor(key);
         return std::optional<Outcome>();
-    });
+    }, eString().sprintf("menu_color=%d", static_cast<int>(key)));
+}
+
+Outcome chooseDefault(std::optional<int> slot)
+{
+    eString nr = slot ? eString().sprintf("%d", *slot) : eString();
+    eString said = "boot menu starts the firmware in flash by default";  // read by locked() after the action
+    std::optional<Outcome> outcome = locked("default", nr, [&]() -> std::optional<Outcome> {
+        if (slot && probeSlot(*slot) != SlotState::Installed)
+            return Outcome::refused(eString().sprintf("no Image in slot %d", *slot));
+        if (!rememberDefaultSlot(slot))
+            return Outcome::failed("could not write tools/default.slot");
+        if (slot)
+            said.sprintf("boot menu starts slot %d (%s) by default", *slot, slotName(*slot).c_str());
+        return std::nullopt;
+    }, said);
+    return outcome ? *outcome : Outcome::done(said);
 }
 
 Outcome rewriteBootMenu()
 {
-    std::optional<Outcome> outcome = locked([] { return std::optional<Outcome>(); });
+    std::optional<Outcome> outcome = locked("menu", "", [] { return std::optional<Outcome>(); });
     return outcome ? *outcome : Outcome::done("boot menu written");
 }

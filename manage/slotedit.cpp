@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/nameedit.h"
@@ -46,6 +47,23 @@ Outcome renameImage(const eString& nr, const eString& typed)
     }
 }
 
+namespace {
+
+// Without tools/ no boot menu on the disk can start the slot: it goes as
+// the classic erase took it, and the boot menu's failure is said after.
+Outcome eraseWithoutTools(const eString& nr, bool link)
+{
+    eString dir = slotDir(nr);
+    bool gone = link ? removeTree(dir) : removeImageInfo(dir) && runFormatted("rm -rf %s/image/%s", mpoint, nr);
+    if (!gone || !syncFileSystem(mpoint))
+        return Outcome::failed("could not erase Image");
+    Outcome failure = bootMenuFailure();
+    failure.detail = "slot " + nr + " erased; " + failure.detail;
+    return failure;
+}
+
+} // namespace
+
 Outcome eraseImage(const eString& nr)
 {
     // The start lines go before the name, and come back without the slot
@@ -58,7 +76,11 @@ Outcome eraseImage(const eString& nr)
     SlotSteps steps;
     steps.slot = atoi(nr.c_str());
     steps.change = [&] { return link ? removeTree(dir) : removeImageInfo(dir); };
-    steps.clear = [&] { return link || runFormatted("rm -rf %s/image/%s", mpoint, nr); };
+    // A later installation into the slot is another image: not the default.
+    steps.clear = [&] {
+        forgetDefaultSlot(steps.slot);
+        return link || runFormatted("rm -rf %s/image/%s", mpoint, nr);
+    };
     switch (switchSlot(steps)) {
     case SwitchEnd::Done:
         return Outcome::done("Erase Image complete");
@@ -67,7 +89,7 @@ Outcome eraseImage(const eString& nr)
         return Outcome::failed("could not erase Image");
     case SwitchEnd::Withheld: {
         std::optional<Outcome> readOnly = refuseReadOnlyStore();
-        return readOnly ? *readOnly : bootMenuFailure();
+        return readOnly ? *readOnly : lstat(toolsDir().c_str(), &st) != 0 ? eraseWithoutTools(nr, link) : bootMenuFailure();
     }
     default:
         return bootMenuFailure();

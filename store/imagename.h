@@ -39,7 +39,7 @@ eString imageInfoLine(const eString& name);
 bool writeImageInfo(const eString& dir, const eString& name);
 
 // Takes slot directory DIR out of the installed state: removes its
-// Image.info. True also when it had none.
+// Image.details and Image.info. True also when it had none.
 bool removeImageInfo(const eString& dir);
 
 // Removes the Image.info.new that a stopped rename or installation left in

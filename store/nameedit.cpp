@@ -5,6 +5,7 @@
 
 #include "store/bootmenu.h"
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/imagename.h"
@@ -45,7 +46,7 @@ bool readBootHead(std::string& head, bool* found)
     if (found)
         *found = there;
     head.clear();
-    return !there || readWholeFile(org, head, mode);
+    return !there || readWholeFile(org, head, mode, bootHeadLimit);
 }
 
 eString toolsDir()
@@ -69,7 +70,8 @@ bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
         return false;
     menu.script = menu.head;
     eString items = "TovraImage,", line;
-    int entry = 1;
+    std::optional<int> chosen = defaultSlot();
+    int entry = 1, defaultEntry = 0;
     for (int slot = 0; slot < slotCount; ++slot) {
         SlotState state = probeSlot(slot);
         if (slot == changed ? name.empty() || state == SlotState::Free : state != SlotState::Installed)
@@ -81,10 +83,12 @@ bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
             menu.script += line.sprintf(
                 "test \"$RC\" -eq %d && $mpoint/tools/chroot $mpoint/image/%d ../go\n", entry, slot);
         items += menuItem(slot == changed ? name : slotName(slot)) + ",";
+        if (chosen == slot)
+            defaultEntry = entry;
         ++entry;
     }
-    menu.config.sprintf("default_entry=0\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
-        entry, items.c_str(), color.c_str());
+    menu.config.sprintf("default_entry=%d\nline_spacing=%d\nmenu_items=%s\ntext_align=0\nmenu_color=%s\n",
+        defaultEntry, entry, items.c_str(), color.c_str());
     return true;
 }
 
@@ -122,5 +126,18 @@ Outcome bootMenuFailure()
     Outcome failure = Outcome::failed("could not write boot menu");
     if (std::optional<Outcome> noTools = refuseWithoutBootTools())
         failure.detail = noTools->message;
+    else if (std::optional<Outcome> large = refuseLargeBootHead())
+        failure.detail = large->detail;
     return failure;
+}
+
+std::optional<Outcome> refuseLargeBootHead()
+{
+    struct stat st;
+    if (stat(toolsPath("/menu.org").c_str(), &st) != 0 || static_cast<size_t>(st.st_size) <= bootHeadLimit)
+        return std::nullopt;
+    Outcome refused = Outcome::refused("could not write boot menu");
+    refused.detail.sprintf("tools/menu.org holds %lld bytes, more than a boot menu's head may (%zu): shorten it",
+        static_cast<long long>(st.st_size), bootHeadLimit);
+    return refused;
 }

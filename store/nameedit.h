@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "host/estring.h"
@@ -11,9 +12,15 @@ struct BootMenu {
     eString config;
 };
 
+// The largest head taken: the head goes into every writing of the script,
+// twice through the switch, and a head of megabytes would make each action
+// take seconds. A real one is a few hundred bytes.
+constexpr size_t bootHeadLimit = 64 * 1024;
+
 // Reads tools/menu.org, the script's head, into HEAD (empty when it is not
 // there); FOUND, when given, tells whether it was. False when it is there
-// but cannot be read whole: a pipe there, say, which is never waited for.
+// but cannot be read whole (a pipe there, say, which is never waited for),
+// or is larger than bootHeadLimit.
 bool readBootHead(std::string& head, bool* found = nullptr);
 
 // The store's tools/ directory.
@@ -40,5 +47,10 @@ bool composeBootMenu(BootMenu& menu, int changed = -1, const eString& name = eSt
 // result is false.
 bool nameedit();
 
-// What an action shows instead of its success when nameedit failed.
+// What an action shows instead of its success when nameedit failed: the
+// missing boot tools or the head over its bound as the detail.
 Outcome bootMenuFailure();
+
+// The refusal of an action while tools/menu.org is over bootHeadLimit: no
+// boot menu could be written after it.
+std::optional<Outcome> refuseLargeBootHead();

@@ -71,13 +71,27 @@ check "the host installing: nimbrel's rename is refused as busy, status 2, nothi
     [ "$err" = "nimbrel: image store is busy" ] && [ -z "$out" ] && grep -qx name=Beta /tmp/s/image/4/Image.info &&
     grep -qF "[Info] Image is installed" /tmp/host.out'
 check "the host's installation records the slot's details too" grep -q "^image=.*\.img$" /tmp/s/image/2/Image.details
+new_store t
+cp /tmp/t/single-part.img "/tmp/t/$(printf '\033[2J').img"
+host_out=$("$host" --store /tmp/t --keys "ok green ok" 2>&1)
+check "the host's trace line shows a file name's control characters as ?" eval 'has "$host_out" "?[2J.img: Success" &&
+    ! has "$host_out" "$(printf '\033')"'
 
 # Erase on a terminal asks, showing the slot, its name and size.
 size=$(du -sk /tmp/s/image/4 | cut -f1)
 out=$(printf 'no\n' | script -qec "'$cli' --store /tmp/s erase 4" /dev/null)
 status=$?
 check "erase on a terminal, answered no: asked, refused, the slot stays" eval '[ $status = 2 ] &&
-    has "$out" "erase slot 4 (Beta, $size kB)? [yes/no]" && has "$out" "slot 4 not erased" && [ -d /tmp/s/image/4 ]'
+    has "$out" "erase slot 4 (Beta, install time unknown, $size kB)? [yes/no]" && has "$out" "slot 4 not erased" &&
+    [ -d /tmp/s/image/4 ]'
+# Answered for Beta, while the slot is erased and filled again: not erased.
+(sleep 1; echo yes) | script -qec "'$cli' --store /tmp/s erase 4" /dev/null >/tmp/erase.out &
+wait_until grep -q "yes/no" /tmp/erase.out
+mv /tmp/s/image/4 /tmp/s/image/old4 && mkdir /tmp/s/image/4 && echo name=Beta >/tmp/s/image/4/Image.info
+wait $!
+check "erase answered yes for an installation that is gone meanwhile: refused, the new one stays" eval '
+    has "$(cat /tmp/erase.out)" "nimbrel: slot 4 changed, not erased" && grep -qx name=Beta /tmp/s/image/4/Image.info'
+rm -rf /tmp/s/image/4 && mv /tmp/s/image/old4 /tmp/s/image/4
 out=$(printf 'yes\n' | script -qec "'$cli' --store /tmp/s erase 4" /dev/null)
 status=$?
 check "erase on a terminal, answered yes: erased" eval '[ $status = 0 ] && has "$out" "erased slot 4 (Beta)" &&
@@ -106,4 +120,25 @@ check "Ctrl-C during the copy: stopped, status 1, the slot free, the image file 
     [ ! -e /tmp/copied ] &&
     [ $status = 1 ] && has "$(cat /tmp/cli.err)" "nimbrel: installation cancelled" && [ ! -s /tmp/cli.out ] &&
     [ "$(cd /tmp/s && ls -R)" = "$before" ] && ! mountpoint -q /tmp/image'
+
+run_cli --store /tmp/s log
+check "the log: one line for each action that took the lock, by either front end, oldest first" eval '
+    [ $status = 0 ] && [ "$(echo "$out" | cut -d" " -f2-5)" = "$(printf "%s\n" "nimbrel install 0 done" \
+    "windows install 2 done" "nimbrel rename 4 done" "nimbrel erase 4 done" "nimbrel install 6 done" \
+    "nimbrel install 7 done" "nimbrel install 8 failed")" ] && ! echo "$out" | grep -vqE "^[0-9-]{10}T[0-9:]{8}Z "'
+# A pipe whose reader is gone, and a closed stdout: the work done, status 1, one line.
+rm -f /tmp/gone && mkfifo /tmp/gone && exec 3<>/tmp/gone 4>/tmp/gone 3<&-
+"$cli" --store /tmp/s status >&4 2>/tmp/cli.err
+status=$? err=$(cat /tmp/cli.err)
+exec 4>&-
+check "stdout to a reader that is gone: status 1 and one line naming it" eval '[ $status = 1 ] &&
+    [ "$err" = "nimbrel: could not write the output: standard output is gone (a reader that ended, a full disk)" ]'
+"$cli" --store /tmp/s install single-part.img --slot 9 >&- 2>/tmp/cli.err
+status=$? err=$(cat /tmp/cli.err)
+check "stdout closed: installed all the same, status 1 and one line naming it" eval '[ $status = 1 ] &&
+    [ "$err" = "nimbrel: could not write the output: standard output is closed" ] && [ -e /tmp/s/image/9/Image.info ]'
+head -c 70000 /dev/zero | tr '\0' x | fold -w 99 >/tmp/s/nimbrel.log
+"$cli" --store /tmp/s menu >/dev/null
+check "a log past its bound keeps its newest whole lines within it" eval '[ $(stat -c %s /tmp/s/nimbrel.log) -le 65536 ] &&
+    head -1 /tmp/s/nimbrel.log | grep -qx "x\{99\}" && tail -1 /tmp/s/nimbrel.log | grep -q " nimbrel menu - done"'
 finish

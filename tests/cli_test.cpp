@@ -75,6 +75,7 @@ TEST_F(CliTest, CommandsTable)
         {"install single-part.img --slot 10", 2, "", "--slot: Value 10 not in range 0 to 9", false},
         {"install single-part.img --name a,b", 2, "", "a,b", false},
         {"install single-part.img --name 12345678901", 2, "", "longer than 10", false},
+        {"rename 3 \"$(printf '\\033[2J')\"", 2, "", "character other than letters, digits, blank and -+:.: ?[2J (see", false},
         {"install random.img", 2, "", "nimbrel: not an image file\n", false},
         {"verify random.img", 2, "", "nimbrel: not an image file\n", false},
         {"verify single-part.img", 0, "single-part.img passes the checks, no checksum file\n", "", false},
@@ -90,21 +91,31 @@ TEST_F(CliTest, CommandsTable)
         {"color 9", 2, "", "unknown color: 9", false},
         {"install two-part.img --slot 3 --name 'Sat 1.0'", 0,
             "installed Sat 1.0 into slot 3\nimage file two-part.img removed\n", "", true},
+        {"default 3", 0, "boot menu starts slot 3 (Sat 1.0) by default\n", "", true},
+        {"default 5", 2, "", "nimbrel: no Image in slot 5\n", false},
         {"install single-part.img --slot 3 --json", 2,
             "{\"changed\":[],\"detail\":\"\",\"message\":\"slot 3 is not free\",\"ok\":false,\"status\":2}\n",
             "nimbrel: slot 3 is not free\n", false},
         {"install " + store.root() + "/single-part.img", 0, "installed Image-0 into slot 0\nimage file single-part.img kept\n",
             "", true},
+        {"status", 0, "~default    slot 3 (Sat 1.0)\n", "", false},
+        {"info 3", 0, "~image file  two-part.img\nboot menu   entry 2\ndefault     yes\n", "", false},
+        {"info Nobody --json", 2, "", "nimbrel: no slot 0..9 and no installed slot named Nobody\n", false},
         {"rename Image-0 Main", 0, "renamed slot 0 from Image-0 to Main\n", "", true},
         {"rename Nobody X", 2, "", "nimbrel: no slot 0..9 and no installed slot named Nobody\n", false},
         {"rename Main 'Sat 1.0'", 0, "renamed slot 0 from Main to Sat 1.0\n", "", true},
         {"erase 'Sat 1.0' --yes", 2, "", "nimbrel: slots 0, 3 are all named Sat 1.0: give the slot's number\n", false},
         {"rename 0 ''", 0, "renamed slot 0 from Sat 1.0 to Image-0\n", "", true},
+        {"default flash", 0, "boot menu starts the firmware in flash by default\n", "", true},
+        {"default Image-0 --json", 0, "{\"changed\":[\"boot menu starts slot 0 (Image-0) by default\"],\"detail\":\"\","
+            "\"message\":\"boot menu starts slot 0 (Image-0) by default\",\"ok\":true,\"status\":0}\n", "", true},
+        {"info Image-0 --json", 0, "~  \"boot_entry\": 1,\n  \"default\": true,\n", "", false},
         {"color MAGENTA --json", 0, "{\"changed\":[\"menu color set to magenta (5)\"],\"detail\":\"\",\"message\":"
             "\"menu color set to magenta (5)\",\"ok\":true,\"status\":0}\n", "", true},
         {"color 2", 0, "menu color set to green (2)\n", "", true},
         {"erase 0", 2, "", "give --yes", false},
         {"erase 0 --yes", 0, "erased slot 0 (Image-0)\n", "", true},
+        {"status --json", 0, "~\"default_slot\": null", "", false},
         {"menu", 0, "boot menu written\n", "", false},
     };
     // What an installation of single-part.img holds, from one into a twin store.
@@ -136,6 +147,7 @@ TEST_F(CliTest, CommandsTable)
     EXPECT_EQ(readFile(store.path("image/3/Image.info")), "name=Sat 1.0\n");
     EXPECT_FALSE(pathExists(store.path("two-part.img")));  // a two-part image file goes once installed
     EXPECT_FALSE(pathExists(store.path("image/0")));
+    EXPECT_FALSE(pathExists(store.path("tools/default.slot")));  // the erased default is not a later slot 0's
     EXPECT_NE(readFile(store.path("tools/lcdmenu.conf")).find("menu_color=2\n"), std::string::npos);
 }
 
@@ -178,6 +190,13 @@ TEST_F(CliTest, FailedStepsAndTheirStatus)
         EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(readFile(store.path("image/4/Image.info")), "name=Four\n");
+    // No tools/ at all: no boot menu can start the slot, so it goes all the same.
+    shell("rm -rf " + store.path("tools"));
+    run = nimbrel(at + " erase 4 --yes");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "nimbrel: could not write boot menu: slot 4 erased; no boot tools in " + store.path("tools") +
+        "\n");
+    EXPECT_FALSE(pathExists(store.path("image/4")));
 }
 
 // The store from /tmp/org as nimbrel-host finds it, refused alike.
@@ -223,7 +242,7 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     ASSERT_EQ(nimbrel(at + " install two-part.img --slot 2 --name Two").status, 0);
     store.addSlot(5, "name=Older\n");  // installed before the details were kept
     store.addCorruptedSlot(7);
-    shell("cd " + store.path("image/7") + " && head -c 10000 /dev/zero >data");
+    shell("cd " + store.path("image/7") + " && head -c 10000 /dev/zero >data && cp ../2/Image.details .");
     nimbrel(at + " color orange");
     store.addSlot(8, "name=Hand\n");  // made by hand: the boot menu does not start it
 
@@ -238,11 +257,13 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     for (int slot = 0; slot < 10; ++slot) {
         const nlohmann::json& entry = status["slots"][slot];
         SCOPED_TRACE(slot);
-        EXPECT_EQ(entry.size(), 7u);
+        EXPECT_EQ(entry.size(), 9u);
         EXPECT_EQ(entry["slot"], slot);
         const char* state = slot == 2 || slot == 5 || slot == 8 ? "installed" : slot == 7 ? "corrupted" : "free";
         EXPECT_EQ(entry["state"], state);
         EXPECT_EQ(entry["in_boot_menu"], slot == 2 || slot == 5);
+        EXPECT_EQ(entry["boot_entry"], slot == 2 ? nlohmann::json(1) : slot == 5 ? nlohmann::json(2) : nullptr);
+        EXPECT_EQ(entry["default"], false);
         EXPECT_EQ(entry["size_kb"].is_number_integer(), entry["state"] != "free");
         EXPECT_EQ(entry["name"].is_null(), entry["state"] != "installed");
         EXPECT_EQ(entry["installed"].is_null(), slot != 2);
@@ -261,6 +282,16 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     status = nlohmann::json::parse(nimbrel(at + " status --json").out);
     EXPECT_EQ(status["boot_menu_current"], true);
     EXPECT_EQ(status["slots"][8]["in_boot_menu"], true);
+
+    // A head over its bound: refused before anything changes, said as such.
+    shell("head -c 65537 /dev/zero >>" + store.path("tools/menu.org"));
+    std::string before = storeState(store);
+    CliRun rename = nimbrel(at + " rename 2 X");
+    EXPECT_EQ(rename.status, 2);
+    EXPECT_EQ(rename.err, "nimbrel: could not write boot menu: tools/menu.org holds 65565 bytes, more than a boot "
+                          "menu's head may (65536): shorten it\n");
+    EXPECT_EQ(storeState(store), before);
+    EXPECT_TRUE(nlohmann::json::parse(nimbrel(at + " status --json").out)["boot_menu_current"].is_null());
 
     makeImage(store.path("b-cut.img"), "--two-part");
     shell("truncate -s 1179748 " + store.path("b-cut.img") + " && mkdir " + store.path("dir.img"));
@@ -297,6 +328,12 @@ TEST_F(CliTest, NamesFromTheStoreNeverReachTheTerminalRaw)
     ASSERT_EQ(nimbrel(at + " install " + shellQuote(odd) + " --slot 1").status, 0);
     EXPECT_EQ(readFile(store.path("image/1/Image.details")).substr(31), "image=a\\\\x\\n\\x01.img\n");
     EXPECT_EQ(nlohmann::json::parse(nimbrel(at + " status --json").out)["slots"][1]["image_file"], odd);
+    // Bytes that are no UTF-8 go as U+0000..U+00FF, and install takes that name back.
+    shell("cp " + store.path("single-part.img") + " " + shellQuote(store.path("caf\xe9.img")));
+    nlohmann::json images = nlohmann::json::parse(nimbrel(at + " images --json").out);
+    ASSERT_EQ(images.at(1)["file"], "caf\u00e9.img");
+    ASSERT_EQ(nimbrel(at + " install " + shellQuote(images[1]["file"]) + " --slot 2").status, 0);
+    EXPECT_EQ(readFile(store.path("image/2/Image.details")).substr(31), "image=caf\xe9.img\n");
 }
 
 } // namespace

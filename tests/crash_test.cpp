@@ -315,11 +315,12 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 // host runs emulated.
 INSTANTIATE_TEST_SUITE_P(Disks, PowerCut,
     ::testing::Combine(::testing::Values("mkfs.ext2 -q", "mkfs.ext4 -q"),
-        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false, 2},
-            CutAction{"colourOnLinks", colourKeys, "exit=0", true, 5},
-            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false, 4},
-            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false, 4},
-            CutAction{"install", installKeys, "[Info] Image is installed", false, 4})),
+        // Each count is the switch's and one more, the action log's line.
+        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false, 2 + 1},
+            CutAction{"colourOnLinks", colourKeys, "exit=0", true, 5 + 1},
+            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false, 4 + 1},
+            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false, 4 + 1},
+            CutAction{"install", installKeys, "[Info] Image is installed", false, 4 + 1})),
     [](const auto& info) {
         return std::string(std::get<0>(info.param)).substr(5, 4) + "_" + std::get<1>(info.param).name;
     });

@@ -43,6 +43,7 @@ std::string fingerprint(const std::vector<std::string>& roots, const std::vector
         select += " " + shellQuote(root);
     for (const std::string& path : skip)
         select += " -path " + shellQuote(path) + " -prune -o";
+    select += " -name nimbrel.log -prune -o";  // an action's log line is no change of the store's slots
     // Directory times change when anything is made and removed again, so
     // they are left out; file content goes in as a hash.
     return capture("{ find" + select + " -printf '%p %y %m %l\\n'; find" + select +

@@ -125,6 +125,15 @@ std::string slotTree(const std::string& dir)
         " -type f -exec sha256sum {} +; } | sort");
 }
 
+// The entry tools/lcdmenu.conf must make the default beside a script that
+// starts STARTS: the one that starts the remembered slot, else 0.
+std::string defaultEntry(const std::string& root, const std::vector<int>& starts)
+{
+    std::string chosen = readFile(root + "/tools/default.slot");
+    auto at = std::find(starts.begin(), starts.end(), chosen.size() == 2 ? chosen[0] - '0' : -1);
+    return std::to_string(at == starts.end() ? 0 : at - starts.begin() + 1);
+}
+
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image)
 {
@@ -153,7 +162,9 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
         std::getline(confLines, value);
     std::string items = field[2].substr(std::min<size_t>(11, field[2].size()));
     size_t count = std::count(items.begin(), items.end(), ',');
-    if (std::count(text.begin(), text.end(), '\n') != 5 || text.back() != '\n' || field[0] != "default_entry=0" ||
+    bool defaultRight = starts.empty() ? field[0].rfind("default_entry=", 0) == 0
+                                       : field[0] == "default_entry=" + defaultEntry(root, starts);
+    if (std::count(text.begin(), text.end(), '\n') != 5 || text.back() != '\n' || !defaultRight ||
         field[1] != "line_spacing=" + std::to_string(count) || field[2].compare(0, 22, "menu_items=TovraImage,") ||
         items.back() != ',' || field[3] != "text_align=0" || field[4].compare(0, 11, "menu_color=") ||
         (!starts.empty() && count != starts.size() + 1))
