@@ -23,6 +23,7 @@
 #include "store/lock.h"
 #include "store/storecheck.h"
 #include "store/streams.h"
+#include "web/serve.h"
 
 namespace {
 
@@ -219,6 +220,7 @@ int main(int argc, char** argv)
     addSlotActions(app, request);
     addBootMenu(app, request);
     addBackup(app, request);
+    addServe(app, request.command);
     for (const char* name : {"install", "verify", "rename", "erase", "color", "menu"})
         app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
     int waitSeconds = 0;
