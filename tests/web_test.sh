@@ -105,6 +105,16 @@ path=/api/progress
 check "its progress: running" eval 'call && has "$body" "\"running\":true"'
 check "its outcome: as nimbrel tells it" wait_until eval 'call && has "$body" "installed Web into slot 0"'
 check "nothing of the refused ones in the store" eval '[ ! -e $s/image/2 ] && [ -e $s/image/0 ]'
+post /api/backup -d '{"slot":0}'
+path=/api/progress
+check "backup: written into the store" wait_until eval 'call && has "$body" "backed up slot 0 (Web) to $s/Web-"'
+backup=$(cd $s && ls Web-*.img)
+path="/api/file?name=$backup" call -o /tmp/backup.img
+check "backup: downloaded whole" eval '[ "$code" = 200 ] && cmp /tmp/backup.img $s/$backup'
+for name in nimbrel-web.password ..%2Fs%2Fnew.img missing.img; do
+    path="/api/file?name=$name" call
+    check "download of $name: refused" eval '[ "$code" = 404 ] && ! has "$body" "$password"'
+done
 post /api/erase -d '{"slot":1,"confirm":"Other"}'
 check "erase naming another image: refused" eval 'answered 409 "slot 1 is Alpha now, not erased" && [ -e $s/image/1 ]'
 post /api/erase -d '{"slot":1,"confirm":"Alpha"}'
