@@ -13,7 +13,7 @@ table{width:100%;border-collapse:collapse}td,th{padding:.35em;border-bottom:1px 
 button,select,input{font-size:1em;padding:.35em;margin:.15em 0;border-radius:.3em}
 button{background:#2b6cb0;color:#fff;border:0}button.danger{background:#b83232}
 #line{min-height:1.4em;padding:.5em;background:#1c2630;border-radius:.3em;white-space:pre-wrap}
-.refused,.failed{color:#ff8a80}.done{color:#9be29b}
+.refused,.failed{color:#ff8a80}.done{color:#9be29b}a{color:#8cc8ff}
 </style></head><body>
 <h1>Nimbrel image store</h1>
 <div id="line">loading…</div>
@@ -44,9 +44,8 @@ function button(td, label, action, danger) {
 async function send(path, body) {
   const r = await fetch(path, {method: "POST", headers: {"Content-Type": "application/json", "X-Nimbrel-Token": token},
     body: JSON.stringify(body)});
-  const o = await r.json(); said(o);
-  if (o.ok && o.message.endsWith(" started")) follow(); else refresh();
-  return o;
+  const o = await r.json();
+  if (o.ok && o.message.endsWith(" started")) { said(o); follow(); } else { await refresh(); said(o); }
 }
 function slotRow(s) {
   const row = $("slots").insertRow(); cell(row, s.slot + (s.in_boot_menu ? " *" : ""));
@@ -82,8 +81,7 @@ async function follow() {
   for (;;) {
     const p = await (await fetch("/api/progress")).json();
     if (p.running) { show(p.what + ": " + p.text); await new Promise(r => setTimeout(r, 700)); continue; }
-    if (p.outcome) said(p.outcome);
-    polling = false; refresh(); return;
+    polling = false; await refresh(); if (p.outcome) said(p.outcome); return;
   }
 }
 async function upload() {
@@ -91,9 +89,9 @@ async function upload() {
     show("uploading " + f.name + " …");
     const r = await fetch("/api/upload?name=" + encodeURIComponent(f.name), {method: "PUT", body: f,
       headers: {"X-Nimbrel-Token": token}});
-    const o = await r.json(); said(o); if (!o.ok) break;
+    const o = await r.json(); if (!o.ok) { said(o); return; }
+    await refresh(); said(o);
   }
-  refresh();
 }
 function install(path) {
   const slot = $("slot").value;
