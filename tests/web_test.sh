@@ -20,8 +20,10 @@ server=$!
 trap 'kill $server' EXIT
 wait_until grep -q serving /tmp/serve.out
 password=$(cat $s/nimbrel-web.password)
+second=$("$cli" --store $s serve --listen 127.0.0.1:$port 2>&1)
+check "a second server on the port: refused" has "$second" "could not listen on 127.0.0.1:$port"
 check "the password: printed once, its file mode 600" eval 'grep -qF ": $password" /tmp/serve.out &&
-    [ "$(stat -c %a $s/nimbrel-web.password)" = 600 ] && [ ${#password} -ge 16 ]'
+    ! has "$second" "$password" && [ "$(stat -c %a $s/nimbrel-web.password)" = 600 ] && [ ${#password} -ge 16 ]'
 
 # call PATH CURL-ARGS...: the answer's code and body, with the password.
 call() {

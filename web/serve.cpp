@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <httplib.h>
 #include <iostream>
+#include <sys/socket.h>
 
 #include "cli/console.h"
 #include "store/context.h"
@@ -30,6 +31,11 @@ std::pair<std::string, int> address(const std::string& listen)
 
 void limit(httplib::Server& server)
 {
+    // A second server on the port is an error, not a share of its connections.
+    server.set_socket_options([](int sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     // A slow or silent client holds one thread for seconds, never the server.
     server.set_read_timeout(10);
     server.set_write_timeout(30);
