@@ -9,6 +9,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "install/procedure.h"
 #include "install/space.h"
@@ -24,22 +25,39 @@ bool exists(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
+bool writeAll(int fd, const char* data, size_t size)
+{
+    for (size_t done = 0; done < size;) {
+        ssize_t count = write(fd, data + done, size - done);
+        if (count < 0 && errno != EINTR)
+            return false;
+        done += count > 0 ? static_cast<size_t>(count) : 0;
+    }
+    return true;
+}
+
 // Writes what READER brings into FD; false when the client went away or a
-// write failed, or the body was not LENGTH bytes.
+// write failed, or the body was not LENGTH bytes. The library hands over a
+// few kB at a time: gathered, they cost one write each quarter MB.
 bool copyBody(const httplib::ContentReader& reader, int fd, long long length)
 {
+    std::vector<char> buffer;
+    buffer.reserve(256 * 1024);
     long long received = 0;
     bool written = true;
     bool whole = reader([&](const char* data, size_t size) {
         received += static_cast<long long>(size);
-        for (size_t done = 0; written && done < size;) {
-            ssize_t count = write(fd, data + done, size - done);
-            written = count > 0 || (count < 0 && errno == EINTR);
-            done += count > 0 ? static_cast<size_t>(count) : 0;
+        if (buffer.size() + size > buffer.capacity()) {
+            written = written && writeAll(fd, buffer.data(), buffer.size());
+            buffer.clear();
         }
+        if (size > buffer.capacity())
+            written = written && writeAll(fd, data, size);
+        else
+            buffer.insert(buffer.end(), data, data + size);
         return written && received <= length;
     });
-    return whole && written && received == length;
+    return whole && written && writeAll(fd, buffer.data(), buffer.size()) && received == length;
 }
 
 // Gives the whole file TEMPORARY its NAME without replacing a file of
