@@ -16,7 +16,7 @@ chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store /tmp/s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
 trap 'kill $server' EXIT
-wait_until grep -q serving /tmp/serve.out
+wait_until grep -qs serving /tmp/serve.out
 HOME=/tmp/home URL=http://127.0.0.1:$port PASSWORD=$(cat /tmp/s/nimbrel-web.password) \
     SHOT=$NIMBREL_BUILD/web-page.png /usr/bin/python3 - >/tmp/browser.out <<'PY'
 import base64, os

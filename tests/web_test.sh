@@ -18,7 +18,7 @@ chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store $s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
 trap 'kill $server' EXIT
-wait_until grep -q serving /tmp/serve.out
+wait_until grep -qs serving /tmp/serve.out
 password=$(cat $s/nimbrel-web.password)
 second=$("$cli" --store $s serve --listen 127.0.0.1:$port 2>&1)
 check "a second server on the port: refused" has "$second" "could not listen on 127.0.0.1:$port"
@@ -61,6 +61,18 @@ from another site|origin=http://evil.example|403 request from another site
 from another port|origin=http://127.0.0.1:1|403 request from another site
 without Origin and Referer|origin=|403 request from another site
 TABLE
+
+while IFS='|' read -r what data expect; do
+    post /api/rename --data-binary "$data"
+    check "rename $what: $expect" eval 'answered ${expect%% *} "${expect#* }" && grep -qx name=Alpha $s/image/1/Image.info'
+done <<TABLE
+not JSON|{"slot":|400 malformed request
+a slot beyond 9|{"slot":10,"name":"X"}|400 slot must be 0..9
+a name too long|{"slot":1,"name":"ElevenChars"}|400 name longer than 10 characters
+too large|$(head -c 70000 /dev/zero | tr '\0' ' '){}|413 request too large
+TABLE
+path=/api/status call -H "X-Large: $(head -c 20000 /dev/zero | tr '\0' x)"
+check "headers beyond the limit: refused" eval '[ "$code" -ge 400 ] && path=/api/progress call && [ "$code" = 200 ]'
 
 while IFS='|' read -r name expect; do
     path="/api/upload?name=$name" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origin: $url" --data-binary 'x'
