@@ -71,7 +71,8 @@ async function refresh() {
   if (status.kind) { said(status); return; }
   const images = await (await fetch("/api/images")).json();
   $("slots").textContent = ""; $("images").textContent = ""; $("file").textContent = ""; $("slot").textContent = "";
-  $("store").textContent = status.store + ": " + status.free_kb + " kB free, colour " + status.color_name;
+  $("store").textContent = status.store + ": " + status.free_kb + " kB free, boot menu colour " +
+    (status.color_name || "-") + "; * in the boot menu";
   status.slots.forEach(slotRow); images.forEach(imageRow);
   $("slot").add(new Option("first free", ""));
   status.slots.filter(s => s.state === "free").forEach(s => $("slot").add(new Option(s.slot, s.slot)));
