@@ -48,6 +48,8 @@ check "a wrong password: refused after a second" eval 'answered 401 "wrong passw
     [ $(( ($(date +%s%N) - start) / 1000000 )) -ge 900 ]'
 check "no password: refused" eval '[ "$(curl -s -o /dev/null -w %{http_code} $url/)" = 401 ]'
 check "the password is never logged" eval '! grep -qF "$password" /tmp/serve.err'
+check "the page: never in another site's frame" eval 'curl -sD - -o /dev/null -u "me:$password" $url/ |
+    grep -qi "^X-Frame-Options: DENY"'
 path=/api/status call
 check "status: as nimbrel status --json" eval '[ "$(echo "$body")" = "$("$cli" --store $s status --json)" ]'
 

@@ -76,18 +76,24 @@ httplib::Server::HandlerResponse guard(Access& access, const Request& request, R
         return deny(response, 403, "request from another site");
     if (!access.validToken(request.get_header_value("X-Nimbrel-Token")))
         return deny(response, 403, "no valid session token: reload the page");
-    bool upload = request.path == "/api/upload";
-    if (!upload && (request.has_header("Transfer-Encoding") || contentLength(request) > static_cast<long long>(bodyLimit)))
+    bool large = request.has_header("Transfer-Encoding") || contentLength(request) > static_cast<long long>(bodyLimit);
+    if (large && request.path != "/api/upload")
         return deny(response, 413, "request too large");
     return httplib::Server::HandlerResponse::Unhandled;
 }
 
 void addReading(httplib::Server& server, Access& access, Jobs& jobs)
 {
-    server.Get("/", [](const Request&, Response& response) { response.set_content(pageText, "text/html; charset=utf-8"); });
-    server.Get("/api/session", [&access](const Request&, Response& response) { answer(response, 200, {{"token", access.newToken()}}); });
+    server.Get("/", [](const Request&, Response& response) {
+        response.set_content(pageText, "text/html; charset=utf-8");
+    });
+    server.Get("/api/session", [&access](const Request&, Response& response) {
+        answer(response, 200, {{"token", access.newToken()}});
+    });
     server.Get("/api/progress", [&jobs](const Request&, Response& response) { answer(response, 200, jobs.state()); });
-    server.Get("/api/file", [](const Request& request, Response& response) { sendFile(request.get_param_value("name"), response); });
+    server.Get("/api/file", [](const Request& request, Response& response) {
+        sendFile(request.get_param_value("name"), response);
+    });
     server.Get("/api/status", [](const Request&, Response& response) {
         std::lock_guard<std::mutex> one(core);
         std::optional<Outcome> none = refuseNoImageStore();
@@ -127,6 +133,14 @@ void addRoutes(httplib::Server& server, Access& access, Jobs& jobs)
 {
     server.set_pre_routing_handler([&access](const Request& request, Response& response) {
         return guard(access, request, response);
+    });
+    // No other site shows the page in a frame to have its buttons clicked
+    // unseen; nothing is kept by a cache between the box and the browser.
+    server.set_post_routing_handler([](const Request&, Response& response) {
+        response.set_header("X-Frame-Options", "DENY");
+        response.set_header("Content-Security-Policy", "frame-ancestors 'none'");
+        response.set_header("X-Content-Type-Options", "nosniff");
+        response.set_header("Cache-Control", "no-store");
     });
     addReading(server, access, jobs);
     addChanging(server, jobs);
