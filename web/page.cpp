@@ -85,12 +85,22 @@ async function follow() {
     polling = false; await refresh(); if (p.outcome) said(p.outcome); return;
   }
 }
+// XMLHttpRequest rather than fetch: it tells how much of the file has gone.
+function put(f) {
+  return new Promise(done => {
+    const x = new XMLHttpRequest();
+    x.open("PUT", "/api/upload?name=" + encodeURIComponent(f.name));
+    x.setRequestHeader("X-Nimbrel-Token", token);
+    x.upload.onprogress = e => show("uploading " + f.name + ": " + Math.floor(100 * e.loaded / e.total) + " %");
+    x.onload = () => { try { done(JSON.parse(x.responseText)); } catch (e) { done({message: x.statusText, kind: "failed"}); } };
+    x.onerror = () => done({message: "upload incomplete: " + f.name, kind: "failed"});
+    x.send(f);
+  });
+}
 async function upload() {
   for (const f of $("upload").files) {
     show("uploading " + f.name + " …");
-    const r = await fetch("/api/upload?name=" + encodeURIComponent(f.name), {method: "PUT", body: f,
-      headers: {"X-Nimbrel-Token": token}});
-    const o = await r.json(); if (!o.ok) { said(o); return; }
+    const o = await put(f); if (!o.ok) { said(o); return; }
     await refresh(); said(o);
   }
 }
