@@ -106,7 +106,8 @@ check "a client gone mid-upload: the partial file removed" wait_until eval '[ "$
 (cd /tmp/b && cp single-part.img new.img && md5sum new.img >new.img.md5)
 for name in new.img new.img.md5; do
     path="/api/upload?name=$name" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origin: $url" --data-binary @/tmp/b/$name
-    check "upload $name: whole under its name" eval 'answered 200 "uploaded $name" && cmp $s/$name /tmp/b/$name'
+    check "upload $name: whole under its name" eval 'answered 200 "uploaded $name" && cmp $s/$name /tmp/b/$name &&
+        [ "$(stat -c %a $s/$name)" = 644 ]'
 done
 post /api/verify -d '{"file":"new.img"}'
 path=/api/progress

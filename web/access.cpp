@@ -75,6 +75,7 @@ std::string loadPassword(const std::string& file, bool& created)
     std::ifstream in(file);
     std::string password;
     std::getline(in, password);
+    password.erase(password.find_last_not_of(" \t\r") + 1);  // written on another system, say
     if (password.empty())
         throw std::runtime_error("no password in " + file);
     return password;

@@ -15,6 +15,7 @@
 #include "install/space.h"
 #include "store/context.h"
 #include "store/descriptor.h"
+#include "store/durable.h"
 #include "store/lock.h"
 
 namespace {
@@ -127,11 +128,14 @@ Outcome receiveUpload(const std::string& name, const httplib::Request& request, 
     Descriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd)
         return Outcome::failed("could not write " + name + ": " + std::strerror(errno));
-    bool whole = copyBody(reader, fd.get(), length) && fsync(fd.get()) == 0 && fd.close();
+    // As a copy by FTP or cp would leave it, not mkstemp's 600.
+    bool whole = copyBody(reader, fd.get(), length) && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 &&
+        fd.close();
     if (!whole || !publish(temporary, mpoint + "/" + name)) {
         unlink(temporary.c_str());
         return Outcome::failed(whole ? "could not store " + name : "upload incomplete: " + name);
     }
+    syncDirectory(mpoint);
     return Outcome::done("uploaded " + name);
 }
 
