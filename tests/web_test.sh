@@ -73,6 +73,10 @@ a slot beyond 9|{"slot":10,"name":"X"}|400 slot must be 0..9
 a name too long|{"slot":1,"name":"ElevenChars"}|400 name longer than 10 characters
 too large|$(head -c 70000 /dev/zero | tr '\0' ' '){}|413 request too large
 TABLE
+exec 4<>/dev/tcp/127.0.0.1/$port 5<>/dev/tcp/127.0.0.1/$port 6<>/dev/tcp/127.0.0.1/$port
+printf 'GET / HTTP/1.1\r\nHost: 127' >&6  # silent clients, one in its headers
+check "silent clients: the others answered meanwhile" eval 'path=/api/progress call --max-time 2 && [ "$code" = 200 ]'
+exec 4<&- 5<&- 6<&-
 path=/api/status call -H "X-Large: $(head -c 20000 /dev/zero | tr '\0' x)"
 check "headers beyond the limit: refused" eval '[ "$code" -ge 400 ] && path=/api/progress call && [ "$code" = 200 ]'
 
