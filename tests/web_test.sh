@@ -138,9 +138,14 @@ for name in nimbrel-web.password ..%2Fs%2Fnew.img missing.img; do
 done
 post /api/erase -d '{"slot":1,"confirm":"Other"}'
 check "erase naming another image: refused" eval 'answered 409 "slot 1 is Alpha now, not erased" && [ -e $s/image/1 ]'
+post /api/colour -d '{"colour":"pink"}'
+check "an unknown colour: refused" answered 409 "unknown color: pink"
+post /api/colour -d '{"colour":"cyan"}'
+check "colour: set" answered 200 "menu color set to cyan (3)"
 post /api/erase -d '{"slot":1,"confirm":"Alpha"}'
 "$cli" --store /tmp/b install single-part.img --slot 0 --name Web >/dev/null 2>&1
 "$cli" --store /tmp/b erase 1 --yes >/dev/null
-check "erase: the boot menu's bytes as nimbrel writes them" eval 'answered 200 "erased slot 1 (Alpha)" &&
+"$cli" --store /tmp/b color cyan >/dev/null
+check "erase, colour: the boot menu's bytes as nimbrel writes them" eval 'answered 200 "erased slot 1 (Alpha)" &&
     cmp $s/tools/menu /tmp/b/tools/menu && cmp $s/tools/lcdmenu.conf /tmp/b/tools/lcdmenu.conf'
 finish
