@@ -103,6 +103,8 @@ raw() {
 }
 raw 100000000 0
 check "upload larger than the free space: refused" grep -q 'no Space !!!' /tmp/raw.out
+raw 3000000000 0
+check "upload beyond the limit: refused" grep -q 'file larger than 2048 MB: big.img' /tmp/raw.out
 raw 5000000 100000 &
 sleep 1 && kill $! 2>/dev/null
 check "a client gone mid-upload: the partial file removed" wait_until eval '[ "$(ls -A $s)" = "$before" ]'
