@@ -72,11 +72,11 @@ std::optional<int> firstFreeSlot()
     return std::nullopt;
 }
 
-Outcome runInstallation(InstallRequest request)
+Outcome runInstallation(InstallRequest request, const ProgressShown& shown)
 {
     ProgressLine line;
     InterruptWatch watch;
-    request.progress = line.shown();
+    request.progress = shown ? shown : line.shown();
     request.cancelled = InterruptWatch::interrupted;
     Outcome outcome = installImage(request);
     // Ctrl-C on a terminal ends the running command too, which then fails;
@@ -128,7 +128,7 @@ Outcome installCommand(const InstallArguments& arguments)
     InstallRequest request;
     if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;
-    Outcome outcome = runInstallation(request);
+    Outcome outcome = runInstallation(request, arguments.progress);
     if (outcome.kind != Outcome::Done)
         return outcome;
     return Outcome::done(installedLines(request));
@@ -141,7 +141,7 @@ Outcome verifyCommand(const InstallArguments& arguments)
     request.checkOnly = true;
     if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;
-    Outcome outcome = runInstallation(request);
+    Outcome outcome = runInstallation(request, arguments.progress);
     if (outcome.kind != Outcome::Done)
         return outcome;
     std::optional<std::vector<ExpectedDigest>> digests = expectedDigests(mpoint, request.file);

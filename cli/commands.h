@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 
+#include "install/copyprogress.h"
 #include "store/outcome.h"
 
 // The commands that act on the store, each through the procedures the
@@ -13,6 +14,8 @@ struct InstallArguments {
     std::optional<int> slot;  // the first free one when empty
     std::string name;  // empty for "Image-N"
     bool settings = false;
+    // Where the progress goes instead of the terminal's line; may be empty.
+    ProgressShown progress;
 };
 
 Outcome installCommand(const InstallArguments& arguments);

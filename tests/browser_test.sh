@@ -1,0 +1,81 @@
+#!/bin/bash
+# nimbrel serve in a real browser: headless Chromium driven by Selenium logs
+# in, uploads the demo's two-part image with its .md5, installs it with a
+# name while the progress shows, renames and erases it; the store after is
+# the one nimbrel makes with the same commands. Leaves a screenshot of the
+# page in the build tree.
+set -u
+. "$NIMBREL_SOURCE/tests/check.sh"
+cli=$NIMBREL_BUILD/nimbrel
+port=$((20000 + RANDOM % 20000))
+"$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/s >/dev/null && cp -a /tmp/s /tmp/b
+mkdir -p /tmp/up /tmp/home && cp /tmp/s/two-part.img /tmp/up/web.img && (cd /tmp/up && md5sum web.img >web.img.md5)
+# The copy of the tree stays a while at 100 %, for the page to show it
+# before and after a reload.
+mkdir -p /tmp/slow && printf '#!/bin/sh\n/bin/cp "$@" || exit\ncase "$*" in *" /tmp/image "*) sleep 4 ;; esac\n' >/tmp/slow/cp
+chmod 755 /tmp/slow/cp
+PATH=/tmp/slow:$PATH "$cli" --store /tmp/s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
+server=$!
+trap 'kill $server' EXIT
+wait_until grep -qs serving /tmp/serve.out
+HOME=/tmp/home URL=http://127.0.0.1:$port PASSWORD=$(cat /tmp/s/nimbrel-web.password) \
+    SHOT=$NIMBREL_BUILD/web-page.png /usr/bin/python3 - >/tmp/browser.out <<'PY'
+import base64, os
+from selenium import webdriver
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+options = webdriver.ChromeOptions()
+for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=420,1180"):
+    options.add_argument(argument)
+driver = webdriver.Chrome(options=options)
+wait = WebDriverWait(driver, 30, poll_frequency=0.05)
+# Logging in: the password as HTTP Basic on every request of the page.
+login = base64.b64encode(("me:" + os.environ["PASSWORD"]).encode()).decode()
+driver.execute_cdp_cmd("Network.enable", {})
+driver.execute_cdp_cmd("Network.setExtraHTTPHeaders", {"headers": {"Authorization": "Basic " + login}})
+driver.get(os.environ["URL"] + "/")
+line = lambda: driver.find_element(By.ID, "line").text
+seen = lambda text, label="": wait.until(lambda d: text in line(), message=text) and print(label + line())
+wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, "#slots tr"))
+driver.find_element(By.ID, "upload").send_keys("/tmp/up/web.img\n/tmp/up/web.img.md5")
+driver.find_element(By.ID, "send").click()
+seen("uploaded web.img.md5")
+wait.until(lambda d: "web.img" in [o.text for o in Select(d.find_element(By.ID, "file")).options])
+Select(driver.find_element(By.ID, "file")).select_by_visible_text("web.img")
+Select(driver.find_element(By.ID, "slot")).select_by_visible_text("3")
+driver.find_element(By.ID, "name").send_keys("Web")
+driver.find_element(By.ID, "install").click()
+seen("install: please wait !!! 100 %")
+driver.refresh()  # the installation goes on, and the reloaded page shows it
+seen("install: please wait !!!", "reloaded: ")
+seen("installed Web into slot 3")
+def answer(button, text=None):
+    row = driver.find_elements(By.CSS_SELECTOR, "#slots tr")[3]
+    row.find_element(By.XPATH, ".//button[text()='%s']" % button).click()
+    alert = wait.until(lambda d: d.switch_to.alert)
+    print("asked:", alert.text)
+    if text is not None:
+        alert.send_keys(text)
+    alert.accept()
+answer("Rename", "Renamed")
+seen("renamed slot 3 from Web to Renamed")
+driver.execute_script("window.scrollTo(0, 0)")
+driver.save_screenshot(os.environ["SHOT"])
+answer("Erase")
+seen("erased slot 3 (Renamed)")
+driver.quit()
+PY
+check "the browser's run" test $? = 0
+cat /tmp/browser.out
+check "the progress reached 100 % as the status line shows it" grep -qx "install: please wait !!! 100 %.*" /tmp/browser.out
+check "the page reloaded during the installation shows it running" grep -q "^reloaded: install: please wait" /tmp/browser.out
+check "erase asked, naming the slot and its image" grep -q "asked: Erase slot 3 (Renamed)" /tmp/browser.out
+cp /tmp/up/web.img* /tmp/b/
+for command in "install web.img --slot 3 --name Web" "rename 3 Renamed" "erase 3 --yes"; do
+    "$cli" --store /tmp/b $command >/dev/null 2>&1
+done
+rm /tmp/s/nimbrel-web.password
+check "the store after: as nimbrel makes it" eval 'diff -r /tmp/s /tmp/b'
+check "a screenshot of the page" test -s "$NIMBREL_BUILD/web-page.png"
+finish

@@ -1,0 +1,153 @@
+#!/bin/bash
+# nimbrel serve over plain HTTP: who is let in, what is refused with which
+# text, and that nothing refused leaves a file in the store.
+set -u
+. "$NIMBREL_SOURCE/tests/check.sh"
+cli=$NIMBREL_BUILD/nimbrel
+port=$((20000 + RANDOM % 20000))
+s=/tmp/s url=http://127.0.0.1:$port
+# A small file system, so that an upload can be too large for it.
+mkdir -p $s /tmp/b && mount -t tmpfs -o size=40m tmpfs $s
+for store in $s /tmp/b; do
+    "$NIMBREL_SOURCE/scripts/make-demo-store" $store >/dev/null
+    mkdir -p $store/image/1/bin && echo name=Alpha >$store/image/1/Image.info
+done
+# A copy of the tree that takes a while, to act while an installation runs.
+mkdir -p /tmp/slow && printf '#!/bin/sh\ncase "$*" in *" /tmp/image "*) sleep 2 ;; esac\nexec /bin/cp "$@"\n' >/tmp/slow/cp
+chmod 755 /tmp/slow/cp
+PATH=/tmp/slow:$PATH "$cli" --store $s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
+server=$!
+trap 'kill $server' EXIT
+wait_until grep -qs serving /tmp/serve.out
+password=$(cat $s/nimbrel-web.password)
+second=$("$cli" --store $s serve --listen 127.0.0.1:$port 2>&1)
+check "a second server on the port: refused" has "$second" "could not listen on 127.0.0.1:$port"
+check "the password: printed once, its file mode 600" eval 'grep -qF ": $password" /tmp/serve.out &&
+    ! has "$second" "$password" && [ "$(stat -c %a $s/nimbrel-web.password)" = 600 ] && [ ${#password} -ge 16 ]'
+
+# call PATH CURL-ARGS...: the answer's code and body, with the password.
+call() {
+    body=$(curl -s -w '\n%{http_code}' -u "me:$password" "$@" "$url$path")
+    code=${body##*$'\n'} body=${body%$'\n'*}
+}
+# post PATH CURL-ARGS...: a changing request with the token and Origin of
+# $sent_token and $origin, the page's own unless set.
+post() {
+    path=$1
+    shift
+    call -H "X-Nimbrel-Token: ${sent_token-$token}" -H "Origin: ${origin-$url}" -H 'Content-Type: application/json' "$@"
+}
+answered() { [ "$code" = "$1" ] && has "$body" "$2" || { echo "got $code $body" >&2; false; }; }
+path=/api/session call
+token=$(printf '%s' "$body" | sed 's/.*"token":"\([a-z0-9]*\)".*/\1/')
+before=$(ls -A $s)
+
+start=$(date +%s%N)
+path=/api/status call -u me:wrong
+check "a wrong password: refused after a second" eval 'answered 401 "wrong password" &&
+    [ $(( ($(date +%s%N) - start) / 1000000 )) -ge 900 ]'
+check "no password: refused" eval '[ "$(curl -s -o /dev/null -w %{http_code} $url/)" = 401 ]'
+check "the password is never logged" eval '! grep -qF "$password" /tmp/serve.err'
+check "the page: never in another site's frame" eval 'curl -sD - -o /dev/null -u "me:$password" $url/ |
+    grep -qi "^X-Frame-Options: DENY"'
+path=/api/status call
+check "status: as nimbrel status --json" eval '[ "$(echo "$body")" = "$("$cli" --store $s status --json)" ]'
+
+while IFS='|' read -r what settings expect; do
+    eval "$settings post /api/rename -d '{\"slot\":1,\"name\":\"Beta\"}'"
+    check "rename $what: $expect" eval 'answered ${expect%% *} "${expect#* }" && grep -qx name=Alpha $s/image/1/Image.info'
+done <<'TABLE'
+without the token|sent_token=|403 no valid session token
+with a wrong token|sent_token=abc|403 no valid session token
+from another site|origin=http://evil.example|403 request from another site
+from another port|origin=http://127.0.0.1:1|403 request from another site
+without Origin and Referer|origin=|403 request from another site
+TABLE
+
+while IFS='|' read -r what data expect; do
+    post /api/rename --data-binary "$data"
+    check "rename $what: $expect" eval 'answered ${expect%% *} "${expect#* }" && grep -qx name=Alpha $s/image/1/Image.info'
+done <<TABLE
+not JSON|{"slot":|400 malformed request
+a slot beyond 9|{"slot":10,"name":"X"}|400 slot must be 0..9
+a name too long|{"slot":1,"name":"ElevenChars"}|400 name longer than 10 characters
+too large|$(head -c 70000 /dev/zero | tr '\0' ' '){}|413 request too large
+TABLE
+exec 4<>/dev/tcp/127.0.0.1/$port 5<>/dev/tcp/127.0.0.1/$port 6<>/dev/tcp/127.0.0.1/$port
+printf 'GET / HTTP/1.1\r\nHost: 127' >&6  # silent clients, one in its headers
+check "silent clients: the others answered meanwhile" eval 'path=/api/progress call --max-time 2 && [ "$code" = 200 ]'
+exec 4<&- 5<&- 6<&-
+path=/api/status call -H "X-Large: $(head -c 20000 /dev/zero | tr '\0' x)"
+check "headers beyond the limit: refused" eval '[ "$code" -ge 400 ] && path=/api/progress call && [ "$code" = 200 ]'
+
+while IFS='|' read -r name expect; do
+    path="/api/upload?name=$name" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origin: $url" --data-binary 'x'
+    check "upload $name: refused" eval 'answered 409 "$expect"'
+done <<'TABLE'
+a%2Fb.img|file name with / or ..
+..%2Fa.img|file name with / or ..
+a..img|file name with / or ..
+a%00.img|file name with a control character
+a%0A.img|file name with a control character
+notes.txt|no image file
+single-part.img|file already in the store: single-part.img
+TABLE
+# raw HEADERS BYTES: an upload of which only BYTES of its body are sent.
+raw() {
+    exec 3<>/dev/tcp/127.0.0.1/$port
+    printf 'PUT /api/upload?name=big.img HTTP/1.1\r\nHost: 127.0.0.1:%s\r\nOrigin: %s\r\nX-Nimbrel-Token: %s\r\nAuthorization: Basic %s\r\nContent-Length: %s\r\n\r\n' \
+        "$port" "$url" "$token" "$(printf 'me:%s' "$password" | base64)" "$1" >&3
+    head -c "$2" /dev/zero >&3
+    timeout 15 cat <&3 >/tmp/raw.out
+    exec 3<&-
+}
+raw 100000000 0
+check "upload larger than the free space: refused" grep -q 'no Space !!!' /tmp/raw.out
+raw 3000000000 0
+check "upload beyond the limit: refused" grep -q 'file larger than 2048 MB: big.img' /tmp/raw.out
+raw 5000000 100000 &
+sleep 1 && kill $! 2>/dev/null
+check "a client gone mid-upload: the partial file removed" wait_until eval '[ "$(ls -A $s)" = "$before" ]'
+
+(cd /tmp/b && cp single-part.img new.img && md5sum new.img >new.img.md5)
+for name in new.img new.img.md5; do
+    path="/api/upload?name=$name" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origin: $url" --data-binary @/tmp/b/$name
+    check "upload $name: whole under its name" eval 'answered 200 "uploaded $name" && cmp $s/$name /tmp/b/$name &&
+        [ "$(stat -c %a $s/$name)" = 644 ]'
+done
+post /api/verify -d '{"file":"new.img"}'
+path=/api/progress
+check "verify the upload: its checksum file passes" wait_until eval 'call && has "$body" "new.img passes the checks, its checksum files too"'
+
+post /api/install -d '{"file":"single-part.img","slot":0,"name":"Web"}'
+check "install: started" answered 200 "install started"
+post /api/install -d '{"file":"two-part.img","slot":2}'
+check "a second installation: busy" answered 409 "image store is busy"
+check "rename while it runs: busy" eval 'post /api/rename -d "{\"slot\":1,\"name\":\"X\"}" && answered 409 "image store is busy"'
+path=/api/progress
+check "its progress: running" eval 'call && has "$body" "\"running\":true"'
+check "its outcome: as nimbrel tells it" wait_until eval 'call && has "$body" "installed Web into slot 0"'
+check "nothing of the refused ones in the store" eval '[ ! -e $s/image/2 ] && [ -e $s/image/0 ]'
+post /api/backup -d '{"slot":0}'
+path=/api/progress
+check "backup: written into the store" wait_until eval 'call && has "$body" "backed up slot 0 (Web) to $s/Web-"'
+backup=$(cd $s && ls Web-*.img)
+path="/api/file?name=$backup" call -o /tmp/backup.img
+check "backup: downloaded whole" eval '[ "$code" = 200 ] && cmp /tmp/backup.img $s/$backup'
+for name in nimbrel-web.password ..%2Fs%2Fnew.img missing.img; do
+    path="/api/file?name=$name" call
+    check "download of $name: refused" eval '[ "$code" = 404 ] && ! has "$body" "$password"'
+done
+post /api/erase -d '{"slot":1,"confirm":"Other"}'
+check "erase naming another image: refused" eval 'answered 409 "slot 1 is Alpha now, not erased" && [ -e $s/image/1 ]'
+post /api/colour -d '{"colour":"pink"}'
+check "an unknown colour: refused" answered 409 "unknown color: pink"
+post /api/colour -d '{"colour":"cyan"}'
+check "colour: set" answered 200 "menu color set to cyan (3)"
+post /api/erase -d '{"slot":1,"confirm":"Alpha"}'
+"$cli" --store /tmp/b install single-part.img --slot 0 --name Web >/dev/null 2>&1
+"$cli" --store /tmp/b erase 1 --yes >/dev/null
+"$cli" --store /tmp/b color cyan >/dev/null
+check "erase, colour: the boot menu's bytes as nimbrel writes them" eval 'answered 200 "erased slot 1 (Alpha)" &&
+    cmp $s/tools/menu /tmp/b/tools/menu && cmp $s/tools/lcdmenu.conf /tmp/b/tools/lcdmenu.conf'
+finish

@@ -1,0 +1,128 @@
+#include "web/access.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <httplib.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
+#include "store/descriptor.h"
+
+namespace {
+
+constexpr size_t keptTokens = 32;
+
+// COUNT random characters easy to read out and type on a phone.
+std::string randomText(size_t count)
+{
+    static const char letters[] = "abcdefghjkmnpqrstuvwxyz23456789";
+    std::string bytes(count, '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), static_cast<int>(count)) != 1)
+        throw std::runtime_error("no random numbers for a password");
+    std::string text;
+    for (unsigned char byte : bytes)
+        text += letters[byte % (sizeof letters - 1)];
+    return text;
+}
+
+bool sameText(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The password part of "Basic base64(user:password)".
+std::string basicPassword(const std::string& header)
+{
+    const std::string prefix = "Basic ";
+    if (header.compare(0, prefix.size(), prefix) != 0 || header.size() > 1024)
+        return "";
+    std::string coded = header.substr(prefix.size());
+    std::string plain(coded.size(), '\0');
+    int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(plain.data()),
+        reinterpret_cast<const unsigned char*>(coded.data()), static_cast<int>(coded.size()));
+    if (length < 0)
+        return "";
+    plain.resize(length);
+    plain.erase(plain.find_last_not_of('\0') + 1);  // the decoder's padding
+    size_t colon = plain.find(':');
+    return colon == std::string::npos ? "" : plain.substr(colon + 1);
+}
+
+} // namespace
+
+std::string loadPassword(const std::string& file, bool& created)
+{
+    created = false;
+    Descriptor fresh(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fresh.get() >= 0) {
+        std::string line = randomText(16) + "\n";
+        if (write(fresh.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()) ||
+            fsync(fresh.get()) != 0) {
+            unlink(file.c_str());
+            throw std::runtime_error("could not write the password file " + file);
+        }
+        created = true;
+    } else if (errno != EEXIST) {
+        throw std::runtime_error("could not create the password file " + file + ": " + std::strerror(errno));
+    }
+    std::ifstream in(file);
+    std::string password;
+    std::getline(in, password);
+    password.erase(password.find_last_not_of(" \t\r") + 1);  // written on another system, say
+    if (password.empty())
+        throw std::runtime_error("no password in " + file);
+    return password;
+}
+
+Access::Access(std::string password)
+    : password(std::move(password))
+{
+}
+
+bool Access::authorized(const httplib::Request& request) const
+{
+    return sameText(basicPassword(request.get_header_value("Authorization")), password);
+}
+
+void Access::slowDown()
+{
+    std::lock_guard<std::mutex> one(failures);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+std::string Access::newToken()
+{
+    std::string token = randomText(32);
+    std::lock_guard<std::mutex> lock(tokensMutex);
+    tokens.push_back(token);
+    if (tokens.size() > keptTokens)
+        tokens.pop_front();
+    return token;
+}
+
+bool Access::validToken(const std::string& token) const
+{
+    std::lock_guard<std::mutex> lock(tokensMutex);
+    bool found = false;
+    for (const std::string& kept : tokens)
+        found = sameText(kept, token) || found;  // no early end: every token costs the same
+    return found;
+}
+
+bool sameOrigin(const httplib::Request& request)
+{
+    std::string host = request.get_header_value("Host");
+    if (host.empty())
+        return false;
+    std::string own = "http://" + host;
+    if (request.has_header("Origin"))
+        return request.get_header_value("Origin") == own;
+    return request.get_header_value("Referer").compare(0, own.size() + 1, own + "/") == 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "store/outcome.h"
+
+class Jobs;
+
+// The page's changing requests, each a JSON object, as the command line's
+// commands over the same procedures. The long ones start in JOBS and are
+// done once started; the page follows them by their progress.
+
+// A request without what it must name, or naming it wrongly.
+struct BadRequest : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// {file, slot?, name?, settings?}
+Outcome startInstall(const nlohmann::json& body, Jobs& jobs);
+// {file, slot?}
+Outcome startVerify(const nlohmann::json& body, Jobs& jobs);
+// {slot}: into the store under the backup's own name.
+Outcome startBackup(const nlohmann::json& body, Jobs& jobs);
+// {slot, name}
+Outcome renameAction(const nlohmann::json& body);
+// {slot, confirm}: CONFIRM must be the name the slot has now, so a page
+// that shows an older state never erases what came since.
+Outcome eraseAction(const nlohmann::json& body);
+// {colour}
+Outcome colourAction(const nlohmann::json& body);

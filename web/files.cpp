@@ -1,0 +1,162 @@
+#include "web/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <httplib.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "install/procedure.h"
+#include "install/space.h"
+#include "store/context.h"
+#include "store/descriptor.h"
+#include "store/durable.h"
+#include "store/lock.h"
+
+namespace {
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    for (size_t done = 0; done < size;) {
+        ssize_t count = write(fd, data + done, size - done);
+        if (count < 0 && errno != EINTR)
+            return false;
+        done += count > 0 ? static_cast<size_t>(count) : 0;
+    }
+    return true;
+}
+
+// Writes what READER brings into FD; false when the client went away or a
+// write failed, or the body was not LENGTH bytes. The library hands over a
+// few kB at a time: gathered, they cost one write each quarter MB.
+bool copyBody(const httplib::ContentReader& reader, int fd, long long length)
+{
+    std::vector<char> buffer;
+    buffer.reserve(256 * 1024);
+    long long received = 0;
+    bool written = true;
+    bool whole = reader([&](const char* data, size_t size) {
+        received += static_cast<long long>(size);
+        if (buffer.size() + size > buffer.capacity()) {
+            written = written && writeAll(fd, buffer.data(), buffer.size());
+            buffer.clear();
+        }
+        if (size > buffer.capacity())
+            written = written && writeAll(fd, data, size);
+        else
+            buffer.insert(buffer.end(), data, data + size);
+        return written && received <= length;
+    });
+    return whole && written && writeAll(fd, buffer.data(), buffer.size()) && received == length;
+}
+
+// Gives the whole file TEMPORARY its NAME without replacing a file of
+// that name: link fails where one is there.
+bool publish(const std::string& temporary, const std::string& path)
+{
+    if (link(temporary.c_str(), path.c_str()) == 0) {
+        unlink(temporary.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP)
+        return false;
+    return !exists(path) && rename(temporary.c_str(), path.c_str()) == 0;  // no links on FAT
+}
+
+std::optional<Outcome> refuseUpload(const std::string& name, long long length)
+{
+    std::string bad = badFileName(name);
+    if (!bad.empty())
+        return Outcome::refused(bad);
+    if (length < 0)
+        return Outcome::refused("upload without its length");
+    if (length > uploadLimit)
+        return Outcome::refused("file larger than " + std::to_string(uploadLimit >> 20) + " MB: " + name);
+    if (exists(mpoint + "/" + name))
+        return Outcome::refused("file already in the store: " + name);
+    long long needed = (length + 1023) / 1024 + InstallRequest().minfree;
+    if (freeKilobytes(mpoint) < needed)
+        return noSpace(needed);
+    return std::nullopt;
+}
+
+} // namespace
+
+long long contentLength(const httplib::Request& request)
+{
+    std::string text = request.get_header_value("Content-Length");
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::stoll(text);
+}
+
+std::string badFileName(const std::string& name)
+{
+    if (name.empty() || name.size() > 200)
+        return "no file name of the store";
+    if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
+        return "file name with / or ..";
+    for (unsigned char c : name) {
+        if (c < ' ' || c == 0x7f)
+            return "file name with a control character";
+    }
+    if (name.find(".img") == std::string::npos)
+        return "no image file (its name has no .img): " + name;
+    return "";
+}
+
+Outcome receiveUpload(const std::string& name, const httplib::Request& request, const httplib::ContentReader& reader)
+{
+    long long length = contentLength(request);
+    if (std::optional<Outcome> refused = refuseUpload(name, length))
+        return *refused;
+    StoreLock lock(mpoint);  // no installation measures the space meanwhile
+    if (lock.busy())
+        return storeBusy();
+    std::string temporary = mpoint + "/.upload-XXXXXX";  // no .img: never listed
+    Descriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd)
+        return Outcome::failed("could not write " + name + ": " + std::strerror(errno));
+    // As a copy by FTP or cp would leave it, not mkstemp's 600.
+    bool whole = copyBody(reader, fd.get(), length) && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 &&
+        fd.close();
+    if (!whole || !publish(temporary, mpoint + "/" + name)) {
+        unlink(temporary.c_str());
+        return Outcome::failed(whole ? "could not store " + name : "upload incomplete: " + name);
+    }
+    syncDirectory(mpoint);
+    return Outcome::done("uploaded " + name);
+}
+
+void sendFile(const std::string& name, httplib::Response& response)
+{
+    std::string bad = badFileName(name);
+    auto fd = std::make_shared<Descriptor>(
+        bad.empty() ? open((mpoint + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    struct stat st;
+    if (!*fd || fstat(fd->get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        response.status = 404;
+        response.set_content(bad.empty() ? "no such file in the store: " + name : bad, "text/plain");
+        return;
+    }
+    std::string quoted = name;
+    std::replace(quoted.begin(), quoted.end(), '"', '_');
+    response.set_header("Content-Disposition", "attachment; filename=\"" + quoted + "\"");
+    response.set_content_provider(static_cast<size_t>(st.st_size), "application/octet-stream",
+        [fd](size_t offset, size_t length, httplib::DataSink& sink) {
+            char buffer[65536];
+            ssize_t count = pread(fd->get(), buffer, std::min(length, sizeof buffer), static_cast<off_t>(offset));
+            return count > 0 && sink.write(buffer, static_cast<size_t>(count));
+        });
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include <string>
+
+#include "store/outcome.h"
+
+namespace httplib {
+struct Request;
+struct Response;
+class ContentReader;
+}
+
+// Image files going into the store from a browser and backups coming out,
+// each by a name that must be one of the store's own files.
+
+// The largest upload taken, in bytes.
+inline constexpr long long uploadLimit = 2LL << 30;
+
+// Why NAME from a request is not a name for an image file of the store
+// (nor its .md5 or .sha256); empty when it is one.
+std::string badFileName(const std::string& name);
+
+// REQUEST's Content-Length; -1 without one or for anything but a number.
+long long contentLength(const httplib::Request& request);
+
+// Streams REQUEST's body into the store as NAME: into a fresh file beside
+// it, renamed only when whole, removed when the client goes away. Refuses
+// a bad name, an existing file, a body over the limit or without its
+// length, too little space (as the installation's check) and a busy store.
+Outcome receiveUpload(const std::string& name, const httplib::Request& request,
+    const httplib::ContentReader& reader);
+
+// Answers with the store's file NAME as a download, or with the refusal.
+void sendFile(const std::string& name, httplib::Response& response);
