@@ -1,0 +1,36 @@
+# Builds for the box's own CPU (32-bit big-endian PowerPC) on an x86-64
+# machine with clang and Debian's powerpc cross libc and libstdc++ (no
+# powerpc architecture: Debian has none, so no libsigc++, libssl or
+# GoogleTest; scripts/setup installs the cross packages and builds
+# GoogleTest). The programs run under qemu-ppc, which scripts/test registers
+# for the run.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR powerpc)
+set(CMAKE_C_COMPILER clang)
+set(CMAKE_CXX_COMPILER clang++)
+set(CMAKE_C_COMPILER_TARGET powerpc-linux-gnu)
+set(CMAKE_CXX_COMPILER_TARGET powerpc-linux-gnu)
+set(CMAKE_LIBRARY_ARCHITECTURE powerpc-linux-gnu)
+# Without -B clang takes the i386 start files from /usr/lib32, and ld.lld
+# fails alike: GNU ld with the cross libc's own files. 64-bit atomics
+# (std::atomic<long long>) are calls into libatomic on this CPU.
+set(ppc_flags "-B/usr/powerpc-linux-gnu/lib -fuse-ld=bfd")
+set(CMAKE_C_FLAGS_INIT "${ppc_flags}")
+set(CMAKE_CXX_FLAGS_INIT "${ppc_flags}")
+# This machine has no /lib/ld.so.1 of PowerPC: the programs name the cross
+# libc's loader and libraries themselves, so qemu-ppc needs no prefix
+# (scripts/box-build links statically for the box).
+set(ppc_link "${ppc_flags} -latomic -Wl,--dynamic-linker=/usr/powerpc-linux-gnu/lib/ld.so.1")
+string(APPEND ppc_link " -Wl,-rpath,/usr/powerpc-linux-gnu/lib")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${ppc_link}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${ppc_link}")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "${ppc_link}")
+set(CMAKE_FIND_ROOT_PATH /usr/powerpc-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+# Nothing of the machine's own: libcrypto is the machine's, not the box's.
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(ENV{PKG_CONFIG_LIBDIR} /usr/powerpc-linux-gnu/lib/pkgconfig)
+# GoogleTest as scripts/setup builds it from /usr/src/googletest.
+list(APPEND CMAKE_FIND_ROOT_PATH /opt/nimbrel/googletest-ppc)
