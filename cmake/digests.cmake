@@ -27,6 +27,14 @@ file(WRITE ${gnulib_include}/config.h [[
 #define WORDS_BIGENDIAN 1
 #endif
 ]])
+# C++ has no restrict; gnulib's configure would define it alike.
+file(WRITE ${gnulib_include}/gnulibdigests.h [[
+#pragma once
+#define restrict __restrict
+#include <md5.h>
+#include <sha256.h>
+#undef restrict
+]])
 add_library(gnulib_digests STATIC ${GNULIB_LIB}/md5.c ${GNULIB_LIB}/sha256.c)
 set_target_properties(gnulib_digests PROPERTIES C_STANDARD 11 C_EXTENSIONS ON)
 target_include_directories(gnulib_digests PUBLIC ${gnulib_include})

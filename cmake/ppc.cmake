@@ -15,8 +15,6 @@ set(CMAKE_LIBRARY_ARCHITECTURE powerpc-linux-gnu)
 # fails alike: GNU ld with the cross libc's own files. 64-bit atomics
 # (std::atomic<long long>) are calls into libatomic on this CPU.
 set(ppc_flags "-B/usr/powerpc-linux-gnu/lib -fuse-ld=bfd")
-set(CMAKE_C_FLAGS_INIT "${ppc_flags}")
-set(CMAKE_CXX_FLAGS_INIT "${ppc_flags}")
 # This machine has no /lib/ld.so.1 of PowerPC: the programs name the cross
 # libc's loader and libraries themselves, so qemu-ppc needs no prefix
 # (scripts/box-build links statically for the box).
@@ -27,10 +25,11 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "${ppc_link}")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "${ppc_link}")
 set(CMAKE_FIND_ROOT_PATH /usr/powerpc-linux-gnu)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-# Nothing of the machine's own: libcrypto is the machine's, not the box's.
+# No library or header of the machine's own (its libcrypto is not the
+# box's); packages from both, for the header-only CLI11 and nlohmann-json.
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/powerpc-linux-gnu/lib/pkgconfig)
 # GoogleTest as scripts/setup builds it from /usr/src/googletest.
 list(APPEND CMAKE_FIND_ROOT_PATH /opt/nimbrel/googletest-ppc)

@@ -9,8 +9,7 @@
 #include <unistd.h>
 
 #if NIMBREL_GNULIB_DIGESTS
-#include <md5.h>
-#include <sha256.h>
+#include <gnulibdigests.h>
 #else
 #include <openssl/evp.h>
 #endif
