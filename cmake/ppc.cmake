@@ -17,10 +17,11 @@ set(CMAKE_LIBRARY_ARCHITECTURE powerpc-linux-gnu)
 set(ppc_flags "-B/usr/powerpc-linux-gnu/lib -fuse-ld=bfd")
 # The PLT in a read-only segment, as gcc does it: clang's default puts it
 # in a writable and executable one. A 64-bit time_t (glibc's 32-bit CPUs
-# keep a 32-bit one by default), so that install times stay right after
-# January 2038 whatever the box's own C library does.
-set(CMAKE_C_FLAGS_INIT "-msecure-plt -D_TIME_BITS=64")
-set(CMAKE_CXX_FLAGS_INIT "-msecure-plt -D_TIME_BITS=64")
+# keep a 32-bit one by default, and give the 64-bit one only with 64-bit
+# file offsets, here for GoogleTest too), so that install times stay right
+# after January 2038 whatever the box's own C library does.
+set(CMAKE_C_FLAGS_INIT "-msecure-plt -D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64")
+set(CMAKE_CXX_FLAGS_INIT "-msecure-plt -D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64")
 # Programs are linked statically: the box's own C library may be another
 # (uClibc, musl, an older glibc), and this machine has no PowerPC
 # /lib/ld.so.1 for qemu-ppc either. So what the tests run is the nimbrel a
