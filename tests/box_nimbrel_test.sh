@@ -1,4 +1,5 @@
 #!/bin/sh
+# shellcheck disable=SC2016 # the checks' eval expands them
 # The box's nimbrel (this PowerPC build's, stripped as scripts/box-build
 # ships it) run by qemu-ppc, and the PC build's: the same steps on the same
 # fresh store give the same output, JSON, boot menu and slot trees but for
