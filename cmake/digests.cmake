@@ -20,15 +20,16 @@ enable_language(C)
 set(gnulib_include ${CMAKE_BINARY_DIR}/gnulib)
 configure_file(${GNULIB_LIB}/md5.h ${gnulib_include}/md5.h COPYONLY)
 configure_file(${GNULIB_LIB}/sha256.h ${gnulib_include}/sha256.h COPYONLY)
-# What gnulib's configure would find on any glibc, musl or uClibc.
-file(WRITE ${gnulib_include}/config.h [[
+# What gnulib's configure would find on any glibc, musl or uClibc (written
+# only when it changes, so a new configure rebuilds nothing).
+file(CONFIGURE OUTPUT ${gnulib_include}/config.h @ONLY CONTENT [[
 #include <stdalign.h>
 #if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 #define WORDS_BIGENDIAN 1
 #endif
 ]])
 # C++ has no restrict; gnulib's configure would define it alike.
-file(WRITE ${gnulib_include}/gnulibdigests.h [[
+file(CONFIGURE OUTPUT ${gnulib_include}/gnulibdigests.h @ONLY CONTENT [[
 #pragma once
 #define restrict __restrict
 #include <md5.h>
