@@ -5,9 +5,14 @@
 #include <chrono>
 #include <fcntl.h>
 #include <memory>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if NIMBREL_GNULIB_DIGESTS
+#include <gnulibdigests.h>
+#else
+#include <openssl/evp.h>
+#endif
 
 #include "store/context.h"
 #include "store/descriptor.h"
@@ -19,39 +24,94 @@ namespace {
 constexpr size_t readBytes = 1 << 20;
 constexpr std::chrono::milliseconds tickEvery(500);
 
-struct ContextFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-using DigestContext = std::unique_ptr<EVP_MD_CTX, ContextFree>;
-
-const EVP_MD* algorithm(DigestKind kind)
+eString hexOf(const unsigned char* digest, size_t length)
 {
-    return kind == DigestKind::Md5 ? EVP_md5() : EVP_sha256();
-}
-
-eString hexOf(EVP_MD_CTX* context)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
     eString hex;
-    if (EVP_DigestFinal_ex(context, digest, &length) != 1)
-        return hex;
-    for (unsigned int i = 0; i < length; ++i)
+    for (size_t i = 0; i < length; ++i)
         hex += eString().sprintf("%02x", digest[i]);
     return hex;
 }
 
-// A context for each of KINDS, ready for the data; fewer when one fails.
-std::vector<DigestContext> started(const std::vector<DigestKind>& kinds)
-{
-    std::vector<DigestContext> contexts;
-    for (DigestKind kind : kinds) {
-        DigestContext context(EVP_MD_CTX_new());
-        if (!context || EVP_DigestInit_ex(context.get(), algorithm(kind), nullptr) != 1)
-            break;
-        contexts.push_back(std::move(context));
+#if NIMBREL_GNULIB_DIGESTS
+// gnulib's digests, where the build found no libcrypto (the box's CPU):
+// one context of each kind, the unused one left idle.
+class Digest {
+public:
+    explicit Digest(DigestKind kind) : kind(kind)
+    {
+        if (kind == DigestKind::Md5)
+            md5_init_ctx(&md5);
+        else
+            sha256_init_ctx(&sha256);
     }
-    return contexts;
+    bool update(const unsigned char* data, size_t size)
+    {
+        if (kind == DigestKind::Md5)
+            md5_process_bytes(data, size, &md5);
+        else
+            sha256_process_bytes(data, size, &sha256);
+        return true;
+    }
+    eString hex()
+    {
+        unsigned char digest[SHA256_DIGEST_SIZE];
+        size_t length = kind == DigestKind::Md5 ? MD5_DIGEST_SIZE : SHA256_DIGEST_SIZE;
+        if (kind == DigestKind::Md5)
+            md5_finish_ctx(&md5, digest);
+        else
+            sha256_finish_ctx(&sha256, digest);
+        return hexOf(digest, length);
+    }
+    bool ready() const { return true; }
+
+private:
+    DigestKind kind;
+    md5_ctx md5;
+    sha256_ctx sha256;
+};
+#else
+struct ContextFree {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+
+class Digest {
+public:
+    explicit Digest(DigestKind kind) : context(EVP_MD_CTX_new())
+    {
+        const EVP_MD* algorithm = kind == DigestKind::Md5 ? EVP_md5() : EVP_sha256();
+        if (context && EVP_DigestInit_ex(context.get(), algorithm, nullptr) != 1)
+            context.reset();
+    }
+    bool update(const unsigned char* data, size_t size)
+    {
+        return EVP_DigestUpdate(context.get(), data, size) == 1;
+    }
+    eString hex()
+    {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+            return eString();
+        return hexOf(digest, length);
+    }
+    bool ready() const { return context != nullptr; }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, ContextFree> context;
+};
+#endif
+
+// A digest for each of KINDS, ready for the data; fewer when one fails.
+std::vector<Digest> started(const std::vector<DigestKind>& kinds)
+{
+    std::vector<Digest> digests;
+    for (DigestKind kind : kinds) {
+        Digest digest(kind);
+        if (!digest.ready())
+            break;
+        digests.push_back(std::move(digest));
+    }
+    return digests;
 }
 
 ProgressShown checking(const ProgressShown& progress)
@@ -81,8 +141,8 @@ std::optional<std::vector<eString>> digestsOf(const eString& path, const std::ve
 {
     struct stat st;
     Descriptor file = openRegularFile(path, st);
-    std::vector<DigestContext> contexts = started(kinds);
-    if (!file || contexts.size() != kinds.size())
+    std::vector<Digest> digests = started(kinds);
+    if (!file || digests.size() != kinds.size())
         return std::nullopt;
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // unchecked: only a hint
     long long done = 0;
@@ -96,8 +156,8 @@ std::optional<std::vector<eString>> digestsOf(const eString& path, const std::ve
             continue;
         if (got < 0)
             return std::nullopt;
-        for (DigestContext& context : contexts) {
-            if (EVP_DigestUpdate(context.get(), buffer.get(), got) != 1)
+        for (Digest& digest : digests) {
+            if (!digest.update(buffer.get(), got))
                 return std::nullopt;
         }
         done += got;
@@ -107,8 +167,8 @@ std::optional<std::vector<eString>> digestsOf(const eString& path, const std::ve
         }
     }
     std::vector<eString> hexes;
-    for (DigestContext& context : contexts)
-        hexes.push_back(hexOf(context.get()));
+    for (Digest& digest : digests)
+        hexes.push_back(digest.hex());
     return hexes;
 }
 

@@ -1,0 +1,63 @@
+#!/bin/sh
+# shellcheck disable=SC2016 # the checks' eval expands them
+# The box's nimbrel (this PowerPC build's, stripped as scripts/box-build
+# ships it) run by qemu-ppc, and the PC build's: the same steps on the same
+# fresh store give the same output, JSON, boot menu and slot trees but for
+# free space and install times (the box's is checked to be this year's, in UTC).
+set -u
+. "$NIMBREL_SOURCE/tests/check.sh"
+pc=$NIMBREL_PC_BUILD/nimbrel
+box=/tmp/box/nimbrel
+mkdir -p /tmp/box
+powerpc-linux-gnu-strip -o "$box" "$NIMBREL_BUILD/nimbrel"
+# This kernel has no cramfs: both take the PC build's stand-in mount from
+# beside themselves, as a box's kernel would mount it.
+ln -s "$NIMBREL_PC_BUILD/pchost-bin" /tmp/box/pchost-bin
+check "the PC build's nimbrel is at $pc (scripts/test builds it first)" test -x "$pc"
+check "the box's nimbrel is a static, stripped 32-bit PowerPC program" eval 'file "$box" |
+    grep -q "32-bit MSB.*PowerPC.*statically linked.*stripped" && ! file "$box" | grep -q "not stripped"'
+
+"$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/template >/dev/null
+# Runs every step with nimbrel $1 on a fresh copy of /tmp/template in /tmp/store into /tmp/$2.out
+# and the store's files, their modes and contents into /tmp/$2.tree.
+steps() {
+    rm -rf /tmp/store
+    cp -a /tmp/template /tmp/store
+    for step in "status" "install single-part.img --slot 1 --name One" "install two-part.img --slot 3" \
+        "rename 1 Renamed" "status" "erase 3 --yes" "color cyan" "status" "images"; do
+        # shellcheck disable=SC2086
+        "$1" --store /tmp/store $step --json 2>&1
+        echo "status $?"
+    done | tee "/tmp/$2.raw" | sed 's/"free_kb": [0-9]*/"free_kb": N/; s/"installed": "[^"]*"/"installed": T/' >"/tmp/$2.out"
+    (cd /tmp/store && find . -printf '%y %m %s %p\n' | sort &&
+        find . -type f -exec md5sum {} + | grep -v Image.details | sort &&
+        find . -name Image.details -exec sed 's/^installed=.*/installed=T/' {} +) >"/tmp/$2.tree"
+}
+steps "$pc" pc
+steps "$box" box
+check "status, install, rename, erase, colour: the same output and JSON" cmp /tmp/pc.out /tmp/box.out
+check "the same boot menu bytes and slot trees" cmp /tmp/pc.tree /tmp/box.tree
+check "the box's install time is this year's, in UTC" grep -q "\"installed\": \"$(date -u +%Y)-.*Z\"" /tmp/box.raw
+check "each step succeeded" eval '[ "$(grep -c "^status 0$" /tmp/box.out)" = 9 ]'
+
+# The package of that nimbrel, unpacked as opkg does.
+mkdir -p /tmp/pkg/box/usr/bin /tmp/unpacked
+cp "$box" /tmp/pkg/box/usr/bin/nimbrel
+package=$("$NIMBREL_SOURCE/scripts/box-package" /tmp/pkg)
+(cd /tmp/unpacked && ar x "$package" && mkdir data control && tar -C data -xzf data.tar.gz &&
+    tar -C control -xzf control.tar.gz)
+field() { sed -n "s/^$1: //p" /tmp/unpacked/control/control; }
+check "the package: debian-binary, control.tar.gz, data.tar.gz, in that order" \
+    eval '[ "$(ar t "$package" | tr "\n" " ")" = "debian-binary control.tar.gz data.tar.gz " ] &&
+    [ "$(cat /tmp/unpacked/debian-binary)" = 2.0 ]'
+check "its data: /usr/bin/nimbrel alone, executable, owned by root" eval 'cmp "$box" /tmp/unpacked/data/usr/bin/nimbrel &&
+    [ "$(tar -tzf /tmp/unpacked/data.tar.gz | grep -v /$)" = ./usr/bin/nimbrel ] &&
+    tar -tvzf /tmp/unpacked/data.tar.gz ./usr/bin/nimbrel | grep -q "^-rwxr-xr-x 0/0 "'
+version=$("$pc" --version | sed -n "s/^Nimbrel V\([0-9.]*\) .*/\1/p")
+check "its control: name, version $version, powerpc, maintainer, description, size" eval '[ "$(field Package)" = nimbrel ] &&
+    [ -n "$version" ] && [ "$(field Version)" = "$version" ] && [ "$(field Architecture)" = powerpc ] &&
+    [ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] &&
+    [ "$(field Installed-Size)" = "$(du -sk /tmp/unpacked/data | cut -f1)" ]'
+diff /tmp/pc.out /tmp/box.out >&2
+diff /tmp/pc.tree /tmp/box.tree >&2
+finish
