@@ -4,6 +4,7 @@
 #include "install/checksumfile.h"
 #include "manage/backup.h"
 #include "store/context.h"
+#include "store/shell.h"
 #include "tests/images.h"
 #include "tests/support.h"
 
@@ -97,8 +98,9 @@ TEST_F(BackupTest, StoppedBackupLeavesNoHalfFile)
     makeImage(store.path("new.img"), "--size 3000");
     ASSERT_EQ(installImage(installRequest("new.img", "0")).kind, Outcome::Done);
     writeFile("/tmp/tools/mksquashfs", "#!/bin/sh\ntouch /tmp/packing\nsleep 2\nexec /usr/bin/mksquashfs \"$@\"\n", 0755);
-    std::string run = "rm -f /tmp/packing; PATH=/tmp/tools:$PATH setsid " NIMBREL_BUILD "/nimbrel --store " +
-        store.root() + " backup 0 /tmp/x.img & pid=$!; while [ ! -e /tmp/packing ]; do sleep 0.05; done; sleep 0.3; ";
+    std::string run = "rm -f /tmp/packing; PATH=/tmp/tools:$PATH setsid " + shellQuote(NIMBREL_BUILD "/nimbrel") +
+        " --store " + store.root() + " backup 0 /tmp/x.img & pid=$!; for i in $(seq 400); do [ -e /tmp/packing ] && "
+        "break; sleep 0.05; done; sleep 0.3; ";
     EXPECT_EQ(capture(run + "kill -INT -$pid; wait $pid; echo $?; ls -A /tmp | grep -c x.img"), "1\n0\n");
     EXPECT_EQ(capture(run + "kill -KILL -$pid; wait $pid; echo $?; ls /tmp/x.img*"), "137\n");
     EXPECT_EQ(backup(0, "/tmp/x.img").outcome.kind, Outcome::Done);

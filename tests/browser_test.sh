@@ -60,6 +60,9 @@ def answer(button, text=None):
     alert.accept()
 answer("Rename", "Renamed")
 seen("renamed slot 3 from Web to Renamed")
+row_default = driver.find_elements(By.CSS_SELECTOR, "#slots tr")[3].find_element(By.XPATH, ".//button[text()='Default']")
+row_default.click()
+seen("boot menu starts slot 3 (Renamed) by default")
 driver.execute_script("window.scrollTo(0, 0)")
 driver.save_screenshot(os.environ["SHOT"])
 answer("Erase")
@@ -70,9 +73,10 @@ check "the browser's run" test $? = 0
 cat /tmp/browser.out
 check "the progress reached 100 % as the status line shows it" grep -qx "install: please wait !!! 100 %.*" /tmp/browser.out
 check "the page reloaded during the installation shows it running" grep -q "^reloaded: install: please wait" /tmp/browser.out
+check "the default set from the page, in the store's log" grep -q " default 3 done " /tmp/s/nimbrel.log
 check "erase asked, naming the slot and its image" grep -q "asked: Erase slot 3 (Renamed)" /tmp/browser.out
 cp /tmp/up/web.img* /tmp/b/
-for command in "install web.img --slot 3 --name Web" "rename 3 Renamed" "erase 3 --yes"; do
+for command in "install web.img --slot 3 --name Web" "rename 3 Renamed" "default 3" "erase 3 --yes"; do
     "$cli" --store /tmp/b $command >/dev/null 2>&1
 done
 rm /tmp/s/nimbrel-web.password

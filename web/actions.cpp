@@ -98,6 +98,12 @@ Outcome eraseAction(const json& body)
     return eraseCommand(slot, true);
 }
 
+Outcome defaultAction(const json& body)
+{
+    std::optional<int> slot = slotOf(body, false);
+    return defaultCommand(slot ? std::to_string(*slot) : "flash");
+}
+
 Outcome colourAction(const json& body)
 {
     std::string colour = text(body, "colour");

@@ -26,5 +26,8 @@ Outcome renameAction(const nlohmann::json& body);
 // {slot, confirm}: CONFIRM must be the name the slot has now, so a page
 // that shows an older state never erases what came since.
 Outcome eraseAction(const nlohmann::json& body);
+// {slot}: the boot menu's default entry starts it; without a slot, the
+// firmware in flash.
+Outcome defaultAction(const nlohmann::json& body);
 // {colour}
 Outcome colourAction(const nlohmann::json& body);

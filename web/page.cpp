@@ -28,7 +28,8 @@ button{background:#2b6cb0;color:#fff;border:0}button.danger{background:#b83232}
 <label><input type="checkbox" id="settings"> settings</label>
 <button id="install">Install</button> <button id="verify">Verify</button></p>
 <h2>Boot menu colour</h2>
-<p><select id="colour"></select> <button id="setcolour">Set</button></p>
+<p><select id="colour"></select> <button id="setcolour">Set</button>
+<button id="flash">Start the firmware in flash by default</button></p>
 <script>
 "use strict";
 let token = "", polling = false;
@@ -49,12 +50,14 @@ async function send(path, body) {
 }
 function slotRow(s) {
   const row = $("slots").insertRow(); cell(row, s.slot + (s.in_boot_menu ? " *" : ""));
-  cell(row, s.name == null ? s.state : s.name); cell(row, s.size_kb == null ? "" : s.size_kb + " kB");
+  cell(row, (s.name == null ? s.state : s.name) + (s.default ? " (default)" : ""));
+  cell(row, s.size_kb == null ? "" : s.size_kb + " kB");
   cell(row, s.installed); const td = cell(row, "");
   if (s.state === "free") return;
   button(td, "Rename", () => { const n = prompt("New name of slot " + s.slot, s.name || "");
     if (n !== null) send("/api/rename", {slot: s.slot, name: n}); });
   button(td, "Backup", () => send("/api/backup", {slot: s.slot}));
+  if (s.state === "installed") button(td, "Default", () => send("/api/default", {slot: s.slot}));
   const what = s.name == null ? "corrupted" : s.name;
   button(td, "Erase", () => { if (confirm("Erase slot " + s.slot + " (" + what + ") with everything in it?"))
     send("/api/erase", {slot: s.slot, confirm: what}); }, true);
@@ -113,6 +116,7 @@ $("send").onclick = upload;
 $("install").onclick = () => install("/api/install");
 $("verify").onclick = () => install("/api/verify");
 $("setcolour").onclick = () => send("/api/colour", {colour: $("colour").value});
+$("flash").onclick = () => send("/api/default", {});
 colours.forEach(c => $("colour").add(new Option(c, c)));
 (async () => {
   token = (await (await fetch("/api/session")).json()).token;
