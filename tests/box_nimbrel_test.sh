@@ -30,7 +30,7 @@ steps() {
         echo "status $?"
     done | tee "/tmp/$2.raw" | sed 's/"free_kb": [0-9]*/"free_kb": N/; s/"installed": "[^"]*"/"installed": T/' >"/tmp/$2.out"
     (cd /tmp/store && find . -printf '%y %m %s %p\n' | sort &&
-        find . -type f -exec md5sum {} + | grep -v Image.details | sort &&
+        find . -type f ! -name nimbrel.log -exec md5sum {} + | grep -v Image.details | sort &&
         find . -name Image.details -exec sed 's/^installed=.*/installed=T/' {} +) >"/tmp/$2.tree"
 }
 steps "$pc" pc
@@ -57,7 +57,7 @@ version=$("$pc" --version | sed -n "s/^Nimbrel V\([0-9.]*\) .*/\1/p")
 check "its control: name, version $version, powerpc, maintainer, description, size" eval '[ "$(field Package)" = nimbrel ] &&
     [ -n "$version" ] && [ "$(field Version)" = "$version" ] && [ "$(field Architecture)" = powerpc ] &&
     [ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] &&
-    [ "$(field Installed-Size)" = "$(du -sk /tmp/unpacked/data | cut -f1)" ]'
+    [ "$(field Installed-Size)" = "$(du -sk --apparent-size /tmp/unpacked/data | cut -f1)" ]'
 diff /tmp/pc.out /tmp/box.out >&2
 diff /tmp/pc.tree /tmp/box.tree >&2
 finish
