@@ -15,6 +15,7 @@ class CheckedImage;
 // The copy's failure, also for every later step that finds the copy unusable.
 inline constexpr char copyFailed[] = "could not copy squashfs";
 inline constexpr char cancelledText[] = "installation cancelled";
+inline constexpr char installedText[] = "Image is installed";
 
 // One run of the installation. The tree is copied and made startable in a
 // scratch directory beside the slots, which no slot scan looks at, and

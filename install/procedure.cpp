@@ -207,10 +207,14 @@ Outcome installImage(const InstallRequest& request)
     std::optional<Outcome> refused = refuseSlotTaken(request.slot);
     refused = refused ? refused : refuseImageGone(request.file);
     refused = refused ? refused : refuseLargeBootHead();
+    // The log names the file, which the slot's name may not.
+    const eString named = " (" + request.file + ")";
+    if (!request.checkOnly)
+        expectAction("install", request.slot, installedText + named);
     Outcome outcome = refused ? *refused : Installation(request).run();
     if (!request.checkOnly) {
         Outcome logged = outcome;
-        logged.message += " (" + request.file + ")";
+        logged.message += named;
         logAction("install", request.slot, logged);
     }
     return outcome;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "install/checkedimage.h"
+#include "store/actionlog.h"
 #include "store/context.h"
 #include "store/durable.h"
 #include "store/imagename.h"
@@ -55,7 +56,10 @@ bool Installation::publish(const CheckedImage& image)
     // Barrier 3: the configuration on the disk before the script; else a cut may pair them wrong.
     if (!syncFileSystem(mpoint) || !menu->placeScript())
         return false;
-    // Barrier 4: the script and the image file's removal on the disk before success; else a cut undoes them.
+    if (!unsynced)
+        writeExpectedAction();
+    // Barrier 4: the script, the image file's removal and the log's line on the disk before success; else a
+    // cut undoes them.
     if (!syncFileSystem(mpoint))
         return false;
     menu->dropOldLayout();
@@ -76,5 +80,5 @@ Outcome Installation::finish(const char* failure, const CheckedImage& image)
         return Outcome::failed(unsynced);
     if (!menuWritten)
         return bootMenuFailure();
-    return Outcome::done("Image is installed");
+    return Outcome::done(installedText);
 }

@@ -28,7 +28,12 @@ std::optional<Outcome> locked(const char* name, const eString& slot,
         return readOnly;
     if (std::optional<Outcome> large = refuseLargeBootHead())
         return large;
+    expectAction(name, slot, done);
     std::optional<Outcome> outcome = action();
+    if (outcome && outcome->kind != Outcome::Done)
+        forgetExpectedAction();
+    else if (!outcome)
+        expectAction(name, slot, done);  // as the action filled it in
     // Every attempt ends with the boot menu rebuilt: a success of a rename
     // or an erase has rebuilt it on the disk already.
     if ((!outcome || outcome->kind != Outcome::Done) && !nameedit() && !outcome)
@@ -41,7 +46,7 @@ std::optional<Outcome> locked(const char* name, const eString& slot,
 
 Outcome renameSlot(const eString& nr, const eString& typed)
 {
-    return *locked("rename", nr, [&] { return renameImage(nr, typed); });
+    return *locked("rename", nr, [&] { return renameImage(nr, typed); }, renamedText);
 }
 
 bool SlotIdentity::operator==(const SlotIdentity& other) const
@@ -64,7 +69,7 @@ Outcome eraseSlot(const eString& nr, const std::optional<SlotIdentity>& expected
         if (expected && !(identifySlot(atoi(nr.c_str())) == expected))
             return Outcome::refused("slot " + nr + " changed, not erased");
         return eraseImage(nr);
-    });
+    }, erasedText);
 }
 
 std::optional<Outcome> applyColor(intptr_t key)

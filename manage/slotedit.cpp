@@ -38,7 +38,7 @@ Outcome renameImage(const eString& nr, const eString& typed)
     steps.change = [&] { return placeSlotFile(dir, "Image.info"); };
     switch (switchSlot(steps)) {
     case SwitchEnd::Done:
-        return Outcome::done("Rename Image complete");
+        return Outcome::done(renamedText);
     case SwitchEnd::StageFailed:
     case SwitchEnd::ChangeFailed:
         return Outcome::failed("could not rename Image");
@@ -83,7 +83,7 @@ Outcome eraseImage(const eString& nr)
     };
     switch (switchSlot(steps)) {
     case SwitchEnd::Done:
-        return Outcome::done("Erase Image complete");
+        return Outcome::done(erasedText);
     case SwitchEnd::ChangeFailed:
     case SwitchEnd::ClearFailed:
         return Outcome::failed("could not erase Image");

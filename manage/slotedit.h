@@ -9,6 +9,10 @@
 // rebuilds the boot menu as it goes (store/slotswitch.h); after a failure
 // its caller rebuilds it again.
 
+// Their successes' texts.
+inline constexpr char renamedText[] = "Rename Image complete";
+inline constexpr char erasedText[] = "Erase Image complete";
+
 // One entry of the dialog's list: the slot and the text shown for it.
 struct SlotEntry {
     int slot;

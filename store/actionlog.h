@@ -20,7 +20,21 @@ constexpr size_t actionLogLimit = 64 * 1024;
 // Appends the line of ACTION on SLOT that ended with OUTCOME, unless it is
 // a refusal, under the store's lock, on the disk before it returns.
 // Unchecked: a log that cannot be written never changes an action's outcome.
+// A success whose line was written as expected adds none.
 void logAction(const eString& action, const eString& slot, const Outcome& outcome);
+
+// A success costs the log no barrier of its own: its line goes beside the
+// action's files before the action's last barrier, which makes both
+// durable. A power cut within that barrier may keep the line of an action
+// whose last rename it loses (the boot menu then at its head, which the
+// next action rewrites); when the barrier fails, the failure's line follows.
+// For this thread's action: the line a success of ACTION on SLOT logs.
+void expectAction(const eString& action, const eString& slot, const eString& success);
+// Called right before an action's last barrier: writes the expected line,
+// if one waits, without a barrier of its own.
+void writeExpectedAction();
+// The action failed before its last barrier: no success line is to come.
+void forgetExpectedAction();
 
 // The log's path in the store.
 eString actionLogPath();

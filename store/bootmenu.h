@@ -66,8 +66,9 @@ public:
     // Steps 3 and 4: rename a staged file over its own; true when none is.
     bool placeConfig();
     bool placeScript();
-    // Whether a new script waits beside tools/menu.
+    // Whether a new script, or any new file, waits beside the pair.
     bool scriptPending() const { return scriptStaged; }
+    bool anyStaged() const { return scriptStaged || configStaged; }
     // Whether a rename of the pair has been made since the last call.
     bool renamed();
     // Once the pair is on the disk: drops what an earlier version's layout

@@ -3,6 +3,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "store/actionlog.h"
 #include "store/bootmenu.h"
 #include "store/context.h"
 #include "store/defaultslot.h"
@@ -104,17 +105,24 @@ bool nameedit()
     MenuSwitch menu(toolsDir(), target.head);
     if (menu.throughHead(target.script, target.config))
         return switchSlot(SlotSteps()) == SwitchEnd::Done;
-    // Barrier 1: contents and a stopped run's renames durable first; else a cut may name what it took back.
-    if (!menu.stage(target.script, target.config) || !syncFileSystem(mpoint) || !menu.placeConfig())
+    if (!menu.stage(target.script, target.config))
         return false;
-    bool configRenamed = menu.renamed();
+    bool switching = menu.anyStaged();
+    if (!switching)
+        writeExpectedAction();  // barrier 1 is the last
+    // Barrier 1: contents and a stopped run's renames durable first; else a cut may name what it took back.
+    if (!syncFileSystem(mpoint) || !menu.placeConfig())
+        return false;
     // After a head only: the configuration on the disk first; else a cut may pair it with the new script.
-    if (configRenamed && menu.scriptPending() && !syncDirectory(toolsDir()))
+    if (menu.renamed() && menu.scriptPending() && !syncDirectory(toolsDir()))
         return false;
     if (!menu.placeScript())
         return false;
-    // Barrier 2: the renamed files on the disk before success; else a cut brings back the old ones.
-    if ((configRenamed || menu.renamed()) && !syncDirectory(toolsDir()))
+    if (switching)
+        writeExpectedAction();
+    // Barrier 2: the renamed files, and the log's line beside them, on the disk before success; else a cut
+    // brings back the old ones.
+    if (switching && !syncFileSystem(mpoint))
         return false;
     menu.dropOldLayout();
     rememberDiskColor();

@@ -1,5 +1,6 @@
 #include "store/slotswitch.h"
 
+#include "store/actionlog.h"
 #include "store/bootmenu.h"
 #include "store/context.h"
 #include "store/diskcolor.h"
@@ -47,7 +48,10 @@ SwitchEnd switchSlot(const SlotSteps& steps)
     bool synced = syncFileSystem(mpoint);
     bool cleared = synced && take(steps.clear);
     placed = synced && placed && menu.placeScript();
-    // Barrier 4: the script and the removals on the disk before success; else a cut leaves the menu at its head.
+    if (cleared && placed)
+        writeExpectedAction();
+    // Barrier 4: the script, the removals and the log's line on the disk before success; else a cut leaves the
+    // menu at its head.
     placed = syncFileSystem(mpoint) && placed;
     if (placed) {
         menu.dropOldLayout();

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <tuple>
@@ -189,6 +190,25 @@ TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
     }
 }
 
+// An action's last barrier failing (the one that makes its success and
+// its log's line durable): the failure is said, and logged after that line.
+TEST_F(CrashTest, LastBarrierFailing)
+{
+    makeTemplate("", true);
+    const struct {
+        const char *keys, *action, *last;
+    } cases[] = {{renameKeys, "rename 0", "4"}, {eraseKeys, "erase 0", "4"}, {colourKeys, "color -", "2"}};
+    for (const auto& [keys, action, last] : cases) {
+        SCOPED_TRACE(action);
+        fresh();
+        std::string out = runHost(run, keys, preloadShim("NIMBREL_ERRNO=5 NIMBREL_FAIL_BARRIER=" + std::string(last)));
+        EXPECT_THAT(out, HasSubstr("[ERROR] could not write boot menu"));
+        EXPECT_THAT(readFile(run + "/nimbrel.log"), ::testing::MatchesRegex(std::string(".* windows ") + action +
+            " done [^\n]*\n[^ ]+ windows " + action + " failed could not write boot menu\n"));
+        expectSoundAndInstallable();
+    }
+}
+
 // Two installations at once never publish a half slot nor lose the image;
 // while one action holds the store, any other is refused, changing nothing.
 TEST_F(CrashTest, OneActionAtATimePerStore)
@@ -296,6 +316,12 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
     if (keys == installKeys)
         trees.insert(trees.begin(), slotTree(root("ext") + "/image/0"));
     EXPECT_EQ(state("cut"), state("ext"));
+    // The log's line costs no barrier, and is on the disk all the same: the
+    // template's two installations and this action's success.
+    std::string log = readFile(root("cut") + "/nimbrel.log");
+    EXPECT_EQ(log, readFile(root("ext") + "/nimbrel.log"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
+    EXPECT_THAT(log.substr(log.rfind('\n', log.size() - 2) + 1), HasSubstr(" done "));
     EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + leftovers(root("ext")), "");
     release();
     int step = 1;
@@ -315,12 +341,12 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 // host runs emulated.
 INSTANTIATE_TEST_SUITE_P(Disks, PowerCut,
     ::testing::Combine(::testing::Values("mkfs.ext2 -q", "mkfs.ext4 -q"),
-        // Each count is the switch's and one more, the action log's line.
-        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false, 2 + 1},
-            CutAction{"colourOnLinks", colourKeys, "exit=0", true, 5 + 1},
-            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false, 4 + 1},
-            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false, 4 + 1},
-            CutAction{"install", installKeys, "[Info] Image is installed", false, 4 + 1})),
+        // The action log's line costs none: the switch's last barrier takes it along.
+        ::testing::Values(CutAction{"colour", colourKeys, "exit=0", false, 2},
+            CutAction{"colourOnLinks", colourKeys, "exit=0", true, 5},
+            CutAction{"rename", renameKeys, "[Info] Rename Image complete", false, 4},
+            CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false, 4},
+            CutAction{"install", installKeys, "[Info] Image is installed", false, 4})),
     [](const auto& info) {
         return std::string(std::get<0>(info.param)).substr(5, 4) + "_" + std::get<1>(info.param).name;
     });

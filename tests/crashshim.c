@@ -9,7 +9,8 @@
  * file called NAME wait a fifth of a second, as a slow disk would.
  * NIMBREL_BARRIERS=FILE writes into FILE, at the host's end, how many of its
  * calls forced data to the disk (fsync, fdatasync, syncfs, sync, an open
- * with O_SYNC or O_DSYNC). Other programs run without it. */
+ * with O_SYNC or O_DSYNC); NIMBREL_FAIL_BARRIER=K fails the K-th fsync,
+ * fdatasync or syncfs among them. Other programs run without it. */
 #define _GNU_SOURCE
 /* open and open64 are caught apart: with 64-bit offsets open would be open64. */
 #undef _FILE_OFFSET_BITS
@@ -22,7 +23,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
-static long crashAt, steps, barriers;
+static long crashAt, steps, barriers, failBarrier;
 static int crashSignal = SIGKILL;
 static int error = ENOSPC;
 static char full[256], slow[256], counted[256];  /* NAME, FILE */
@@ -37,6 +38,7 @@ __attribute__((constructor)) static void setUp(void)
     snprintf(full, sizeof full, "%s", getenv("NIMBREL_FULL") ? getenv("NIMBREL_FULL") : "");
     snprintf(slow, sizeof slow, "%s", getenv("NIMBREL_SLOW") ? getenv("NIMBREL_SLOW") : "");
     error = getenv("NIMBREL_ERRNO") ? atoi(getenv("NIMBREL_ERRNO")) : ENOSPC;
+    failBarrier = getenv("NIMBREL_FAIL_BARRIER") ? atol(getenv("NIMBREL_FAIL_BARRIER")) : 0;
     snprintf(counted, sizeof counted, "%s", getenv("NIMBREL_BARRIERS") ? getenv("NIMBREL_BARRIERS") : "");
     unsetenv("LD_PRELOAD");
 }
@@ -84,9 +86,10 @@ int execve(const char* path, char* const argv[], char* const envp[])
         ++last;
     return NEXT(execve)(path, argv[0] && namedLast(argv[last]) ? failing : argv, envp);
 }
-int fsync(int fd) { return STEP, ++barriers, namedFd(fd, full) ? FAIL : NEXT(fsync)(fd); }
-int syncfs(int fd) { return STEP, ++barriers, namedFd(fd, full) ? FAIL : NEXT(syncfs)(fd); }
-int fdatasync(int fd) { return STEP, ++barriers, NEXT(fdatasync)(fd); }
+#define BARRIER(fd) (STEP, ++barriers == failBarrier || namedFd(fd, full))
+int fsync(int fd) { return BARRIER(fd) ? FAIL : NEXT(fsync)(fd); }
+int syncfs(int fd) { return BARRIER(fd) ? FAIL : NEXT(syncfs)(fd); }
+int fdatasync(int fd) { return BARRIER(-1) ? FAIL : NEXT(fdatasync)(fd); }
 void sync(void) { STEP, ++barriers, NEXT(sync)(); }
 /* A mode comes only where open may make a file. */
 #define OPENED(next) va_list more; va_start(more, flags); \
