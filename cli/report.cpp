@@ -13,6 +13,7 @@
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/space.h"
+#include "install/stillthere.h"
 #include "manage/colorchoice.h"
 #include "manage/overview.h"
 #include "store/context.h"
@@ -110,7 +111,7 @@ std::string field(const json& value, const char* unit = "")
 // A slot's size; "unknown" for one that tools/du did not measure.
 std::string sizeField(const json& slot)
 {
-    if (slot["size_kb"].is_null() && slot["state"] != "free")
+    if (slot["size_kb"].is_null() && slot["state"] != "free" && slot["state"] != "blocked")
         return "unknown";
     return field(slot["size_kb"], " kB");
 }
@@ -170,7 +171,7 @@ json imagesJson()
 
 nlohmann::json slotJson(const SlotReport& slot)
 {
-    return {{"slot", slot.slot}, {"state", stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
+    return {{"slot", slot.slot}, {"state", slot.blocked ? "blocked" : stateNames[static_cast<int>(slot.state)]}, {"name", orNull(slot.name)},
         {"size_kb", slot.kilobytes ? json(*slot.kilobytes) : json(nullptr)},
         {"installed", orNull(slot.installed)}, {"image_file", orNull(slot.image)},
         {"in_boot_menu", slot.entry > 0}, {"boot_entry", slot.entry ? json(slot.entry) : json(nullptr)},
@@ -182,6 +183,8 @@ SlotReport reportSlot(int slot, bool size, const std::vector<int>& entries)
     SlotReport report;
     report.slot = slot;
     report.state = probeSlot(slot);
+    // No installation goes there, and nothing of ours is there to erase.
+    report.blocked = report.state == SlotState::Free && refuseSlotTaken(std::to_string(slot));
     if (report.state == SlotState::Free)
         return report;
     report.entry = entries.empty() ? bootEntries()[slot] : entries[slot];
@@ -229,5 +232,7 @@ std::string imagesReport(bool json)
         text += line.sprintf("%-24s %12s %-12s %s\n", field(image["file"]).c_str(),
             field(image["size"]).c_str(), image["kind"].get<std::string>().c_str(),
             image["check"].get<std::string>().c_str());
+    if (!images.empty())
+        text += "(the checks before mounting only: nimbrel verify FILE makes every check of an installation)\n";
     return text;
 }

@@ -13,6 +13,7 @@
 struct SlotReport {
     int slot = 0;
     SlotState state = SlotState::Free;
+    bool blocked = false;  // free, but something that is no slot stands at image/N
     std::optional<std::string> name;
     std::optional<long long> kilobytes;  // as tools/du counts it
     std::optional<std::string> installed, image;  // the slot's details

@@ -25,7 +25,7 @@ std::string shown(const json& value, const std::string& unknown)
 // The slot's fields as lines; what a free slot lacks is "-".
 std::string infoLines(const json& slot)
 {
-    bool free = slot["state"] == "free";
+    bool free = slot["state"] == "free" || slot["state"] == "blocked";
     std::string unknown = free ? "-" : "unknown";
     const json& entry = slot["boot_entry"];
     std::string text = "slot        " + shown(slot["slot"], "-") + "\n";

@@ -68,6 +68,7 @@ TEST_F(CliTest, CommandsTable)
         {"--store /tmp/org status", 2, "", "the store /tmp/org is not a directory", false},
         {"status", 0, "~store      " + store.root() + "\n", "", false},
         {"images", 0, "~random.img", "", false},
+        {"images", 0, "~ok\n(the checks before mounting only: nimbrel verify FILE makes every check", "", false},
         {"install", 2, "", "FILE is required", false},
         {"install nothing.img", 2, "", "no image file of the store: nothing.img", false},
         {"install /etc/passwd", 2, "", "no image file of the store: /etc/passwd", false},
@@ -245,6 +246,7 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     shell("cd " + store.path("image/7") + " && head -c 10000 /dev/zero >data && cp ../2/Image.details .");
     nimbrel(at + " color orange");
     store.addSlot(8, "name=Hand\n");  // made by hand: the boot menu does not start it
+    shell("cd " + store.path("image") + " && mkfifo 0 && ln -s nowhere 9");  // no slots, and in the way
 
     nlohmann::json status = nlohmann::json::parse(nimbrel(at + " status --json").out);
     EXPECT_EQ(status["store"], store.root());
@@ -259,12 +261,13 @@ TEST_F(CliTest, StatusAndImagesAsJson)
         SCOPED_TRACE(slot);
         EXPECT_EQ(entry.size(), 9u);
         EXPECT_EQ(entry["slot"], slot);
-        const char* state = slot == 2 || slot == 5 || slot == 8 ? "installed" : slot == 7 ? "corrupted" : "free";
+        const char* state = slot == 2 || slot == 5 || slot == 8 ? "installed" : slot == 7 ? "corrupted" :
+            slot == 0 || slot == 9 ? "blocked" : "free";
         EXPECT_EQ(entry["state"], state);
         EXPECT_EQ(entry["in_boot_menu"], slot == 2 || slot == 5);
         EXPECT_EQ(entry["boot_entry"], slot == 2 ? nlohmann::json(1) : slot == 5 ? nlohmann::json(2) : nullptr);
         EXPECT_EQ(entry["default"], false);
-        EXPECT_EQ(entry["size_kb"].is_number_integer(), entry["state"] != "free");
+        EXPECT_EQ(entry["size_kb"].is_number_integer(), entry["state"] != "free" && entry["state"] != "blocked");
         EXPECT_EQ(entry["name"].is_null(), entry["state"] != "installed");
         EXPECT_EQ(entry["installed"].is_null(), slot != 2);
         EXPECT_EQ(entry["image_file"].is_null(), slot != 2);
@@ -277,6 +280,10 @@ TEST_F(CliTest, StatusAndImagesAsJson)
     std::string when = two["installed"];
     EXPECT_EQ(capture("date -u -d " + when + " +%Y-%m-%dT%H:%M:%SZ"), when + "\n");
     EXPECT_EQ(status["slots"][5]["name"], "Older");
+    // The first slot free for an installation is 1, the text says why 0 is not.
+    EXPECT_THAT(nimbrel(at + " status").out, ::testing::HasSubstr("\n0     blocked    -          -           no"));
+    EXPECT_EQ(nimbrel(at + " install single-part.img --name One").out,
+        "installed One into slot 1\nimage file single-part.img kept\n");
 
     ASSERT_EQ(nimbrel(at + " menu").status, 0);
     status = nlohmann::json::parse(nimbrel(at + " status --json").out);

@@ -1,11 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "install/procedure.h"
 #include "plugin/globals.h"
+#include "store/slots.h"
 #include "tests/images.h"
 #include "tests/support.h"
 
@@ -162,6 +164,34 @@ TEST_F(InstallTest, LinksInTheImageNeverLeadOutOfTheSlot)
                           c.check + " 2>/dev/null"), outcome.kind == Outcome::Done ? "name=Image-5\n" + c.printed : "");
     }
     shell("umount /etc; rm -rf /tmp/etc");
+}
+
+// A cancel is taken up to the slot's rename and never after it: from that
+// instant the slot is installed, and only the success is true.
+TEST_F(InstallTest, CancelTakenOnlyUntilTheSlotIsInPlace)
+{
+    const std::string scratch = store.path("image/.install-3"), slot = store.path("image/3");
+    const struct {
+        const char* when;
+        std::function<bool()> now;  // whether the cancel has come at this poll
+        const char* said;
+    } cases[] = {{"at the first poll", [] { return true; }, "installation cancelled"},
+        {"at the last poll before the rename", [&] { return pathExists(scratch + "/Image.info"); },
+            "installation cancelled"},
+        {"from the rename on", [&] { return pathExists(slot); }, "Image is installed"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.when);
+        image("--two-part");
+        InstallRequest request = installRequest("new.img", "3");
+        request.cancelled = c.now;
+        Outcome outcome = installImage(request);
+        EXPECT_EQ(outcome.message, c.said);
+        bool installed = outcome.kind == Outcome::Done;
+        EXPECT_EQ(probeSlot(3), installed ? SlotState::Installed : SlotState::Free);
+        EXPECT_EQ(pathExists(store.path("new.img")), !installed);  // a two-part file goes with its success only
+        EXPECT_FALSE(pathExists(scratch));
+        EXPECT_FALSE(pathExists("/tmp/image/bin"));
+    }
 }
 
 } // namespace

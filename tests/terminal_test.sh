@@ -141,4 +141,22 @@ keys Enter
 check "menu back, slot named" eval 'wait_for "> Install new Image" && grep -qx name=Demo-1 "$store/image/0/Image.info"'
 keys Escape
 ended_cleanly 0 "after installing"
+
+# Ctrl-C during an installation: it finishes, and its result stays on the terminal.
+rm -rf "$work/seen" "$store/image/1"
+cp "$work/big.img" "$store"
+pane_path="$work/slow:$PATH" start_host 100 40 --store "$store"
+wait_for "> Install new Image"
+keys Enter
+wait_for "Install Image"
+keys F2
+seen=-1
+wait_until share_rose
+keys C-c
+check "Ctrl-C during an installation: the status line says it finishes first" eval '
+    wait_for "interrupted: nimbrel-host ends once the installation or step under way has finished" && on_screen "please wait"'
+touch "$work/seen"
+ended_cleanly 130 "Ctrl-C during an installation"
+check "its result printed after the screen is gone, the slot installed" eval 'on_screen "[Info] Image is installed" &&
+    on_screen "nimbrel-host: interrupted, ended once" && [ -f "$store/image/1/Image.info" ]'
 finish

@@ -53,7 +53,7 @@ function slotRow(s) {
   cell(row, (s.name == null ? s.state : s.name) + (s.default ? " (default)" : ""));
   cell(row, s.size_kb == null ? "" : s.size_kb + " kB");
   cell(row, s.installed); const td = cell(row, "");
-  if (s.state === "free") return;
+  if (s.state === "free" || s.state === "blocked") return;
   button(td, "Rename", () => { const n = prompt("New name of slot " + s.slot, s.name || "");
     if (n !== null) send("/api/rename", {slot: s.slot, name: n}); });
   button(td, "Backup", () => send("/api/backup", {slot: s.slot}));

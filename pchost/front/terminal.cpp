@@ -9,6 +9,8 @@
 #include <iostream>
 #include <iterator>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "pchost/front/session.h"
 #include "pchost/front/terminalkeys.h"
@@ -28,6 +30,11 @@ SCREEN* terminal = nullptr;  // set while the front end has the terminal
 const int caughtSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previousActions[std::size(caughtSignals)];
 
+// A signal that came while the plug-in was at work, and whether it is
+// waiting for a key now: a box on the screen is all there is to lose then.
+volatile sig_atomic_t deferredSignal = 0;
+volatile sig_atomic_t waitingForKey = 0;
+
 void restoreTerminal()
 {
     if (terminal && !isendwin())
@@ -36,11 +43,49 @@ void restoreTerminal()
 
 // The terminal goes back to normal before the signal does what it would
 // have done without us.
-void onSignal(int number)
+void endBySignal(int number)
 {
     restoreTerminal();
     std::signal(number, SIG_DFL);
     std::raise(number);
+}
+
+// At work, the plug-in ends its step first (an installation holds the
+// signal until it is done): what it then says is printed after the screen.
+void onSignal(int number)
+{
+    if (waitingForKey)
+        endBySignal(number);
+    deferredSignal = number;
+}
+
+// Whether one of the signals waits: held by the plug-in, or deferred.
+bool interruptWaiting()
+{
+    sigset_t pending;
+    if (deferredSignal)
+        return true;
+    if (sigpending(&pending) != 0)
+        return false;
+    for (int number : caughtSignals) {
+        if (sigismember(&pending, number) == 1)
+            return true;
+    }
+    return false;
+}
+
+// Ends the host for a deferred signal, with the boxes shown since the last
+// key on the normal terminal, where they stay readable.
+void endIfDeferred(size_t seenMessages)
+{
+    if (!deferredSignal)
+        return;
+    restoreTerminal();
+    const std::vector<std::string>& shown = shownMessages();
+    for (size_t i = seenMessages; i < shown.size(); ++i)
+        std::cout << shown[i] << "\n";
+    std::cout << "nimbrel-host: interrupted, ended once the plug-in's step was done" << std::endl;
+    endBySignal(deferredSignal);
 }
 
 void catchSignals()
@@ -74,15 +119,21 @@ public:
                 flushinp();
             commandRan = false;
             errno = 0;
+            // From here on a signal ends the host at once; one before is deferred.
+            waitingForKey = 1;
+            endIfDeferred(seenMessages);
             int code = getch();
+            waitingForKey = 0;
             if (code == ERR && errno == EINTR)
                 continue;
             if (code == ERR)
                 break;  // nothing left to read
             if (terminalTooSmall())
                 continue;  // keys pressed blind could do anything
-            if (std::optional<KeyPress> press = translateKey(code, editingText()))
+            if (std::optional<KeyPress> press = translateKey(code, editingText())) {
+                seenMessages = shownMessages().size();
                 return *press;
+            }
         }
         return dry.next();
     }
@@ -99,6 +150,11 @@ private:
     void draw()
     {
         drawTerminal();
+        if (interruptWaiting()) {
+            move(LINES - 1, 0);
+            clrtoeol();
+            mvaddnstr(LINES - 1, 0, "interrupted: nimbrel-host ends once the installation or step under way has finished", COLS);
+        }
         // What a shell command wrote to the terminal is unknown to curses.
         if (commandRan)
             clearok(curscr, TRUE);
@@ -107,6 +163,7 @@ private:
     }
 
     bool commandRan = false;  // since the last key was read
+    size_t seenMessages = 0;  // the boxes shown before the last key
     DryExits dry;
 };
 
@@ -139,6 +196,8 @@ TerminalFrontEnd::TerminalFrontEnd()
 TerminalFrontEnd::~TerminalFrontEnd()
 {
     restoreTerminal();
+    if (deferredSignal)
+        endBySignal(deferredSignal);
     releaseSignals();
     SCREEN* gone = terminal;
     terminal = nullptr;
