@@ -31,26 +31,6 @@ namespace {
 const char* const stateNames[] = {"free", "installed", "corrupted"};
 constexpr size_t menuLimit = 1 << 20;
 
-// The kB tools/du gives for slot SLOT, written into a file of a private
-// directory: /tmp/du.temp may be the overview's at this moment. One
-// measure for the run: a du that hangs is given its time once.
-std::optional<long long> measure(int slot)
-{
-    static SlotMeasure sizes;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-du.XXXXXX";
-    if (!mkdtemp(dir.data()))
-        return std::nullopt;
-    eString out = dir + "/du";
-    eString text = sizes.sizeOf(slot, out.c_str());
-    removeTree(dir);  // unchecked: a private scratch directory
-    char* end = nullptr;
-    long long kilobytes = std::strtoll(text.c_str(), &end, 10);
-    if (end == text.c_str() || std::strcmp(end, " kB") != 0)
-        return std::nullopt;
-    return kilobytes;
-}
-
 bool sameFile(const std::string& path, const std::string& content, unsigned mode)
 {
     std::string found;
@@ -83,13 +63,15 @@ std::optional<int> colorCode()
     return static_cast<int>(code);
 }
 
-json statusJson()
+json statusJson(const SlotSizeOf& sizeOf)
 {
     json slots = json::array();
     std::vector<int> entries = bootEntries();
     json chosen = nullptr;
     for (int slot = 0; slot < slotCount; ++slot) {
-        SlotReport report = reportSlot(slot, true, entries);
+        SlotReport report = reportSlot(slot, !sizeOf, entries);
+        if (sizeOf && report.state != SlotState::Free)
+            report.kilobytes = sizeOf(slot);
         slots.push_back(slotJson(report));
         chosen = report.chosen ? json(slot) : chosen;
     }
@@ -193,7 +175,7 @@ SlotReport reportSlot(int slot, bool size, const std::vector<int>& entries)
         report.chosen = defaultSlot() == slot;
     }
     if (size)
-        report.kilobytes = measure(slot);
+        report.kilobytes = measureSlot(slot);
     // A corrupted slot's details are those of an installation that is gone.
     std::optional<SlotDetails> details = report.state == SlotState::Installed ? readSlotDetails(slot) : std::nullopt;
     if (details) {
@@ -215,9 +197,9 @@ std::vector<eString> listImageFiles()
     return files;
 }
 
-std::string statusReport(bool json)
+std::string statusReport(bool json, const SlotSizeOf& sizeOf)
 {
-    nlohmann::json status = statusJson();
+    nlohmann::json status = statusJson(sizeOf);
     return json ? status.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n" : statusLines(status);
 }
 
@@ -235,4 +217,23 @@ std::string imagesReport(bool json)
     if (!images.empty())
         text += "(the checks before mounting only: nimbrel verify FILE makes every check of an installation)\n";
     return text;
+}
+
+// Written into a file of a private directory: /tmp/du.temp may be the
+// overview's at this moment.
+std::optional<long long> measureSlot(int slot)
+{
+    static SlotMeasure sizes;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-du.XXXXXX";
+    if (!mkdtemp(dir.data()))
+        return std::nullopt;
+    eString out = dir + "/du";
+    eString text = sizes.sizeOf(slot, out.c_str());
+    removeTree(dir);  // unchecked: a private scratch directory
+    char* end = nullptr;
+    long long kilobytes = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || std::strcmp(end, " kB") != 0)
+        return std::nullopt;
+    return kilobytes;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -37,8 +38,16 @@ std::string actionLog();
 // The image files the install dialog lists, sorted by name.
 std::vector<eString> listImageFiles();
 
-// The reports as text lines for a person, or as JSON (JSON true).
-std::string statusReport(bool json);
+// The kB the store's tools/du gives for SLOT; none where it gives none.
+// One measure for the run: a du that hangs is given its time once.
+std::optional<long long> measureSlot(int slot);
+
+// A slot's size in kB, or none.
+using SlotSizeOf = std::function<std::optional<long long>(int slot)>;
+
+// The reports as text lines for a person, or as JSON (JSON true). The
+// status has each slot measured now, or its size from SIZE_OF if given.
+std::string statusReport(bool json, const SlotSizeOf& sizeOf = nullptr);
 std::string imagesReport(bool json);
 
 // For each slot the entry that tools/menu on the disk starts it as, by its

@@ -11,6 +11,7 @@
 #include "web/files.h"
 #include "web/jobs.h"
 #include "web/page.h"
+#include "web/slotsizes.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ httplib::Server::HandlerResponse guard(Access& access, const Request& request, R
     return httplib::Server::HandlerResponse::Unhandled;
 }
 
-void addReading(httplib::Server& server, Access& access, Jobs& jobs)
+void addReading(httplib::Server& server, Access& access, Jobs& jobs, SlotSizes& sizes)
 {
     server.Get("/", [](const Request&, Response& response) {
         response.set_content(pageText, "text/html; charset=utf-8");
@@ -94,10 +95,11 @@ void addReading(httplib::Server& server, Access& access, Jobs& jobs)
     server.Get("/api/file", [](const Request& request, Response& response) {
         sendFile(request.get_param_value("name"), response);
     });
-    server.Get("/api/status", [](const Request&, Response& response) {
+    server.Get("/api/status", [&sizes](const Request&, Response& response) {
         std::lock_guard<std::mutex> one(core);
         std::optional<Outcome> none = refuseNoImageStore();
-        none ? answer(response, *none) : response.set_content(statusReport(true), "application/json");
+        SlotSizeOf measured = [&sizes](int slot) { return sizes.sizeOf(slot); };
+        none ? answer(response, *none) : response.set_content(statusReport(true, measured), "application/json");
     });
     server.Get("/api/images", [](const Request&, Response& response) {
         std::lock_guard<std::mutex> one(core);
@@ -130,7 +132,7 @@ void addChanging(httplib::Server& server, Jobs& jobs)
 
 } // namespace
 
-void addRoutes(httplib::Server& server, Access& access, Jobs& jobs)
+void addRoutes(httplib::Server& server, Access& access, Jobs& jobs, SlotSizes& sizes)
 {
     server.set_pre_routing_handler([&access](const Request& request, Response& response) {
         return guard(access, request, response);
@@ -143,6 +145,6 @@ void addRoutes(httplib::Server& server, Access& access, Jobs& jobs)
         response.set_header("X-Content-Type-Options", "nosniff");
         response.set_header("Cache-Control", "no-store");
     });
-    addReading(server, access, jobs);
+    addReading(server, access, jobs, sizes);
     addChanging(server, jobs);
 }

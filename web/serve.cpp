@@ -6,10 +6,12 @@
 #include <sys/socket.h>
 
 #include "cli/console.h"
+#include "cli/report.h"
 #include "store/context.h"
 #include "web/access.h"
 #include "web/jobs.h"
 #include "web/routes.h"
+#include "web/slotsizes.h"
 
 namespace {
 
@@ -67,9 +69,10 @@ int serve(const ServeOptions& options)
         std::cout << "nimbrel: the web page's password, kept in " << file << ": " << password << "\n";
     Access access(password);
     Jobs jobs;
+    SlotSizes sizes(measureSlot);
     httplib::Server server;
     limit(server);
-    addRoutes(server, access, jobs);
+    addRoutes(server, access, jobs, sizes);
     if (!server.bind_to_port(host.c_str(), port)) {
         std::cerr << "nimbrel: could not listen on " << options.listen << "\n";
         return 1;
