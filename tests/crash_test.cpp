@@ -175,8 +175,13 @@ TEST_F(CrashTest, FullOrFailingDiskAtEachStep)
         {"image", installKeys, "could not sync image directory"}, {menu, installKeys}, {conf, installKeys},
         {menu, renameKeys}, {conf, renameKeys}, {conf, eraseKeys}, {conf, colourKeys}, {"run", renameKeys},
         {"run", eraseKeys}, {"run", colourKeys}};
-    for (const char* error : {"28", "5"}) {
-        for (const auto& [file, keys, box] : cases) {
+    const char* const errors[] = {"28", "5"};
+    for (int e = 0; e < 2; ++e) {
+        for (size_t c = 0; c < std::size(cases); ++c) {
+            if (!sampled(e + static_cast<int>(c)))
+                continue;
+            const char* error = errors[e];
+            const auto& [file, keys, box] = cases[c];
             SCOPED_TRACE(std::string(file) + " failing with errno " + error + ", keys " + keys);
             fresh();
             std::string old = readFile(run + "/tools/lcdmenu.conf");
@@ -311,6 +316,10 @@ protected:
 TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
 {
     const auto [name, keys, box, linked, barriers] = std::get<1>(GetParam());
+    // Under an emulated CPU each action runs on one disk: installation and rename on ext2, the others on ext4.
+    bool ext2 = std::string(std::get<0>(GetParam())).find("ext2") != std::string::npos;
+    if (!sampled(ext2 == (keys == installKeys || keys == renameKeys) ? 0 : 1, 2))
+        GTEST_SKIP() << "emulated CPU: " << name << " runs on the other disk";
     EXPECT_THAT(runAndCut(keys, linked, preloadShim("NIMBREL_BARRIERS=/tmp/pc/barriers")), HasSubstr(box));
     EXPECT_EQ(readFile("/tmp/pc/barriers"), std::to_string(barriers) + "\n");
     if (keys == installKeys)

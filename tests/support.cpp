@@ -259,6 +259,15 @@ const std::string& conditionsRead = boxConditions();
 
 } // namespace
 
+bool sampled(int index, int every)
+{
+    static const bool said = emulatedCpu &&
+        (std::cout << "emulated CPU: a fixed sample of the table (each case whose index is a multiple of " << every
+                   << ")\n", true);
+    (void)said;
+    return !emulatedCpu || index % every == 0;
+}
+
 int stepStride()
 {
     static const bool said = emulatedCpu && (std::cout << "emulated CPU: killed at steps 1, 4, 7, ... only\n", true);

@@ -92,3 +92,8 @@ std::string preloadShim(const std::string& settings);
 // a fixed sample (every third, from the first) where scripts/test runs the
 // tests under an emulated CPU (NIMBREL_EMULATED=1), which it says once.
 int stepStride();
+// Whether the case of INDEX in a table runs: every one natively; under an
+// emulated CPU every EVERY-th (those whose INDEX is a multiple of EVERY),
+// which it says once. Tables whose cases vary in two ways pass the sum of
+// both indexes, so that the sample takes each value of each.
+bool sampled(int index, int every = 3);
