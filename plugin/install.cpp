@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "host/emessagebox.h"
-#include "install/imagedir.h"
-#include "manage/imageinfo.h"
-#include "manage/menucolor.h"
-#include "manage/renameclear.h"
+#include "plugin/imagedir.h"
+#include "plugin/imageinfo.h"
+#include "plugin/menucolor.h"
+#include "plugin/renameclear.h"
 #include "plugin/about.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
-#include "install/imagedir.h"
+#include "plugin/imagedir.h"
 #include "pchost/front/session.h"
 #include "pchost/toolkit/skin.h"
 #include "pchost/toolkit/widgethost.h"

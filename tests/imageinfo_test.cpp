@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "manage/imageinfo.h"
+#include "plugin/imageinfo.h"
 #include "manage/overview.h"
 #include "pchost/front/session.h"
 #include "tests/support.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "manage/menucolor.h"
+#include "plugin/menucolor.h"
 #include "pchost/front/session.h"
 #include "plugin/globals.h"
 #include "store/nameedit.h"

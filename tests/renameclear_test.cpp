@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "host/eskin.h"
-#include "manage/menucolor.h"
-#include "manage/renameclear.h"
+#include "plugin/menucolor.h"
+#include "plugin/renameclear.h"
 #include "manage/slotedit.h"
 #include "pchost/front/session.h"
 #include "plugin/globals.h"

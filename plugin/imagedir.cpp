@@ -1,4 +1,4 @@
-#include "install/imagedir.h"
+#include "plugin/imagedir.h"
 
 #include <clocale>
 #include <cstring>
