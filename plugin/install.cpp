@@ -7,7 +7,7 @@
 #include "plugin/imageinfo.h"
 #include "plugin/menucolor.h"
 #include "plugin/renameclear.h"
-#include "plugin/about.h"
+#include "manage/about.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <sys/socket.h>
 
-#include "cli/console.h"
+#include "commands/refusal.h"
 #include "store/context.h"
 #include "web/access.h"
 #include "web/jobs.h"
