@@ -119,7 +119,6 @@ std::optional<Outcome> prepare(const InstallArguments& arguments, InstallRequest
     request.slot = slot ? number(*slot) : eString();
     request.name = arguments.name;
     request.copySettings = arguments.settings;
-    request.trace = false;
     return refusal(request);
 }
 
