@@ -12,14 +12,14 @@
 #include <sstream>
 
 #include "cli/backupcommand.h"
-#include "commands/commands.h"
 #include "cli/console.h"
 #include "cli/outcomeprint.h"
 #include "cli/output.h"
 #include "cli/ownstderr.h"
+#include "cli/storechoice.h"
+#include "commands/commands.h"
 #include "commands/report.h"
 #include "commands/slotname.h"
-#include "cli/storechoice.h"
 #include "manage/about.h"
 #include "store/actionlog.h"
 #include "store/imagename.h"

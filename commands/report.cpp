@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "commands/refusal.h"
 #include "commands/jsonname.h"
+#include "commands/refusal.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/space.h"

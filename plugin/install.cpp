@@ -3,11 +3,11 @@
 #include <cstdint>
 
 #include "host/emessagebox.h"
+#include "manage/about.h"
 #include "plugin/imagedir.h"
 #include "plugin/imageinfo.h"
 #include "plugin/menucolor.h"
 #include "plugin/renameclear.h"
-#include "manage/about.h"
 
 namespace {
 
