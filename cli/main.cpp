@@ -12,15 +12,15 @@
 #include <sstream>
 
 #include "cli/backupcommand.h"
-#include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/outcomeprint.h"
 #include "cli/output.h"
 #include "cli/ownstderr.h"
-#include "cli/report.h"
-#include "cli/slotname.h"
 #include "cli/storechoice.h"
-#include "plugin/about.h"
+#include "commands/commands.h"
+#include "commands/report.h"
+#include "commands/slotname.h"
+#include "manage/about.h"
 #include "store/actionlog.h"
 #include "store/imagename.h"
 #include "store/lock.h"
@@ -50,6 +50,23 @@ const CLI::Validator imageNameRule(
     "NAME");
 
 const CLI::Range slotRange(0, 9);
+
+// COMMAND (installCommand or verifyCommand) with its progress on the
+// terminal's line.
+Outcome withProgressLine(Outcome (*command)(const InstallArguments&), InstallArguments arguments)
+{
+    ProgressLine line;
+    arguments.progress = line.shown();
+    return command(arguments);
+}
+
+// Erase's question on the terminal; nobody to ask without one.
+std::optional<bool> askOnTerminal(const std::string& question)
+{
+    if (!canAsk())
+        return std::nullopt;
+    return askYes(question);
+}
 
 const char helpFooter[] = R"(Examples:
   nimbrel --store /media/hdd status
@@ -108,11 +125,11 @@ void addInstalling(CLI::App& app, Request& request)
     installing->add_option("--slot", install.slot, "the free slot (default: the first)")->check(slotRange);
     installing->add_option("--name", install.name, "the name (default: Image-N)")->check(imageNameRule);
     installing->add_flag("--settings", install.settings, "copy the running system's settings along");
-    installing->callback([&] { request.command = [&] { return report(installCommand(install), request.json); }; });
+    installing->callback([&] { request.command = [&] { return report(withProgressLine(installCommand, install), request.json); }; });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
     verify->add_option("FILE", install.file, "the image file")->required();
     verify->add_option("--slot", install.slot, "the slot it would go into (default: the first free)")->check(slotRange);
-    verify->callback([&] { request.command = [&] { return report(verifyCommand(install), request.json); }; });
+    verify->callback([&] { request.command = [&] { return report(withProgressLine(verifyCommand, install), request.json); }; });
 }
 
 void addSlotActions(CLI::App& app, Request& request)
@@ -124,7 +141,7 @@ void addSlotActions(CLI::App& app, Request& request)
     CLI::App* erase = app.add_subcommand("erase", "erase a slot with everything in it");
     erase->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
     erase->add_flag("--yes", request.yes, "erase without asking");
-    erase->callback([&] { request.command = [&] { return report(eraseCommand(namedSlot(request.slot), request.yes), request.json); }; });
+    erase->callback([&] { request.command = [&] { return report(eraseCommand(namedSlot(request.slot), request.yes ? Confirm() : askOnTerminal), request.json); }; });
 }
 
 void addBootMenu(CLI::App& app, Request& request)

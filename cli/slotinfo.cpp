@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "cli/console.h"
-#include "cli/report.h"
+#include "commands/report.h"
 #include "store/actionlog.h"
 #include "store/context.h"
 #include "store/durable.h"

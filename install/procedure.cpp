@@ -2,7 +2,6 @@
 #include "store/actionlog.h"
 #include "store/nameedit.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,26 +30,10 @@ Installation::Installation(const InstallRequest& request)
     scratch.sprintf("%s/image/%s", mpoint.c_str(), scratchEntry.c_str());
 }
 
-namespace {
-
-// The trace line that marks a start: the file's name, its control
-// characters as '?' (the log may be a terminal). An errno left by an
-// earlier call would read as a fault of this file.
-void traceStart(const eString& file)
-{
-    std::string shown = file;
-    for (char& c : shown)
-        c = static_cast<unsigned char>(c) < ' ' || c == 0x7f ? '?' : c;
-    errno = 0;
-    std::perror(shown.c_str());
-}
-
-} // namespace
-
 Outcome Installation::run()
 {
-    if (request.trace)
-        traceStart(request.file);
+    if (request.started)
+        request.started(request.file);
     if (std::optional<Outcome> refused = refuseStore())
         return *refused;
     if (!mountPointReady())

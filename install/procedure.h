@@ -16,9 +16,9 @@ struct InstallRequest {
     eString slot;  // "0" to "9"
     eString name;  // empty for the default name
     bool copySettings = false;
-    // The trace line naming the image file on stderr, the box's log; a
-    // front end with stderr of its own leaves it out.
-    bool trace = true;
+    // Told the image file first of all: the plug-in writes its trace line
+    // to stderr, the box's log. May be empty.
+    std::function<void(const eString& file)> started;
     // Runs every check up to the space the tree needs, then withdraws what
     // it mounted and made, writing nothing, and reports Done.
     bool checkOnly = false;

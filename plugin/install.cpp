@@ -3,11 +3,11 @@
 #include <cstdint>
 
 #include "host/emessagebox.h"
-#include "install/imagedir.h"
-#include "manage/imageinfo.h"
-#include "manage/menucolor.h"
-#include "manage/renameclear.h"
-#include "plugin/about.h"
+#include "manage/about.h"
+#include "plugin/imagedir.h"
+#include "plugin/imageinfo.h"
+#include "plugin/menucolor.h"
+#include "plugin/renameclear.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include "host/elabel.h"
 #include "host/elistbox.h"
-#include "install/imagedir.h"
 #include "pchost/front/session.h"
 #include "pchost/toolkit/skin.h"
 #include "pchost/toolkit/widgethost.h"
 #include "plugin/globals.h"
+#include "plugin/imagedir.h"
 #include "plugin/plugin.h"
 #include "tests/images.h"
 #include "tests/support.h"

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include "manage/imageinfo.h"
 #include "manage/overview.h"
 #include "pchost/front/session.h"
+#include "plugin/imageinfo.h"
 #include "tests/support.h"
 
 TEST(SizeText, TakesTheFieldBeforeTheSeparatorOfAPlainFile)

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "manage/menucolor.h"
 #include "pchost/front/session.h"
 #include "plugin/globals.h"
+#include "plugin/menucolor.h"
 #include "store/nameedit.h"
 #include "tests/images.h"
 #include "tests/support.h"

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "host/eskin.h"
-#include "manage/menucolor.h"
-#include "manage/renameclear.h"
 #include "manage/slotedit.h"
 #include "pchost/front/session.h"
 #include "plugin/globals.h"
+#include "plugin/menucolor.h"
+#include "plugin/renameclear.h"
 #include "store/nameedit.h"
 #include "store/shell.h"
 #include "tests/images.h"

@@ -1,8 +1,8 @@
 #include "web/actions.h"
 
-#include "cli/commands.h"
-#include "cli/console.h"
-#include "cli/report.h"
+#include "commands/commands.h"
+#include "commands/refusal.h"
+#include "commands/report.h"
 #include "manage/backup.h"
 #include "store/imagename.h"
 #include "web/jobs.h"
@@ -95,7 +95,7 @@ Outcome eraseAction(const json& body)
     std::string name = report.name ? *report.name : "corrupted";
     if (report.state != SlotState::Free && text(body, "confirm") != name)
         return Outcome::refused("slot " + std::to_string(slot) + " is " + name + " now, not erased");
-    return eraseCommand(slot, true);
+    return eraseCommand(slot, nullptr);
 }
 
 Outcome defaultAction(const json& body)

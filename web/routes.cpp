@@ -3,8 +3,8 @@
 #include <httplib.h>
 #include <mutex>
 
-#include "cli/console.h"
-#include "cli/report.h"
+#include "commands/refusal.h"
+#include "commands/report.h"
 #include "store/storecheck.h"
 #include "web/access.h"
 #include "web/actions.h"

@@ -5,8 +5,8 @@
 #include <iostream>
 #include <sys/socket.h>
 
-#include "cli/console.h"
-#include "cli/report.h"
+#include "commands/refusal.h"
+#include "commands/report.h"
 #include "store/context.h"
 #include "web/access.h"
 #include "web/jobs.h"

@@ -1,6 +1,8 @@
-#include "install/imagedir.h"
+#include "plugin/imagedir.h"
 
+#include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <libintl.h>
 
@@ -13,6 +15,18 @@
 #include "store/slots.h"
 
 namespace {
+
+// The trace line that marks a start: the file's name, its control
+// characters as '?' (the log may be a terminal). An errno left by an
+// earlier call would read as a fault of this file.
+void traceStart(const eString& file)
+{
+    std::string shown = file;
+    for (char& c : shown)
+        c = static_cast<unsigned char>(c) < ' ' || c == 0x7f ? '?' : c;
+    errno = 0;
+    std::perror(shown.c_str());
+}
 
 eString translated(const char* text)
 {
@@ -176,6 +190,7 @@ InstallRequest Imagedir::request() const
     wanted.slot = keyText(iort);
     wanted.name = iname->getText();
     wanted.copySettings = settings->isChecked() != 0;
+    wanted.started = traceStart;
     return wanted;
 }
 

@@ -1,4 +1,4 @@
-#include "cli/commands.h"
+#include "commands/commands.h"
 
 #include <climits>
 #include <cstdlib>
@@ -6,10 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/console.h"
-#include "cli/jsonname.h"
-#include "cli/report.h"
-#include "cli/slotname.h"
+#include "commands/interrupt.h"
+#include "commands/jsonname.h"
+#include "commands/refusal.h"
+#include "commands/report.h"
+#include "commands/slotname.h"
 #include "install/adapt.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
@@ -49,7 +50,7 @@ std::optional<eString> imageOfStore(const std::string& file)
             return std::nullopt;
         name = file.substr(slash + 1);
     }
-    // A name as JSON gave it, of bytes that are no UTF-8 (cli/jsonname.h).
+    // A name as JSON gave it, of bytes that are no UTF-8 (commands/jsonname.h).
     std::optional<std::string> bytes = namedBytes(name);
     for (const eString& listed : listImageFiles()) {
         if (listed == name || (bytes && listed == *bytes))
@@ -74,9 +75,8 @@ std::optional<int> firstFreeSlot()
 
 Outcome runInstallation(InstallRequest request, const ProgressShown& shown)
 {
-    ProgressLine line;
     InterruptWatch watch;
-    request.progress = shown ? shown : line.shown();
+    request.progress = shown;
     request.cancelled = InterruptWatch::interrupted;
     Outcome outcome = installImage(request);
     // Ctrl-C on a terminal ends the running command too, which then fails;
@@ -119,7 +119,6 @@ std::optional<Outcome> prepare(const InstallArguments& arguments, InstallRequest
     request.slot = slot ? number(*slot) : eString();
     request.name = arguments.name;
     request.copySettings = arguments.settings;
-    request.trace = false;
     return refusal(request);
 }
 
@@ -161,19 +160,20 @@ Outcome renameCommand(int slot, const std::string& name)
     return Outcome::done("renamed slot " + number(slot) + " from " + old + " to " + slotName(slot));
 }
 
-Outcome eraseCommand(int slot, bool yes)
+Outcome eraseCommand(int slot, const Confirm& confirm)
 {
     std::optional<SlotIdentity> asked = identifySlot(slot);
-    SlotReport report = reportSlot(slot, !yes);
+    SlotReport report = reportSlot(slot, bool(confirm));
     if (!asked)
         return Outcome::refused("no Image in slot " + number(slot));
     eString what = report.name ? eString(*report.name) : eString("corrupted");
-    if (!yes) {
-        if (!canAsk())
-            return Outcome::refused("erase asks first: give --yes to erase without a terminal");
+    if (confirm) {
         eString size = report.kilobytes ? eString().sprintf("%lld kB", *report.kilobytes) : eString(sizeUnknown);
         eString when = report.installed ? "installed " + *report.installed : "install time unknown";
-        if (!askYes(printable("erase slot " + number(slot) + " (" + what + ", " + when + ", " + size + ")?")))
+        std::optional<bool> yes = confirm(printable("erase slot " + number(slot) + " (" + what + ", " + when + ", " + size + ")?"));
+        if (!yes)
+            return Outcome::refused("erase asks first: give --yes to erase without a terminal");
+        if (!*yes)
             return Outcome::refused("slot " + number(slot) + " not erased");
     }
     Outcome outcome = eraseSlot(number(slot), asked);

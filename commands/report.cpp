@@ -1,4 +1,4 @@
-#include "cli/report.h"
+#include "commands/report.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/console.h"
-#include "cli/jsonname.h"
+#include "commands/jsonname.h"
+#include "commands/refusal.h"
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/space.h"

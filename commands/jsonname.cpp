@@ -1,4 +1,4 @@
-#include "cli/jsonname.h"
+#include "commands/jsonname.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "manage/menucolor.h"
+#include "plugin/menucolor.h"
 
 #include <optional>
 

@@ -1,20 +1,21 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "install/copyprogress.h"
 #include "store/outcome.h"
 
-// The commands that act on the store, each through the procedures the
-// windows call. A success's message names what changed; a refusal (status
-// 2) has changed nothing.
+// The commands that act on the store, for nimbrel and nimbrel serve, each
+// through the procedures the windows call. A success's message names what
+// changed; a refusal (status 2) has changed nothing. They print nothing.
 
 struct InstallArguments {
     std::string file;  // an image file of the store, by name or path
     std::optional<int> slot;  // the first free one when empty
     std::string name;  // empty for "Image-N"
     bool settings = false;
-    // Where the progress goes instead of the terminal's line; may be empty.
+    // Where the progress goes; may be empty.
     ProgressShown progress;
 };
 
@@ -22,8 +23,10 @@ Outcome installCommand(const InstallArguments& arguments);
 // Every check installCommand makes, writing nothing.
 Outcome verifyCommand(const InstallArguments& arguments);
 Outcome renameCommand(int slot, const std::string& name);
-// Asks on a terminal unless YES; refuses without one unless YES.
-Outcome eraseCommand(int slot, bool yes);
+// A person's answer to QUESTION; empty when nobody can be asked.
+using Confirm = std::function<std::optional<bool>(const std::string& question)>;
+// Asks CONFIRM first unless it is empty; refuses when nobody can be asked.
+Outcome eraseCommand(int slot, const Confirm& confirm);
 // COLOUR: a name as the colour window lists it, or its code 2..8.
 Outcome colorCommand(const std::string& colour);
 Outcome menuCommand();

@@ -1,4 +1,4 @@
-#include "plugin/about.h"
+#include "manage/about.h"
 
 const char aboutText[] =
     "Nimbrel V1.2  Date: 06.12.2026\n"

@@ -1,4 +1,4 @@
-#include "manage/renameclear.h"
+#include "plugin/renameclear.h"
 
 #include "manage/slotactions.h"
 #include "manage/slotedit.h"

@@ -1,4 +1,4 @@
-#include "manage/imageinfo.h"
+#include "plugin/imageinfo.h"
 
 #include "manage/overview.h"
 #include "plugin/globals.h"

@@ -1,8 +1,8 @@
-#include "cli/slotname.h"
+#include "commands/slotname.h"
 
 #include <vector>
 
-#include "cli/console.h"
+#include "commands/refusal.h"
 #include "store/slots.h"
 
 int namedSlot(const std::string& text)

@@ -1,0 +1,12 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+
+// A wrong use or a request refused before anything is touched: status 2.
+struct Refusal : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// TEXT with each control character as '?': a name from the store never
+// moves a terminal's cursor or changes its colours.
+std::string printable(std::string text);
