@@ -26,11 +26,6 @@
 
 namespace {
 
-eString number(int value)
-{
-    return eString().sprintf("%d", value);
-}
-
 std::string realPath(const std::string& path)
 {
     char resolved[PATH_MAX];
@@ -67,7 +62,7 @@ Outcome notAnImageOfStore(const std::string& file)
 std::optional<int> firstFreeSlot()
 {
     for (int slot = 0; slot < slotCount; ++slot) {
-        if (!refuseSlotTaken(number(slot)))
+        if (!refuseSlotTaken(slotText(slot)))
             return slot;
     }
     return std::nullopt;
@@ -109,14 +104,14 @@ std::optional<Outcome> prepare(const InstallArguments& arguments, InstallRequest
         return notAnImageOfStore(arguments.file);
     std::optional<int> slot = arguments.slot ? arguments.slot : firstFreeSlot();
     if (arguments.slot) {
-        if (std::optional<Outcome> taken = refuseSlotTaken(number(*slot)))
+        if (std::optional<Outcome> taken = refuseSlotTaken(slotText(*slot)))
             return taken;
     }
     request.noliste = 0;
     request.noiort = slot ? 0 : 1;
     request.freemem = freeKilobytes(mpoint);
     request.file = *file;
-    request.slot = slot ? number(*slot) : eString();
+    request.slot = slot ? slotText(*slot) : eString();
     request.name = arguments.name;
     request.copySettings = arguments.settings;
     return refusal(request);
@@ -152,12 +147,12 @@ Outcome verifyCommand(const InstallArguments& arguments)
 Outcome renameCommand(int slot, const std::string& name)
 {
     if (probeSlot(slot) != SlotState::Installed)
-        return Outcome::refused("no Image in slot " + number(slot));
+        return Outcome::refused("no Image in slot " + slotText(slot));
     eString old = slotName(slot);
-    Outcome outcome = renameSlot(number(slot), name);
+    Outcome outcome = renameSlot(slotText(slot), name);
     if (outcome.kind != Outcome::Done)
         return outcome;
-    return Outcome::done("renamed slot " + number(slot) + " from " + old + " to " + slotName(slot));
+    return Outcome::done("renamed slot " + slotText(slot) + " from " + old + " to " + slotName(slot));
 }
 
 Outcome eraseCommand(int slot, const Confirm& confirm)
@@ -165,27 +160,27 @@ Outcome eraseCommand(int slot, const Confirm& confirm)
     std::optional<SlotIdentity> asked = identifySlot(slot);
     SlotReport report = reportSlot(slot, bool(confirm));
     if (!asked)
-        return Outcome::refused("no Image in slot " + number(slot));
+        return Outcome::refused("no Image in slot " + slotText(slot));
     eString what = report.name ? eString(*report.name) : eString("corrupted");
     if (confirm) {
         eString size = report.kilobytes ? eString().sprintf("%lld kB", *report.kilobytes) : eString(sizeUnknown);
         eString when = report.installed ? "installed " + *report.installed : "install time unknown";
-        std::optional<bool> yes = confirm(printable("erase slot " + number(slot) + " (" + what + ", " + when + ", " + size + ")?"));
+        std::optional<bool> yes = confirm(printable("erase slot " + slotText(slot) + " (" + what + ", " + when + ", " + size + ")?"));
         if (!yes)
             return Outcome::refused("erase asks first: give --yes to erase without a terminal");
         if (!*yes)
-            return Outcome::refused("slot " + number(slot) + " not erased");
+            return Outcome::refused("slot " + slotText(slot) + " not erased");
     }
-    Outcome outcome = eraseSlot(number(slot), asked);
+    Outcome outcome = eraseSlot(slotText(slot), asked);
     if (outcome.kind != Outcome::Done)
         return outcome;
-    return Outcome::done("erased slot " + number(slot) + " (" + what + ")");
+    return Outcome::done("erased slot " + slotText(slot) + " (" + what + ")");
 }
 
 std::optional<int> colorKey(const std::string& colour)
 {
     for (int key = firstColorKey; key <= lastColorKey; ++key) {
-        if (strcasecmp(colour.c_str(), colorText(key) + 1) == 0 || colour == number(key))
+        if (strcasecmp(colour.c_str(), colorText(key) + 1) == 0 || colour == std::to_string(key))
             return key;
     }
     return std::nullopt;
@@ -196,8 +191,8 @@ std::string unknownColor(const std::string& colour)
     std::string names;
     for (int key = firstColorKey; key <= lastColorKey; ++key)
         names += colorText(key);
-    return "unknown color: " + colour + " (one of" + names + ", or " + number(firstColorKey) + ".." +
-        number(lastColorKey) + ")";
+    return "unknown color: " + colour + " (one of" + names + ", or " + std::to_string(firstColorKey) + ".." +
+        std::to_string(lastColorKey) + ")";
 }
 
 Outcome colorCommand(const std::string& colour)
@@ -207,7 +202,7 @@ Outcome colorCommand(const std::string& colour)
         throw Refusal(unknownColor(colour));
     if (std::optional<Outcome> outcome = applyColor(*key))
         return *outcome;
-    return Outcome::done(eString("menu color set to ") + (colorText(*key) + 1) + " (" + number(*key) + ")");
+    return Outcome::done(eString("menu color set to ") + (colorText(*key) + 1) + " (" + std::to_string(*key) + ")");
 }
 
 Outcome menuCommand()

@@ -21,18 +21,13 @@
 
 namespace {
 
-eString number(int value)
-{
-    return eString().sprintf("%d", value);
-}
-
 std::optional<Outcome> refuseSlot(int slot)
 {
     switch (probeSlot(slot)) {
     case SlotState::Free:
-        return Outcome::refused("slot " + number(slot) + " is free");
+        return Outcome::refused("slot " + slotText(slot) + " is free");
     case SlotState::Corrupted:
-        return Outcome::refused("slot " + number(slot) + " is corrupted");
+        return Outcome::refused("slot " + slotText(slot) + " is corrupted");
     case SlotState::Installed:
         break;
     }
@@ -63,7 +58,7 @@ std::optional<Outcome> refuseTarget(const BackupFile& file, bool force, int slot
     }
     if (lstat(file.dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return Outcome::refused("no directory " + file.dir);
-    long long needed = treeNeeds(slotDir(number(slot)), 1024).kilobytes + squashfsOffset / 1024;
+    long long needed = treeNeeds(slotDir(slotText(slot)), 1024).kilobytes + squashfsOffset / 1024;
     if (needed > freeKilobytes(file.dir))
         return noSpace(needed);
     return std::nullopt;
@@ -141,7 +136,7 @@ Outcome writeBackup(BackupFile& file, const BackupRequest& request, BackupResult
     result.beyondOldCut = result.bytes - squashfsOffset > squashfsCutLimit;
     if (!publish(file, result.md5, result.sha256))
         return Outcome::failed("could not write backup");
-    return Outcome::done("backed up slot " + number(request.slot) + " (" + slotName(request.slot) + ") to " + file.path);
+    return Outcome::done("backed up slot " + slotText(request.slot) + " (" + slotName(request.slot) + ") to " + file.path);
 }
 
 } // namespace

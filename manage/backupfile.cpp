@@ -16,11 +16,6 @@
 
 namespace {
 
-eString number(int value)
-{
-    return eString().sprintf("%d", value);
-}
-
 eString baseName(const eString& path)
 {
     size_t slash = path.rfind('/');
@@ -38,8 +33,8 @@ eString dirName(const eString& path)
 } // namespace
 
 BackupFile::BackupFile(int slot, const eString& path)
-    : path(path), dir(dirName(path)), partial(dir + "/.backup-" + number(slot) + ".part"),
-      scratch(mpoint + "/.backup-" + number(slot))
+    : path(path), dir(dirName(path)), partial(dir + "/.backup-" + slotText(slot) + ".part"),
+      scratch(mpoint + "/.backup-" + slotText(slot))
 {
 }
 
@@ -57,7 +52,7 @@ void removeBackupLeftovers()
 {
     // Unchecked: what stays is in the way of no step.
     for (int slot = 0; slot < slotCount; ++slot) {
-        eString left = mpoint + "/.backup-" + number(slot);
+        eString left = mpoint + "/.backup-" + slotText(slot);
         for (const char* part : {"", ".part", ".part.md5", ".part.sha256"})
             removeTree(left + part);
     }
@@ -67,7 +62,7 @@ bool linkSlotTree(int slot, const eString& root)
 {
     eString scratch = dirName(root);
     return removeTree(scratch) && makeDirectory(scratch, 0700) &&
-        runFormatted("cp -al %s %s", slotDir(number(slot)), root);
+        runFormatted("cp -al %s %s", slotDir(slotText(slot)), root);
 }
 
 void undoInstallation(const eString& root)

@@ -57,7 +57,7 @@ bool SlotIdentity::operator==(const SlotIdentity& other) const
 std::optional<SlotIdentity> identifySlot(int slot)
 {
     struct stat st;
-    if (probeSlot(slot) == SlotState::Free || lstat(slotDir(eString().sprintf("%d", slot)).c_str(), &st) != 0)
+    if (probeSlot(slot) == SlotState::Free || lstat(slotDir(slotText(slot)).c_str(), &st) != 0)
         return std::nullopt;
     return SlotIdentity{st.st_dev, st.st_ino, slotName(slot)};
 }
@@ -82,7 +82,7 @@ std::optional<Outcome> applyColor(intptr_t key)
 
 Outcome chooseDefault(std::optional<int> slot)
 {
-    eString nr = slot ? eString().sprintf("%d", *slot) : eString();
+    eString nr = slot ? slotText(*slot) : eString();
     eString said = "boot menu starts the firmware in flash by default";  // read by locked() after the action
     std::optional<Outcome> outcome = locked("default", nr, [&]() -> std::optional<Outcome> {
         if (slot && probeSlot(*slot) != SlotState::Installed)

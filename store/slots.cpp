@@ -22,6 +22,11 @@ eString slotDir(const eString& nr)
     return path.sprintf("%s/image/%s", mpoint.c_str(), nr.c_str());
 }
 
+eString slotText(int slot)
+{
+    return eString().sprintf("%d", slot);
+}
+
 eString slotInfoPath(int slot)
 {
     eString path;

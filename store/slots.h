@@ -12,6 +12,8 @@ eString imagesDir();
 eString slotDirPath(int slot);
 // Slot NR's directory "MPOINT/image/NR", NR as the dialogs keep it ("3").
 eString slotDir(const eString& nr);
+// SLOT as the dialogs keep it: "3".
+eString slotText(int slot);
 // The slot's name file, "MPOINT/image/N/Image.info".
 eString slotInfoPath(int slot);
 
