@@ -166,7 +166,7 @@ SlotReport reportSlot(int slot, bool size, const std::vector<int>& entries)
     report.slot = slot;
     report.state = probeSlot(slot);
     // No installation goes there, and nothing of ours is there to erase.
-    report.blocked = report.state == SlotState::Free && refuseSlotTaken(std::to_string(slot));
+    report.blocked = report.state == SlotState::Free && refuseSlotTaken(slotText(slot));
     if (report.state == SlotState::Free)
         return report;
     report.entry = entries.empty() ? bootEntries()[slot] : entries[slot];

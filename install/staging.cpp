@@ -72,8 +72,7 @@ void removeLeftovers()
 {
     // Unchecked: whatever stays is only in the way of a later step, which reports it.
     for (int slot = 0; slot < slotCount; ++slot) {
-        eString nr;
-        nr.sprintf("%d", slot);
+        eString nr = slotText(slot);
         removeTree(imagesDir() + "/" + scratchName(nr));
         removeTree(cutPath(nr));
         removeTree(checkedPath(nr));

@@ -147,9 +147,8 @@ int Imagedir::LoadListe()
 int Imagedir::LoadIort()
 {
     for (int slot = 0; slot < slotCount; ++slot) {
-        eString number;
         if (probeSlot(slot) == SlotState::Free)
-            addEntry(iort, number.sprintf("%d", slot));
+            addEntry(iort, slotText(slot));
     }
     return iort->getCurrent() ? 0 : 1;
 }

@@ -23,7 +23,9 @@ constexpr int pollMilliseconds = 500;
 // left to the kernel (a mount on a dying disk may never go).
 constexpr int killedGraceMs = 2000;
 
-int sharedDescriptor = -1;  // see SharedWithCommands
+// This thread's: in nimbrel serve the slots' du and the status run their
+// commands beside an installation, which must not keep its lock.
+thread_local int sharedDescriptor = -1;  // see SharedWithCommands
 
 sigset_t signalSet(std::initializer_list<int> numbers)
 {

@@ -62,9 +62,9 @@ private:
     sigset_t before;
 };
 
-// While one lives, the commands that runWatched starts hold DESCRIPTOR (a
-// lock's, say) open as long as they live: what it locks stays locked while
-// one of them does.
+// While one lives, the commands that runWatched starts in its thread hold
+// DESCRIPTOR (a lock's, say) open as long as they live: what it locks stays
+// locked while one of them does. Other threads' commands do not get it.
 class SharedWithCommands {
 public:
     explicit SharedWithCommands(int descriptor);

@@ -10,7 +10,7 @@ constexpr std::chrono::seconds maxAge{60};
 std::optional<std::pair<dev_t, ino_t>> identity(int slot)
 {
     struct stat st;
-    if (lstat(slotDir(std::to_string(slot)).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (lstat(slotDir(slotText(slot)).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return std::nullopt;
     return std::make_pair(st.st_dev, st.st_ino);
 }
