@@ -37,7 +37,8 @@ file(CONFIGURE OUTPUT ${gnulib_include}/gnulibdigests.h @ONLY CONTENT [[
 #undef restrict
 ]])
 add_library(gnulib_digests STATIC ${GNULIB_LIB}/md5.c ${GNULIB_LIB}/sha256.c)
-set_target_properties(gnulib_digests PROPERTIES C_STANDARD 11 C_EXTENSIONS ON)
+# Each file alone: both define the same static helpers.
+set_target_properties(gnulib_digests PROPERTIES C_STANDARD 11 C_EXTENSIONS ON UNITY_BUILD OFF)
 target_include_directories(gnulib_digests PUBLIC ${gnulib_include})
 target_link_libraries(digests INTERFACE gnulib_digests)
 target_compile_definitions(digests INTERFACE NIMBREL_GNULIB_DIGESTS=1)

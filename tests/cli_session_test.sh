@@ -85,9 +85,13 @@ check "erase on a terminal, answered no: asked, refused, the slot stays" eval '[
     has "$out" "erase slot 4 (Beta, install time unknown, $size kB)? [yes/no]" && has "$out" "slot 4 not erased" &&
     [ -d /tmp/s/image/4 ]'
 # Answered for Beta, while the slot is erased and filled again: not erased.
-(sleep 1; echo yes) | script -qec "'$cli' --store /tmp/s erase 4" /dev/null >/tmp/erase.out &
+# The answer waits for the swap: a fixed delay lost the race on a busy machine.
+rm -f /tmp/swapped
+(until [ -e /tmp/swapped ]; do sleep 0.1; done; echo yes) |
+    script -qec "'$cli' --store /tmp/s erase 4" /dev/null >/tmp/erase.out &
 wait_until grep -q "yes/no" /tmp/erase.out
 mv /tmp/s/image/4 /tmp/s/image/old4 && mkdir /tmp/s/image/4 && echo name=Beta >/tmp/s/image/4/Image.info
+touch /tmp/swapped
 wait $!
 check "erase answered yes for an installation that is gone meanwhile: refused, the new one stays" eval '
     has "$(cat /tmp/erase.out)" "nimbrel: slot 4 changed, not erased" && grep -qx name=Beta /tmp/s/image/4/Image.info'

@@ -1,6 +1,8 @@
 #include "tests/images.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -38,16 +40,15 @@ void writeFlashSettings()
 
 std::string fingerprint(const std::vector<std::string>& roots, const std::vector<std::string>& skip)
 {
-    std::string select;
+    // An action's log line is no change of the store's slots.
+    auto leftOut = [&](const std::string& path) {
+        return std::find(skip.begin(), skip.end(), path) != skip.end() ||
+            std::filesystem::path(path).filename() == "nimbrel.log";
+    };
+    std::vector<std::string> lines;
     for (const std::string& root : roots)
-        select += " " + shellQuote(root);
-    for (const std::string& path : skip)
-        select += " -path " + shellQuote(path) + " -prune -o";
-    select += " -name nimbrel.log -prune -o";  // an action's log line is no change of the store's slots
-    // Directory times change when anything is made and removed again, so
-    // they are left out; file content goes in as a hash.
-    return capture("{ find" + select + " -printf '%p %y %m %l\\n'; find" + select +
-        " -type f -exec sha256sum {} +; } | sort");
+        addTreeLines(root, root, leftOut, lines);
+    return sortedText(lines);
 }
 
 std::string changedLines(const std::string& before, const std::string& after)

@@ -1,11 +1,14 @@
 #include "tests/support.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -116,13 +119,84 @@ void TestStore::addSlot(int slot, const std::string& info) const
 
 void TestStore::addCorruptedSlot(int slot) const { fs::create_directories(path("image/" + std::to_string(slot))); }
 
+namespace {
+
+// As ls -l shows it: type, then rwx with setuid, setgid and sticky.
+std::string symbolicMode(mode_t mode)
+{
+    std::string text = S_ISDIR(mode) ? "d" : S_ISLNK(mode) ? "l" : S_ISFIFO(mode) ? "p" : S_ISSOCK(mode) ? "s"
+        : S_ISCHR(mode) ? "c" : S_ISBLK(mode) ? "b" : "-";
+    const char* special[] = {"sS", "sS", "tT"};
+    for (int who = 0; who < 3; ++who) {
+        int bits = (mode >> (6 - 3 * who)) & 7;
+        text += bits & 4 ? 'r' : '-';
+        text += bits & 2 ? 'w' : '-';
+        bool extra = mode & (04000 >> who);
+        text += extra ? special[who][bits & 1 ? 0 : 1] : bits & 1 ? 'x' : '-';
+    }
+    return text;
+}
+
+// FNV-1a of a file's bytes: trees are compared within one run, never stored.
+std::string contentHash(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    uint64_t hash = 14695981039346656037ull;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        for (std::streamsize i = 0; i < in.gcount(); ++i)
+            hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+} // namespace
+
+void addTreeLines(const std::string& path, const std::string& shown,
+    const std::function<bool(const std::string&)>& leftOut, std::vector<std::string>& lines)
+{
+    // In this process, not through find and sort: the crash tests take
+    // trees hundreds of times, and under an emulated CPU each command costs.
+    struct stat st;
+    if (leftOut(path) || lstat(path.c_str(), &st) != 0)
+        return;
+    std::error_code error;
+    std::string target = S_ISLNK(st.st_mode) ? fs::read_symlink(path, error).string() : "";
+    lines.push_back(shown + " " + symbolicMode(st.st_mode) + " " + target);
+    if (S_ISREG(st.st_mode))
+        lines.push_back(contentHash(path) + "  " + shown);
+    if (S_ISDIR(st.st_mode))
+        for (const fs::directory_entry& entry : fs::directory_iterator(path, error)) {
+            std::string name = entry.path().filename().string();
+            addTreeLines(path + "/" + name, shown + "/" + name, leftOut, lines);
+        }
+}
+
+std::string sortedText(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
 std::string slotTree(const std::string& dir)
 {
     // Paths relative to DIR, so that two slots holding one image compare equal.
     // The details differ by the time of each installation.
-    std::string find = "find . -mindepth 1 ! -name 'Image.info*' ! -name 'Image.details*'";
-    return capture("cd " + shellQuote(dir) + " 2>/dev/null && { " + find + " -printf '%p %M %l\\n'; " + find +
-        " -type f -exec sha256sum {} +; } | sort");
+    auto details = [](const std::string& path) {
+        std::string name = fs::path(path).filename().string();
+        return name.rfind("Image.info", 0) == 0 || name.rfind("Image.details", 0) == 0;
+    };
+    std::vector<std::string> lines;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+        std::string name = entry.path().filename().string();
+        addTreeLines(dir + "/" + name, "./" + name, details, lines);
+    }
+    return sortedText(lines);
 }
 
 // The entry tools/lcdmenu.conf must make the default beside a script that
@@ -137,7 +211,12 @@ std::string defaultEntry(const std::string& root, const std::vector<int>& starts
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image)
 {
-    auto tree = [&](int slot) { return slotTree(root + "/image/" + std::to_string(slot)); };
+    std::map<int, std::string> trees;  // each slot's taken once
+    auto tree = [&](int slot) -> const std::string& {
+        auto known = trees.find(slot);
+        return known != trees.end() ? known->second
+                                    : trees[slot] = slotTree(root + "/image/" + std::to_string(slot));
+    };
     auto isComplete = [&](int slot) { return std::count(complete.begin(), complete.end(), tree(slot)) > 0; };
     std::string faults, line, head = readFile(root + "/tools/menu.org"), menu = readFile(root + "/tools/menu");
     // A head without its last line end gets one before the start lines.

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -43,6 +44,15 @@ public:
 private:
     std::string rootPath;
 };
+
+// Lines for PATH and all below it: "SHOWN MODE TARGET" for each entry and
+// "HASH  SHOWN" for each regular file, SHOWN being its path with PATH
+// written as SHOWN. An entry whose path LEFTOUT takes is left out, with
+// all below it.
+void addTreeLines(const std::string& path, const std::string& shown,
+    const std::function<bool(const std::string&)>& leftOut, std::vector<std::string>& lines);
+// LINES sorted, each ended by a line end.
+std::string sortedText(std::vector<std::string> lines);
 
 // Each entry of slot directory DIR but Image.info and Image.details (and .new): path, mode, link
 // target, content hash. Slots holding the same image have the same tree.

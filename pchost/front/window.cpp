@@ -18,7 +18,7 @@ namespace {
 
 const int legendHeight = 28;
 
-SDL_Window* window = nullptr;  // set while the front end is open
+SDL_Window* desktopWindow = nullptr;  // set while the front end is open
 
 std::optional<Key> remoteKey(SDL_Keycode code)
 {
@@ -86,13 +86,13 @@ void show(SDL_Surface* target, int top, int height, Painter painter)
 
 void present()
 {
-    SDL_Surface* target = window ? SDL_GetWindowSurface(window) : nullptr;
+    SDL_Surface* target = desktopWindow ? SDL_GetWindowSurface(desktopWindow) : nullptr;
     if (!target)
         return;
     show(target, 0, screenHeight, [](cairo_t* cr) { paintScene(cr, buildScene()); });
     show(target, screenHeight, legendHeight,
         [](cairo_t* cr) { paintLegend(cr, {0, 0, screenWidth, legendHeight}, keyLegend()); });
-    SDL_UpdateWindowSurface(window);
+    SDL_UpdateWindowSurface(desktopWindow);
 }
 
 // Keys from the window; the screen is painted before every wait and every
@@ -102,7 +102,7 @@ class WindowKeys : public KeySource {
 public:
     KeyPress nextKey() override
     {
-        while (window && !closed) {
+        while (desktopWindow && !closed) {
             present();
             if (commandRan) {
                 SDL_PumpEvents();
@@ -134,7 +134,7 @@ private:
     void close()
     {
         closed = true;
-        SDL_HideWindow(window);
+        SDL_HideWindow(desktopWindow);
     }
 
     bool commandRan = false;  // since the last key was read
@@ -152,9 +152,9 @@ WindowFrontEnd::WindowFrontEnd()
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         throw std::runtime_error(std::string("cannot open a window (no display?): ") +
             SDL_GetError());
-    window = SDL_CreateWindow("nimbrel-host", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+    desktopWindow = SDL_CreateWindow("nimbrel-host", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
         screenWidth, screenHeight + legendHeight, 0);
-    if (!window) {
+    if (!desktopWindow) {
         std::string error = SDL_GetError();
         SDL_Quit();
         throw std::runtime_error("cannot open a window: " + error);
@@ -165,8 +165,8 @@ WindowFrontEnd::WindowFrontEnd()
 
 WindowFrontEnd::~WindowFrontEnd()
 {
-    SDL_DestroyWindow(window);
-    window = nullptr;
+    SDL_DestroyWindow(desktopWindow);
+    desktopWindow = nullptr;
     SDL_Quit();
 }
 
