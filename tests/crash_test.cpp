@@ -109,14 +109,16 @@ TEST_F(CrashTest, KilledOrInterruptedMidCopy)
         "-d' ' -f3 /proc/$cp/stat)\" != Z ]; do sleep 0.2; kill -CONT $cp; sleep 0.005; done\nwait $cp\n", 0755);
     const std::string ours = "pgrep --ns $$ --nslist mnt -f ";  // not another test's
     const std::string copies = ours + "'cp -Rdp /tmp/[i]mage'";
+    // Waited for, not timed: an emulated host on a busy machine takes seconds to get there.
+    const std::string copyIntoSlot = ours + "'^/bin/cp .*install-0'";
     // The copies running, how the host ended and what it printed. The host
     // takes Ctrl-C, which a background job ignores by default.
     auto midCopy = [&](const std::string& signal, const std::string& meanwhile) {
         fresh();
         return capture("cd " + run + " && mv new.img /tmp && cp /tmp/big.img . || exit; PATH=/tmp/slow:$PATH env "
             "--default-signal=INT setsid " + hostPath + " --store " + run + " --keys '" + installKeys +
-            "' >/tmp/host.out 2>/dev/null & host=$!; for i in $(seq 1000); do [ -e image/.install-0 ] && break; "
-            "sleep 0.01; done; sleep 0.3; " + ours + "-c '^/bin/cp .*install-0'; kill " + signal + "; " + meanwhile +
+            "' >/tmp/host.out 2>/dev/null & host=$!; for i in $(seq 3000); do " + copyIntoSlot + " >/dev/null && break; "
+            "sleep 0.01; done; " + copyIntoSlot + " -c; kill " + signal + "; " + meanwhile +
             "wait $host; echo exit=$?; cat /tmp/host.out");
     };
     std::string gone = "for i in $(seq 10); do " + copies + " >/dev/null || break; sleep 0.1; done; ";
