@@ -140,12 +140,9 @@ std::string symbolicMode(mode_t mode)
 // FNV-1a of a file's bytes: trees are compared within one run, never stored.
 std::string contentHash(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
     uint64_t hash = 14695981039346656037ull;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        for (std::streamsize i = 0; i < in.gcount(); ++i)
-            hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+    for (unsigned char byte : readFile(path))
+        hash = (hash ^ byte) * 1099511628211ull;
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;
