@@ -5,14 +5,15 @@
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$NIMBREL_BUILD/nimbrel
-# A copy that takes a while, to act while it runs; /tmp/copying marks its
-# start, /tmp/copied its end.
+# A copy held until the test lets it go (/tmp/go, at most 30 s), to act
+# while it runs, however slow the machine; /tmp/copying marks its start,
+# /tmp/copied its end.
 mkdir -p /tmp/slow
 cat >/tmp/slow/cp <<'SCRIPT'
 #!/bin/sh
 case "$*" in *" /tmp/image "*) ;; *) exec /bin/cp "$@" ;; esac
 touch /tmp/copying
-sleep 2
+for _ in $(seq 300); do [ -e /tmp/go ] && break; sleep 0.1; done
 /bin/cp "$@" && touch /tmp/copied
 SCRIPT
 chmod 755 /tmp/slow/cp
@@ -52,17 +53,20 @@ PATH=/tmp/slow:$PATH "$cli" --store /tmp/s install single-part.img --slot 0 >/tm
 cli_pid=$!
 wait_until test -e /tmp/copying
 host_out=$("$host" --store /tmp/s --keys "down ok green ok" 2>&1)
+touch /tmp/go
 wait $cli_pid
 cli_status=$?
 check "nimbrel installing: the host's rename is refused as busy, nothing renamed" eval 'has "$host_out" \
     "[Error] image store is busy" && grep -qx name=Alpha /tmp/s/image/1/Image.info && [ $cli_status = 0 ] &&
     grep -qx "installed Image-0 into slot 0" /tmp/cli.out'
-rm -f /tmp/copying /tmp/copied
+rm -f /tmp/copying /tmp/copied /tmp/go
 PATH=/tmp/slow:$PATH "$host" --store /tmp/s --keys "ok green ok" >/tmp/host.out 2>&1 &
 host_pid=$!
 wait_until test -e /tmp/copying
 run_cli --store /tmp/s rename 4 Gamma
 busy_status=$status busy_err=$err busy_out=$out
+# The copy let go once the waiting rename runs.
+(wait_until pgrep --ns $$ --nslist mnt -f "rename Beta Beta" && touch /tmp/go) &
 run_cli --store /tmp/s --wait=60 rename Beta Beta
 check "nimbrel --wait waits for the host's installation, then renames" eval '[ $status = 0 ] && [ -e /tmp/copied ]'
 wait $host_pid
@@ -102,6 +106,8 @@ check "erase on a terminal, answered yes: erased" eval '[ $status = 0 ] && has "
     [ ! -e /tmp/s/image/4 ]'
 
 # The progress line is redrawn on a terminal, and never written elsewhere.
+rm -f /tmp/go
+(sleep 2 && touch /tmp/go) &
 out=$(script -qec "PATH=/tmp/slow:\$PATH '$cli' --store /tmp/s install single-part.img --slot 6" /dev/null)
 check "progress on a terminal: one line redrawn up to 100 %, then the result, no trace line" eval 'has "$out" \
     "$(printf "\rnimbrel: please wait !!! 100 %%")" && has "$out" "installed Image-6 into slot 6" &&
@@ -111,7 +117,7 @@ check "progress without a terminal: none, only the result" eval '[ $status = 0 ]
     [ "$out" = "$(printf "installed Image-7 into slot 7\nimage file single-part.img kept")" ]'
 
 # Ctrl-C reaches the whole foreground process group, as from a terminal.
-rm -f /tmp/copying /tmp/copied
+rm -f /tmp/copying /tmp/copied /tmp/go
 before=$(cd /tmp/s && ls -R)
 PATH=/tmp/slow:$PATH setsid -w sh -c 'echo $$ >/tmp/cli.pid; exec "$@"' sh \
     "$cli" --store /tmp/s install single-part.img --slot 8 >/tmp/cli.out 2>/tmp/cli.err &
