@@ -97,7 +97,8 @@ TEST_F(BackupTest, StoppedBackupLeavesNoHalfFile)
 {
     makeImage(store.path("new.img"), "--size 3000");
     ASSERT_EQ(installImage(installRequest("new.img", "0")).kind, Outcome::Done);
-    writeFile("/tmp/tools/mksquashfs", "#!/bin/sh\ntouch /tmp/packing\nsleep 2\nexec /usr/bin/mksquashfs \"$@\"\n", 0755);
+    // Packing holds until it is stopped: a fixed 2 s ran out under an emulated CPU on a busy machine.
+    writeFile("/tmp/tools/mksquashfs", "#!/bin/sh\ntouch /tmp/packing\nsleep 60\nexec /usr/bin/mksquashfs \"$@\"\n", 0755);
     std::string run = "rm -f /tmp/packing; PATH=/tmp/tools:$PATH setsid " + shellQuote(NIMBREL_BUILD "/nimbrel") +
         " --store " + store.root() + " backup 0 /tmp/x.img & pid=$!; for i in $(seq 400); do [ -e /tmp/packing ] && "
         "break; sleep 0.05; done; sleep 0.3; ";

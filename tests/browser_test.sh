@@ -10,9 +10,9 @@ cli=$NIMBREL_BUILD/nimbrel
 port=$((20000 + RANDOM % 20000))
 "$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/s >/dev/null && cp -a /tmp/s /tmp/b
 mkdir -p /tmp/up /tmp/home && cp /tmp/s/two-part.img /tmp/up/web.img && (cd /tmp/up && md5sum web.img >web.img.md5)
-# The copy of the tree stays a while at 100 %, for the page to show it
-# before and after a reload.
-mkdir -p /tmp/slow && printf '#!/bin/sh\n/bin/cp "$@" || exit\ncase "$*" in *" /tmp/image "*) sleep 4 ;; esac\n' >/tmp/slow/cp
+# The copy of the tree stays at 100 % until the page has shown it before
+# and after a reload (/tmp/go, at most 60 s), however slow the machine.
+mkdir -p /tmp/slow && printf '#!/bin/sh\n/bin/cp "$@" || exit\ncase "$*" in *" /tmp/image "*) for _ in $(seq 600); do [ -e /tmp/go ] && break; sleep 0.1; done ;; esac\n' >/tmp/slow/cp
 chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store /tmp/s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
@@ -49,6 +49,7 @@ driver.find_element(By.ID, "install").click()
 seen("install: please wait !!! 100 %")
 driver.refresh()  # the installation goes on, and the reloaded page shows it
 seen("install: please wait !!!", "reloaded: ")
+open("/tmp/go", "w").close()
 seen("installed Web into slot 3")
 def answer(button, text=None):
     row = driver.find_elements(By.CSS_SELECTOR, "#slots tr")[3]

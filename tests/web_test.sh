@@ -12,8 +12,9 @@ for store in $s /tmp/b; do
     "$NIMBREL_SOURCE/scripts/make-demo-store" $store >/dev/null
     mkdir -p $store/image/1/bin && echo name=Alpha >$store/image/1/Image.info
 done
-# A copy of the tree that takes a while, to act while an installation runs.
-mkdir -p /tmp/slow && printf '#!/bin/sh\ncase "$*" in *" /tmp/image "*) sleep 2 ;; esac\nexec /bin/cp "$@"\n' >/tmp/slow/cp
+# A copy of the tree held until the test lets it go (/tmp/go, at most 30 s),
+# to act while an installation runs, however slow the machine.
+mkdir -p /tmp/slow && printf '#!/bin/sh\ncase "$*" in *" /tmp/image "*) for _ in $(seq 300); do [ -e /tmp/go ] && break; sleep 0.1; done ;; esac\nexec /bin/cp "$@"\n' >/tmp/slow/cp
 chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store $s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
@@ -127,6 +128,7 @@ check "a second installation: busy" answered 409 "image store is busy"
 check "rename while it runs: busy" eval 'post /api/rename -d "{\"slot\":1,\"name\":\"X\"}" && answered 409 "image store is busy"'
 path=/api/progress
 check "its progress: running" eval 'call && has "$body" "\"running\":true"'
+touch /tmp/go
 check "its outcome: as nimbrel tells it" wait_until eval 'call && has "$body" "installed Web into slot 0"'
 check "nothing of the refused ones in the store" eval '[ ! -e $s/image/2 ] && [ -e $s/image/0 ]'
 size_of_0() { path=/api/status call && printf '%s' "$body" | tr -d ' \n' | grep -o '"size_kb":[0-9null]*,"slot":0' ; }
