@@ -28,8 +28,11 @@ root = sys.argv[1]
 includes = {}
 for top in sorted(os.listdir(root)):
     base = os.path.join(root, top)
+    # A build tree, also one still being configured (its CMakeFiles comes
+    # before its CMakeCache.txt): scripts/test configures one beside a ctest.
     if top.startswith(".") or top == "docs" or not os.path.isdir(base) \
-            or os.path.exists(os.path.join(base, "CMakeCache.txt")):
+            or os.path.exists(os.path.join(base, "CMakeCache.txt")) \
+            or os.path.isdir(os.path.join(base, "CMakeFiles")):
         continue
     for folder, _, names in os.walk(base):
         for name in names:
