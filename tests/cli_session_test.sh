@@ -5,9 +5,8 @@
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$NIMBREL_BUILD/nimbrel
-# A copy held until the test lets it go (/tmp/go, at most 30 s), to act
-# while it runs, however slow the machine; /tmp/copying marks its start,
-# /tmp/copied its end.
+# A copy held until the test lets it go (/tmp/go, at most 30 s), to act while
+# it runs; /tmp/copying marks its start, /tmp/copied its end.
 mkdir -p /tmp/slow
 cat >/tmp/slow/cp <<'SCRIPT'
 #!/bin/sh

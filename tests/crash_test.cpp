@@ -55,9 +55,7 @@ protected:
     void expectSoundAndInstallable()
     {
         EXPECT_EQ(storeFaults(run, trees, "new.img"), "");
-        // A host killed between a fork and its child's exec leaves that
-        // child holding the lock until it sees its parent gone: under an
-        // emulated CPU, after the next host has started.
+        // A host killed between fork and exec leaves its child holding the lock a moment.
         EXPECT_FALSE(StoreLock(run, 10000).busy()) << "the store still locked 10 s after the host ended";
         shell("cp -n " + store.path("new.img") + " " + run);
         EXPECT_THAT(runHost(run, installKeys), HasSubstr("[Info] Image is installed"));

@@ -28,8 +28,7 @@ root = sys.argv[1]
 includes = {}
 for top in sorted(os.listdir(root)):
     base = os.path.join(root, top)
-    # A build tree, also one still being configured (its CMakeFiles comes
-    # before its CMakeCache.txt): scripts/test configures one beside a ctest.
+    # A build tree, also one scripts/test is configuring (no CMakeCache.txt yet).
     if top.startswith(".") or top == "docs" or not os.path.isdir(base) \
             or os.path.exists(os.path.join(base, "CMakeCache.txt")) \
             or os.path.isdir(os.path.join(base, "CMakeFiles")):

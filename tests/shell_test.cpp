@@ -52,9 +52,8 @@ TEST(RunCommand, OnlyAnExitWithZeroSucceedsWhateverReapsOrIgnoresChildren)
 
 TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
 {
-    // line, ticks at least and at most, seconds at most; a process left
-    // behind keeps nothing waiting. The bounds leave room for a loaded,
-    // emulated CPU, far below the 60 s a wait for the process would take.
+    // line, ticks at least and at most, seconds at most (room for a loaded,
+    // emulated CPU); a process left behind keeps nothing waiting its 60 s
     const std::tuple<const char*, int, int, double> cases[] = {
         {"sleep 1.3", 2, 4, 4}, {"true", 0, 1, 2},
         {"sleep 60 >/dev/null 2>&1 & echo $! >/tmp/left.pid", 0, 1, 2}};
