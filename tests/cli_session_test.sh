@@ -105,8 +105,8 @@ check "erase on a terminal, answered yes: erased" eval '[ $status = 0 ] && has "
     [ ! -e /tmp/s/image/4 ]'
 
 # The progress line is redrawn on a terminal, and never written elsewhere.
-rm -f /tmp/go
-(sleep 2 && touch /tmp/go) &
+rm -f /tmp/go /tmp/copying
+(wait_until test -e /tmp/copying && sleep 2 && touch /tmp/go) &
 out=$(script -qec "PATH=/tmp/slow:\$PATH '$cli' --store /tmp/s install single-part.img --slot 6" /dev/null)
 check "progress on a terminal: one line redrawn up to 100 %, then the result, no trace line" eval 'has "$out" \
     "$(printf "\rnimbrel: please wait !!! 100 %%")" && has "$out" "installed Image-6 into slot 6" &&
