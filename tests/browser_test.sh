@@ -10,8 +10,8 @@ cli=$NIMBREL_BUILD/nimbrel
 port=$((20000 + RANDOM % 20000))
 "$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/s >/dev/null && cp -a /tmp/s /tmp/b
 mkdir -p /tmp/up /tmp/home && cp /tmp/s/two-part.img /tmp/up/web.img && (cd /tmp/up && md5sum web.img >web.img.md5)
-# The copy stays at 100 % until the page has shown it before and after a reload (/tmp/go).
-mkdir -p /tmp/slow && printf '#!/bin/sh\n/bin/cp "$@" || exit\ncase "$*" in *" /tmp/image "*) for _ in $(seq 600); do [ -e /tmp/go ] && break; sleep 0.1; done ;; esac\n' >/tmp/slow/cp
+# The copy stays at 100 % until the page has shown it before and after a reload.
+mkdir -p /tmp/slow && printf '#!/bin/sh\n/bin/cp "$@" || exit\ncase "$*" in *" /tmp/image "*) %s ;; esac\n' "$held" >/tmp/slow/cp
 chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store /tmp/s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!

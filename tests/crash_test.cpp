@@ -119,8 +119,8 @@ TEST_F(CrashTest, KilledOrInterruptedMidCopy)
         fresh();
         return capture("cd " + run + " && mv new.img /tmp && cp /tmp/big.img . || exit; PATH=/tmp/slow:$PATH env "
             "--default-signal=INT setsid " + hostPath + " --store " + run + " --keys '" + installKeys +
-            "' >/tmp/host.out 2>/dev/null & host=$!; for i in $(seq 3000); do " + copyIntoSlot + " >/dev/null && break; "
-            "sleep 0.01; done; " + copyIntoSlot + " -c; kill " + signal + "; " + meanwhile +
+            "' >/tmp/host.out 2>/dev/null & host=$!; for i in $(seq 600); do " + copyIntoSlot + " >/dev/null && break; "
+            "sleep 0.05; done; " + copyIntoSlot + " -c; kill " + signal + "; " + meanwhile +
             "wait $host; echo exit=$?; cat /tmp/host.out");
     };
     std::string gone = "for i in $(seq 10); do " + copies + " >/dev/null || break; sleep 0.1; done; ";

@@ -12,8 +12,8 @@ for store in $s /tmp/b; do
     "$NIMBREL_SOURCE/scripts/make-demo-store" $store >/dev/null
     mkdir -p $store/image/1/bin && echo name=Alpha >$store/image/1/Image.info
 done
-# A copy of the tree held until /tmp/go (at most 30 s), to act while an installation runs.
-mkdir -p /tmp/slow && printf '#!/bin/sh\ncase "$*" in *" /tmp/image "*) for _ in $(seq 300); do [ -e /tmp/go ] && break; sleep 0.1; done ;; esac\nexec /bin/cp "$@"\n' >/tmp/slow/cp
+# A copy of the tree held, to act while an installation runs.
+mkdir -p /tmp/slow && printf '#!/bin/sh\ncase "$*" in *" /tmp/image "*) %s ;; esac\nexec /bin/cp "$@"\n' "$held" >/tmp/slow/cp
 chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store $s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
