@@ -5,6 +5,8 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "store/descriptor.h"
+
 namespace {
 
 int ownDescriptor = STDERR_FILENO;
@@ -13,8 +15,8 @@ int ownDescriptor = STDERR_FILENO;
 
 OwnStderr::OwnStderr()
 {
-    buffer.fd = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    buffer.fd = duplicateNoInherit(STDERR_FILENO, 3);
+    int null = closeOnExec(open("/dev/null", O_WRONLY | O_CLOEXEC));
     if (buffer.fd < 0 || null < 0 || dup2(null, STDERR_FILENO) < 0) {
         // Unchecked: without a copy, stderr stays shared as it was.
         if (buffer.fd >= 0)

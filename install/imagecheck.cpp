@@ -80,7 +80,7 @@ bool readHeads(const eString& path, Heads& heads)
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Descriptor file(closeOnExec(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)));
     if (!file || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     heads.size = st.st_size;

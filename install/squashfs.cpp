@@ -46,7 +46,7 @@ std::optional<Outcome> cutAndMount(const eString& image, const eString& cutFile,
     long long kilobytes = (bytes + 1023) / 1024;
     if (kilobytes > freeKilobytes(mpoint))
         return noSpace(kilobytes);
-    Descriptor out(open(cutFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    Descriptor out(closeOnExec(open(cutFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)));
     cutMade = static_cast<bool>(out);
     CommandOptions cut;
     cut.tick = progressTick([kilobytes] { return kilobytes; }, [cutFile] { return kilobytesIn(cutFile); }, progress);

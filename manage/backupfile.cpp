@@ -86,7 +86,7 @@ bool writeHead(const BackupFile& file, const eString& name)
         !runFormatted("mkfs.cramfs %s %s >/dev/null 2>&1", head, image) ||
         !readWholeFile(image, bytes, mode, squashfsOffset))
         return false;
-    Descriptor out(open(file.partial.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    Descriptor out(closeOnExec(open(file.partial.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW)));
     return out && pwrite(out.get(), bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()) &&
         out.close();
 }

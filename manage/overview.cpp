@@ -12,7 +12,7 @@
 eString sizeText(const char* duFile)
 {
     // Never read through a link, nor wait on a pipe put there.
-    Descriptor du(open(duFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Descriptor du(closeOnExec(open(duFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)));
     struct stat st;
     if (!du || fstat(du.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return "";
@@ -36,7 +36,7 @@ eString SlotMeasure::sizeOf(int slot, const char* outFile)
         return sizeUnknown;
     // Whatever stands at OUT_FILE goes, so du never writes through a link
     // into another file; it writes into the file made here instead.
-    Descriptor out = createFresh(outFile, O_CLOEXEC);
+    Descriptor out = createFresh(outFile);
     if (!out)
         return "";
     CommandOptions du;

@@ -38,8 +38,9 @@ const char help[] =
     "  --box CONDITIONS  run the plug-in as the box's host does: descriptors 3..40\n"
     "                  held, busy threads, SIGPIPE ignored, signals blocked, the\n"
     "                  box's PATH only; CONDITIONS: reaper|ignore (SIGCHLD),\n"
-    "                  closed|null (stdio, with --keys or --window), the umask\n"
-    "                  (say reaper,closed,077)\n"
+    "                  closed|null (stdio, with --keys or --window), the umask,\n"
+    "                  oldkernel (Linux 2.6.18's system calls only; x86-64)\n"
+    "                  (say reaper,closed,077 or reaper,closed,077,oldkernel)\n"
     "  PLUGIN.so       the plug-in to run (default: nimbrel.so beside the host)\n"
     "Without --keys or --window the screen is drawn in this terminal.\n";
 

@@ -69,7 +69,7 @@ void appendLine(const std::string& line, bool barrier)
     bool there = lstat(path.c_str(), &st) == 0;
     if (there && (!S_ISREG(st.st_mode) || st.st_size + line.size() > actionLogLimit))
         return replaceLog(path, line);
-    Descriptor fd(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+    Descriptor fd(closeOnExec(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)));
     if (!fd || write(fd.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()) || !barrier)
         return;
     // One barrier either way: a new file's name needs its directory's too.

@@ -1,7 +1,21 @@
 #include "store/descriptor.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
+
+int closeOnExec(int fd)
+{
+    int flags = fd < 0 ? -1 : fcntl(fd, F_GETFD);
+    if (flags < 0 || (!(flags & FD_CLOEXEC) && fcntl(fd, F_SETFD, flags | FD_CLOEXEC) != 0)) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 Descriptor::Descriptor(int fd)
     : fd(fd)
@@ -39,4 +53,31 @@ bool Descriptor::close()
     if (fd < 0)
         return false;
     return ::close(std::exchange(fd, -1)) == 0;
+}
+
+int duplicateNoInherit(int fd, int lowest)
+{
+    int copy = fcntl(fd, F_DUPFD_CLOEXEC, lowest);
+    if (copy < 0 && errno == EINVAL)
+        copy = fcntl(fd, F_DUPFD, lowest);
+    return closeOnExec(copy);
+}
+
+bool makePipe(int ends[2])
+{
+    if (pipe2(ends, O_CLOEXEC) == 0)
+        return true;
+    // The system call itself: a C library made for newer kernels builds
+    // pipe() on pipe2 too.
+    if (errno != ENOSYS || syscall(SYS_pipe, ends) != 0)
+        return false;
+    ends[0] = closeOnExec(ends[0]);
+    ends[1] = closeOnExec(ends[1]);
+    if (ends[0] >= 0 && ends[1] >= 0)
+        return true;
+    for (int i = 0; i < 2; ++i) {
+        if (ends[i] >= 0)
+            ::close(ends[i]);
+    }
+    return false;
 }

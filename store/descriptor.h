@@ -19,3 +19,20 @@ public:
 private:
     int fd;
 };
+
+// Descriptors that no command inherits, on any kernel the box may have:
+// where the kernel lacks the flag or call that sets close-on-exec at once
+// (O_CLOEXEC is ignored before Linux 2.6.23, F_DUPFD_CLOEXEC and pipe2 came
+// in 2.6.24 and 2.6.27), it is set right after. A fork of another thread
+// in between may still inherit one: our own commands close every
+// descriptor they were not handed (runWatched), whatever its flag.
+
+// FD, opened with O_CLOEXEC (by open, mkostemp), with close-on-exec set
+// for sure; when FD is -1 or the flag cannot be set, -1 (FD closed).
+int closeOnExec(int fd);
+
+// A copy of FD at LOWEST or above, close-on-exec.
+int duplicateNoInherit(int fd, int lowest);
+
+// A pipe: ENDS[0] to read, ENDS[1] to write, both close-on-exec.
+bool makePipe(int ends[2]);

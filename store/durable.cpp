@@ -1,5 +1,6 @@
 #include "store/durable.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -21,8 +22,18 @@ bool writeAll(int fd, const std::string& content)
 
 bool syncOpened(const eString& path, int flags, int (*flush)(int))
 {
-    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | flags));
+    Descriptor fd(closeOnExec(open(path.c_str(), O_RDONLY | O_CLOEXEC | flags)));
     return fd && flush(fd.get()) == 0 && fd.close();
+}
+
+int syncWholeFileSystem(int fd)
+{
+    int done = syncfs(fd);
+    if (done != 0 && errno == ENOSYS) {
+        sync();
+        done = 0;
+    }
+    return done;
 }
 
 } // namespace
@@ -34,16 +45,16 @@ bool removeTree(const eString& path)
     return !error;
 }
 
-Descriptor createFresh(const eString& path, int extraFlags)
+Descriptor createFresh(const eString& path)
 {
     if (!removeTree(path))
         return Descriptor();
-    return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | extraFlags, 0644));
+    return Descriptor(closeOnExec(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)));
 }
 
 bool writeFreshFile(const eString& path, const std::string& content, unsigned mode)
 {
-    Descriptor file = createFresh(path, O_CLOEXEC);
+    Descriptor file = createFresh(path);
     bool written = file && writeAll(file.get(), content) && fchmod(file.get(), mode) == 0 && file.close();
     if (!written)
         unlink(path.c_str());  // the failure is reported; a part of the file is no use
@@ -52,7 +63,7 @@ bool writeFreshFile(const eString& path, const std::string& content, unsigned mo
 
 Descriptor openRegularFile(const eString& path, struct stat& st)
 {
-    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    Descriptor file(closeOnExec(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)));
     if (file && fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode))
         return file;
     return Descriptor();
@@ -86,7 +97,7 @@ bool syncDirectory(const eString& path)
 
 bool syncFileSystem(const eString& path)
 {
-    return syncOpened(path, O_DIRECTORY, syncfs);
+    return syncOpened(path, O_DIRECTORY, syncWholeFileSystem);
 }
 
 bool makeDirectory(const eString& path, unsigned mode)

@@ -14,9 +14,9 @@
 bool removeTree(const eString& path);
 
 // Removes whatever stands at PATH (a leftover of a stopped run, a link, a
-// pipe) and creates an empty file there for writing, never through a link.
-// EXTRA_FLAGS go to open() (O_CLOEXEC, say). Empty when either step fails.
-Descriptor createFresh(const eString& path, int extraFlags);
+// pipe) and creates an empty file there for writing, never through a link,
+// close-on-exec. Empty when either step fails.
+Descriptor createFresh(const eString& path);
 
 // Creates PATH afresh with CONTENT and MODE; every write and the close are
 // checked. On failure nothing of it stays. It reaches the disk with the next
@@ -48,5 +48,7 @@ bool makeDirectory(const eString& path, unsigned mode);
 // removed in it.
 bool syncDirectory(const eString& path);
 
-// Writes everything of the file system that holds PATH to the disk.
+// Writes everything of the file system that holds PATH to the disk: a
+// barrier. Where the kernel has no syncfs (before Linux 2.6.39), sync()
+// writes every file system, and waits for it as syncfs does.
 bool syncFileSystem(const eString& path);

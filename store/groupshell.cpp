@@ -65,16 +65,34 @@ void ownStandardStreams(const GroupShellPlan& plan)
     }
 }
 
+// The limit of descriptors, 1 << 16 when unknown. A C library made for
+// newer kernels asks prlimit64 (Linux 2.6.36); the older call answers on
+// every kernel.
+int descriptorLimit()
+{
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0)
+        return limit.rlim_cur == RLIM_INFINITY ? 1 << 20 : static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
+#if defined(SYS_ugetrlimit) || defined(SYS_getrlimit)
+    unsigned long old[2];  // the kernel's own struct rlimit
+#ifdef SYS_ugetrlimit
+    long got = syscall(SYS_ugetrlimit, RLIMIT_NOFILE, old);
+#else
+    long got = syscall(SYS_getrlimit, RLIMIT_NOFILE, old);
+#endif
+    if (got == 0)
+        return static_cast<int>(std::min<unsigned long>(old[0], 1 << 20));
+#endif
+    return 1 << 16;
+}
+
 void closeFrom(int first)
 {
 #ifdef SYS_close_range
     if (syscall(SYS_close_range, first, ~0U, 0) == 0)
         return;
 #endif
-    struct rlimit limit;
-    int end = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
-        ? static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20)) : 1 << 16;
-    for (int fd = first; fd < end; ++fd)
+    for (int fd = first, end = descriptorLimit(); fd < end; ++fd)
         close(fd);
 }
 

@@ -15,7 +15,7 @@ constexpr int retryMs = 100;
 int storeWaitMs = 0;
 
 StoreLock::StoreLock(const eString& path, int waitMs)
-    : dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    : dir(closeOnExec(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)))
 {
     for (int waited = 0;; waited += retryMs) {
         heldElsewhere = dir && flock(dir.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;

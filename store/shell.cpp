@@ -128,7 +128,7 @@ CommandEnd runWatched(const eString& line, const CommandOptions& options)
     if (options.handed.size() > maxHandedDescriptors)
         return CommandEnd::Failed;
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0)
+    if (!makePipe(ends))
         return CommandEnd::Failed;
     Descriptor status(ends[0]), report(ends[1]);
     GroupShellPlan plan = {line.c_str(), getpid(), {report.get()}, 1};

@@ -23,6 +23,18 @@ run_host() {
     status=$?
     err=$(cat /tmp/host.err)
 }
+# How the tests start the program NAME of the build: where the box's
+# conditions name its old kernel, through old-kernel (a script in the
+# test's /tmp, so that it stays one word).
+box_kernel() {
+    case ,${NIMBREL_BOX:-}, in
+    *,oldkernel,*) ;;
+    *) echo "$NIMBREL_BUILD/$1" && return ;;
+    esac
+    # shellcheck disable=SC2016
+    printf '#!/bin/sh\nexec "$NIMBREL_BUILD/old-kernel" "$NIMBREL_BUILD/%s" "$@"\n' "$1" >"/tmp/old-kernel-$1"
+    chmod 755 "/tmp/old-kernel-$1" && echo "/tmp/old-kernel-$1"
+}
 has() { printf '%s\n' "$1" | grep -qF -- "$2"; }
 # Prints the tally; fails when any check failed.
 finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }

@@ -99,7 +99,8 @@ TEST(RunWatched, StoppedOrOutOfTimeItEndsWithAllItStarted)
 TEST(RunWatched, OnlyWhatItIsHandedDefaultSignalsAndNoMask)
 {
     Descriptor first(open("/tmp/first", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    Descriptor second(fcntl(open("/tmp/second", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), F_DUPFD_CLOEXEC, 60));
+    Descriptor opened(open("/tmp/second", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    Descriptor second(duplicateNoInherit(opened.get(), 60));
     ASSERT_GT(second.get(), 40);
     struct sigaction ignore = {}, before;
     ignore.sa_handler = SIG_IGN;
@@ -125,7 +126,7 @@ TEST(StandardStreams, ClosedOnesAreNullWhileItLives)
 {
     int saved[3];
     for (int fd = 0; fd < 3; ++fd)
-        saved[fd] = fcntl(fd, F_DUPFD_CLOEXEC, 100);
+        saved[fd] = duplicateNoInherit(fd, 100);
     for (int fd = 0; fd < 3; ++fd)
         close(fd);
     int file = -1;

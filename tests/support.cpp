@@ -1,6 +1,7 @@
 #include "tests/support.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +16,12 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "pchost/boxlike/boxprocess.h"
 #include "plugin/globals.h"
+#include "store/descriptor.h"
 #include "store/shell.h"
 
 namespace fs = std::filesystem;
@@ -61,17 +65,30 @@ int shell(const std::string& line)
     return end != status.c_str() && std::string(end) == "\n" ? static_cast<int>(value) : -1;
 }
 
+// Not popen: the C library's needs pipe2, which the box's kernel lacks.
 std::string capture(const std::string& line)
 {
-    FILE* pipe = popen(line.c_str(), "r");
-    if (!pipe)
+    int ends[2];
+    pid_t pid = makePipe(ends) ? fork() : -1;
+    if (pid == 0) {
+        dup2(ends[1], STDOUT_FILENO);
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Descriptor out(pid < 0 ? -1 : ends[0]), in(pid < 0 ? -1 : ends[1]);
+    in.close();
+    if (pid < 0)
         throw std::runtime_error("cannot run " + line);
-    std::string out;
+    std::string text;
     char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    pclose(pipe);
-    return out;
+    for (ssize_t n; (n = read(out.get(), buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            text.append(buffer, static_cast<size_t>(n));
+        else if (errno != EINTR)
+            break;
+    }
+    waitpid(pid, nullptr, 0);  // unchecked: the box's conditions may reap it first
+    return text;
 }
 
 LoopDisk::LoopDisk(const std::string& name, const std::string& size, const std::string& mkfs)

@@ -3,7 +3,7 @@
 # text, and that nothing refused leaves a file in the store.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
-cli=$NIMBREL_BUILD/nimbrel
+cli=$(box_kernel nimbrel)
 port=$((20000 + RANDOM % 20000))
 s=/tmp/s url=http://127.0.0.1:$port
 # A small file system, so that an upload can be too large for it.

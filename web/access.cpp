@@ -19,12 +19,27 @@ namespace {
 
 constexpr size_t keptTokens = 32;
 
-// COUNT random characters easy to read out and type on a phone.
+// COUNT bytes of the kernel's random pool, all or none.
+bool kernelRandom(std::string& bytes)
+{
+    Descriptor pool(closeOnExec(open("/dev/urandom", O_RDONLY | O_NOCTTY | O_CLOEXEC)));
+    size_t done = 0;
+    for (ssize_t got; pool && done < bytes.size(); done += static_cast<size_t>(got)) {
+        if ((got = read(pool.get(), &bytes[done], bytes.size() - done)) <= 0)
+            return false;
+    }
+    return pool && done == bytes.size();
+}
+
+// COUNT random characters easy to read out and type on a phone. OpenSSL
+// reads /dev/urandom itself only where the kernel's release tells it that
+// getrandom is missing; a kernel without it may say otherwise.
 std::string randomText(size_t count)
 {
     static const char letters[] = "abcdefghjkmnpqrstuvwxyz23456789";
     std::string bytes(count, '\0');
-    if (RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), static_cast<int>(count)) != 1)
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), static_cast<int>(count)) != 1 &&
+        !kernelRandom(bytes))
         throw std::runtime_error("no random numbers for a password");
     std::string text;
     for (unsigned char byte : bytes)
@@ -60,9 +75,9 @@ std::string basicPassword(const std::string& header)
 std::string loadPassword(const std::string& file, bool& created)
 {
     created = false;
-    Descriptor fresh(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    std::string line = randomText(16) + "\n";  // before the file: no random numbers must leave no empty one
+    Descriptor fresh(closeOnExec(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)));
     if (fresh.get() >= 0) {
-        std::string line = randomText(16) + "\n";
         if (write(fresh.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()) ||
             fsync(fresh.get()) != 0) {
             unlink(file.c_str());

@@ -125,7 +125,7 @@ Outcome receiveUpload(const std::string& name, const httplib::Request& request, 
     if (lock.busy())
         return storeBusy();
     std::string temporary = mpoint + "/.upload-XXXXXX";  // no .img: never listed
-    Descriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
+    Descriptor fd(closeOnExec(mkostemp(temporary.data(), O_CLOEXEC)));
     if (!fd)
         return Outcome::failed("could not write " + name + ": " + std::strerror(errno));
     // As a copy by FTP or cp would leave it, not mkstemp's 600.
@@ -143,7 +143,7 @@ void sendFile(const std::string& name, httplib::Response& response)
 {
     std::string bad = badFileName(name);
     auto fd = std::make_shared<Descriptor>(
-        bad.empty() ? open((mpoint + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
+        bad.empty() ? closeOnExec(open((mpoint + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)) : -1);
     struct stat st;
     if (!*fd || fstat(fd->get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         response.status = 404;

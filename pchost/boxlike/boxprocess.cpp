@@ -15,6 +15,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "pchost/boxlike/oldkernel.h"
+
 namespace {
 
 constexpr int lastHeld = 40;
@@ -49,6 +51,16 @@ void openNext(int kind, std::vector<int>& fds)
     }
 }
 
+// A copy of FD above the held ones, close-on-exec, also on a kernel
+// without F_DUPFD_CLOEXEC.
+int copyAboveHeld(int fd)
+{
+    int copy = fcntl(fd, F_DUPFD_CLOEXEC, lastHeld + 1);
+    if (copy < 0 && errno == EINVAL && (copy = fcntl(fd, F_DUPFD, lastHeld + 1)) >= 0)
+        fcntl(copy, F_SETFD, FD_CLOEXEC);
+    return copy;
+}
+
 // What a thread of the host does all along: allocate, write through stdio,
 // take a lock that another thread takes too.
 void keepBusy(const std::atomic<bool>& done, FILE* sink)
@@ -79,6 +91,8 @@ std::optional<BoxConditions> parseBoxConditions(const std::string& text)
             conditions.reaper = word == "reaper";
         else if (word == "closed" || word == "null")
             conditions.closedStreams = word == "closed";
+        else if (word == "oldkernel")
+            conditions.oldKernel = true;
         else if (word.size() == 3 && word.find_first_not_of("01234567") == std::string::npos)
             conditions.umask = static_cast<mode_t>(std::stoul(word, nullptr, 8));
         else
@@ -89,10 +103,16 @@ std::optional<BoxConditions> parseBoxConditions(const std::string& text)
 
 BoxLikeProcess::BoxLikeProcess(const BoxConditions& conditions, bool streams)
 {
+    const char* release = std::getenv("QEMU_UNAME");
+    std::string emulatedRelease = release ? release : "";
     clearenv();  // before the threads: nothing else touches the environment then
     setenv("PATH", boxPath, 1);
+    if (!emulatedRelease.empty())
+        setenv("QEMU_UNAME", emulatedRelease.c_str(), 1);
     umaskBefore = umask(conditions.umask);
     holdDescriptors();
+    if (conditions.oldKernel)
+        enterOldKernel();  // before the threads: a filter covers the threads started after it
     signal(SIGPIPE, SIG_IGN);
     startThreads(conditions.reaper);
     if (streams)
@@ -161,9 +181,9 @@ void BoxLikeProcess::replaceStreams(bool closed)
 {
     std::cout.flush();
     for (int fd = 0; fd < 3; ++fd)
-        savedStreams[fd] = fcntl(fd, F_DUPFD_CLOEXEC, lastHeld + 1);
+        savedStreams[fd] = copyAboveHeld(fd);
     if (savedStreams[1] >= 0) {
-        int own = fcntl(savedStreams[1], F_DUPFD_CLOEXEC, lastHeld + 1);
+        int own = copyAboveHeld(savedStreams[1]);
         output = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(own, std::ios::out);
         outputBefore = std::cout.rdbuf(output.get());
     }

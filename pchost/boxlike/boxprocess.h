@@ -16,10 +16,12 @@ struct BoxConditions {
     bool reaper = true;  // a SIGCHLD handler reaps every child; false: SIGCHLD ignored
     bool closedStreams = true;  // standard input, output and error closed; false: /dev/null
     mode_t umask = 077;
+    bool oldKernel = false;  // the system calls of Linux 2.6.18 alone (enterOldKernel)
 };
 
-// "reaper" or "ignore", "closed" or "null", and the umask in octal, joined by
-// commas in any order ("reaper,closed,077"); empty for anything else.
+// "reaper" or "ignore", "closed" or "null", the umask in octal, and
+// optionally "oldkernel", joined by commas in any order
+// ("reaper,closed,077"); empty for anything else.
 std::optional<BoxConditions> parseBoxConditions(const std::string& text);
 
 // The box's PATH: its environment holds nothing else.
@@ -30,8 +32,11 @@ constexpr char boxPath[] = "/bin:/sbin:/usr/bin:/usr/sbin";
 // two more threads busy allocating, writing through stdio and taking a
 // mutex, in which a SIGCHLD handler reaps every child (or SIGCHLD ignored);
 // SIGPIPE ignored; SIGCHLD, SIGINT and SIGTERM blocked in the calling
-// thread; the umask; an environment of PATH=boxPath alone, for the rest of
-// the process. With STREAMS, standard input, output and error closed or
+// thread; the umask; an environment of PATH=boxPath alone (and an
+// emulator's QEMU_UNAME: the kernel release the box reports), for the rest
+// of the process; with oldKernel, the box's kernel's system calls, from
+// before the threads start to the end of the process and all it starts
+// (enterOldKernel). With STREAMS, standard input, output and error closed or
 // /dev/null too, while std::cout goes on where standard output went: the
 // host's own output, not the plug-in's.
 class BoxLikeProcess {
