@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include "store/durable.h"
-#include "store/slotdetails.h"
 #include "store/slots.h"
 
 eString imageName(const eString& nr, const eString& typed)
@@ -50,17 +49,6 @@ eString imageInfoLine(const eString& name)
 bool writeImageInfo(const eString& dir, const eString& name)
 {
     return replaceSlotFile(dir, "Image.info", imageInfoLine(name));
-}
-
-bool removeImageInfo(const eString& dir)
-{
-    // The details first: a slot stopped between the two is installed without
-    // them (shown as unknown), never corrupted with an installation's details.
-    std::error_code error;
-    std::filesystem::remove_all((dir + "/" + slotDetailsName).c_str(), error);
-    if (!error)
-        std::filesystem::remove_all((dir + "/Image.info").c_str(), error);
-    return !error;
 }
 
 void removeStaleNameFile(int slot)
