@@ -10,6 +10,7 @@
 #include "store/nameedit.h"
 #include "store/shell.h"
 #include "store/slotdetails.h"
+#include "store/slotmenu.h"
 #include "store/slots.h"
 #include "store/slotswitch.h"
 #include "store/storecheck.h"

@@ -59,3 +59,11 @@ void removeStaleNameFile(int slot)
     if (lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         removeTree(dir + "/Image.info.new");  // unchecked: a leftover that stays harms nothing
 }
+
+void clearStaleNames()
+{
+    for (int slot = 0; slot < slotCount; ++slot) {
+        if (probeSlot(slot) != SlotState::Free)
+            removeStaleNameFile(slot);
+    }
+}

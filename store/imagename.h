@@ -41,3 +41,6 @@ bool writeImageInfo(const eString& dir, const eString& name);
 // Removes the Image.info.new that a stopped rename or installation left in
 // slot SLOT's directory (not through a link to it). Best effort.
 void removeStaleNameFile(int slot);
+
+// Removes the Image.info.new that stopped renames left in the slots.
+void clearStaleNames();
