@@ -20,9 +20,9 @@
 #include "store/defaultslot.h"
 #include "store/durable.h"
 #include "store/handles.h"
-#include "store/nameedit.h"
 #include "store/shell.h"
 #include "store/slotdetails.h"
+#include "store/slotmenu.h"
 
 using nlohmann::json;
 

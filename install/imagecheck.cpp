@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "install/squashfs.h"
 #include "install/staging.h"
 #include "store/context.h"
 #include "store/descriptor.h"

@@ -21,6 +21,9 @@ std::optional<Outcome> refuseBeforeMounting(const eString& file, bool& partBehin
 std::optional<Outcome> refuseStore();
 std::optional<Outcome> refuseImage(const eString& path, bool& partBehind);
 
+// Where the squashfs part of a two-part image begins: block 2304 of 512 bytes.
+constexpr int squashfsOffset = 1179648;
+
 // The most a cut of the squashfs part takes from byte 1179648 on when
 // the part has no squashfs superblock that tells its size.
 constexpr long long squashfsCutLimit = 51200000;

@@ -3,8 +3,9 @@
 
 #include "host/estring.h"
 #include "install/copyprogress.h"
-#include "install/procedure.h"
+#include "install/installrequest.h"
 #include "store/bootmenu.h"
+#include "store/outcome.h"
 
 class CheckedImage;
 

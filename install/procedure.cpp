@@ -1,6 +1,6 @@
 #include "install/procedure.h"
 #include "store/actionlog.h"
-#include "store/nameedit.h"
+#include "store/slotmenu.h"
 
 #include <cstdio>
 #include <sys/stat.h>

@@ -1,36 +1,8 @@
 #pragma once
-#include <functional>
 #include <optional>
 
-#include "host/estring.h"
-#include "install/copyprogress.h"
+#include "install/installrequest.h"
 #include "store/outcome.h"
-
-// What the install dialog hands to the installation.
-struct InstallRequest {
-    int noliste = 1;  // 1 when no image file is listed
-    int noiort = 1;  // 1 when no free slot is listed
-    int minfree = 20000;  // kB needed on the store's medium
-    long long freemem = 0;  // kB free there when the dialog opened
-    eString file;  // image file in the mount point
-    eString slot;  // "0" to "9"
-    eString name;  // empty for the default name
-    bool copySettings = false;
-    // Told the image file first of all: the plug-in writes its trace line
-    // to stderr, the box's log. May be empty.
-    std::function<void(const eString& file)> started;
-    // Runs every check up to the space the tree needs, then withdraws what
-    // it mounted and made, writing nothing, and reports Done.
-    bool checkOnly = false;
-    // Told how far the check against checksum files, the copy (or the cut)
-    // has come, "100 %" once the copy is whole, and an empty text when a
-    // step follows that has no share.
-    ProgressShown progress;
-    // Asked between the steps up to the slot's final rename: true stops the
-    // installation there as a failure, "installation cancelled", leaving
-    // the slot free and the image file in place. May be empty.
-    std::function<bool()> cancelled;
-};
 
 // The refusal to show instead of installing: too little space, or nothing
 // to install or nowhere to put it. Empty when the installation may run.

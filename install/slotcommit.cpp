@@ -10,6 +10,7 @@
 #include "store/imagename.h"
 #include "store/nameedit.h"
 #include "store/slotdetails.h"
+#include "store/slotmenu.h"
 #include "store/slots.h"
 
 // The slot's part of the boot menu's switch (store/bootmenu.h), steps 1

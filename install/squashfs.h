@@ -5,9 +5,6 @@
 #include "install/copyprogress.h"
 #include "store/outcome.h"
 
-// Where the squashfs part of a two-part image begins: block 2304 of 512 bytes.
-constexpr int squashfsOffset = 1179648;
-
 // Whether the image mounted on /tmp/image is only the cramfs head of a
 // two-part image: it has no top-level entry bin.
 bool isCramfsHead();

@@ -10,7 +10,6 @@
 
 #include "install/imagedigest.h"
 #include "install/imagecheck.h"
-#include "install/squashfs.h"
 #include "install/space.h"
 #include "manage/backupfile.h"
 #include "store/context.h"

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "install/squashfs.h"
+#include "install/imagecheck.h"
 #include "store/context.h"
 #include "store/durable.h"
 #include "store/shell.h"

@@ -11,6 +11,7 @@
 #include "store/defaultslot.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
+#include "store/slotmenu.h"
 #include "store/slots.h"
 #include "store/storecheck.h"
 

@@ -9,6 +9,8 @@
 #include "store/imagename.h"
 #include "store/nameedit.h"
 #include "store/shell.h"
+#include "store/slotdetails.h"
+#include "store/slotmenu.h"
 #include "store/slots.h"
 #include "store/slotswitch.h"
 #include "store/storecheck.h"

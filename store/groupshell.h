@@ -1,14 +1,12 @@
 #pragma once
 #include <sys/types.h>
 
-#include "store/shell.h"
-
 // The child side of runWatched: what its child becomes between fork and exec.
 
 // Where the group shell writes the command's status, just below the handed
-// descriptors; the shared one follows them (9 at most: the shell names one
-// digit).
-constexpr int statusDescriptor = handedDescriptor - 1;
+// descriptors (store/shell.h); the shared one follows them (9 at most: the
+// shell names one digit).
+constexpr int statusDescriptor = 3;
 constexpr int maxHandedDescriptors = 5;
 
 // All the child needs, made before the fork: the command LINE, the PARENT's

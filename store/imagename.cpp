@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include "store/durable.h"
-#include "store/slotdetails.h"
 #include "store/slots.h"
 
 eString imageName(const eString& nr, const eString& typed)
@@ -52,17 +51,6 @@ bool writeImageInfo(const eString& dir, const eString& name)
     return replaceSlotFile(dir, "Image.info", imageInfoLine(name));
 }
 
-bool removeImageInfo(const eString& dir)
-{
-    // The details first: a slot stopped between the two is installed without
-    // them (shown as unknown), never corrupted with an installation's details.
-    std::error_code error;
-    std::filesystem::remove_all((dir + "/" + slotDetailsName).c_str(), error);
-    if (!error)
-        std::filesystem::remove_all((dir + "/Image.info").c_str(), error);
-    return !error;
-}
-
 void removeStaleNameFile(int slot)
 {
     eString dir;
@@ -70,4 +58,12 @@ void removeStaleNameFile(int slot)
     struct stat st;
     if (lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         removeTree(dir + "/Image.info.new");  // unchecked: a leftover that stays harms nothing
+}
+
+void clearStaleNames()
+{
+    for (int slot = 0; slot < slotCount; ++slot) {
+        if (probeSlot(slot) != SlotState::Free)
+            removeStaleNameFile(slot);
+    }
 }

@@ -38,10 +38,9 @@ eString imageInfoLine(const eString& name);
 // Replaces the Image.info of slot directory DIR by one naming NAME.
 bool writeImageInfo(const eString& dir, const eString& name);
 
-// Takes slot directory DIR out of the installed state: removes its
-// Image.details and Image.info. True also when it had none.
-bool removeImageInfo(const eString& dir);
-
 // Removes the Image.info.new that a stopped rename or installation left in
 // slot SLOT's directory (not through a link to it). Best effort.
 void removeStaleNameFile(int slot);
+
+// Removes the Image.info.new that stopped renames left in the slots.
+void clearStaleNames();

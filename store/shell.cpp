@@ -16,6 +16,8 @@
 #include "store/descriptor.h"
 #include "store/groupshell.h"
 
+static_assert(statusDescriptor + 1 == handedDescriptor, "the handed descriptors follow the status");
+
 namespace {
 
 constexpr int pollMilliseconds = 500;

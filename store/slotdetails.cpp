@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -97,4 +98,15 @@ std::optional<SlotDetails> readSlotDetails(int slot)
     if (!installed || !image)
         return std::nullopt;
     return details;
+}
+
+bool removeImageInfo(const eString& dir)
+{
+    // The details first: a slot stopped between the two is installed without
+    // them (shown as unknown), never corrupted with an installation's details.
+    std::error_code error;
+    std::filesystem::remove_all((dir + "/" + slotDetailsName).c_str(), error);
+    if (!error)
+        std::filesystem::remove_all((dir + "/Image.info").c_str(), error);
+    return !error;
 }

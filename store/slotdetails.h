@@ -20,6 +20,10 @@ bool writeSlotDetails(const eString& dir, const eString& image);
 // kept, or whose file is no plain file of a few lines.
 std::optional<SlotDetails> readSlotDetails(int slot);
 
+// Takes slot directory DIR out of the installed state: removes its
+// Image.details and Image.info. True also when it had none.
+bool removeImageInfo(const eString& dir);
+
 // VALUE as one line of the details file: backslashes and control characters
 // escaped (\\, \n, \xHH), so that no file name can end or add a line; and
 // back.

@@ -5,7 +5,8 @@
 #include "store/context.h"
 #include "store/diskcolor.h"
 #include "store/durable.h"
-#include "store/nameedit.h"
+#include "store/imagename.h"
+#include "store/slotmenu.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 """Usage: layers.py SOURCE_DIR
 
 Fails when a source's #include "..." reaches a folder above its own or
-another front end's folder, or when includes form a circle."""
+another front end's folder, or when includes form a circle of files or units."""
 import os
 import sys
 
@@ -55,25 +55,26 @@ for path, targets in sorted(includes.items()):
         if "/" in target and to != layer and to not in BELOW[layer] and (layer, target) not in CROSSINGS:
             faults.append(f"{path} includes {target}: {to}/ is no layer below {layer}/")
 
-# A circle: a file reached again while its own includes are being followed.
-state = {}
+
+# A circle: a node reached again while its own edges are being followed.
+def circles(graph, kind, trail, done):
+    for target in sorted(graph[trail[-1]]):
+        if target in trail:
+            faults.append(kind + " -> ".join(trail[trail.index(target):] + [target]))
+        elif target in graph and target not in done:
+            circles(graph, kind, trail + [target], done)
+    done.add(trail[-1])
 
 
-def follow(path, trail):
-    state[path] = "open"
-    for target in includes.get(path, []):
-        if target not in includes:
-            continue
-        if state.get(target) == "open":
-            faults.append("include circle: " + " -> ".join(trail[trail.index(target):] + [target]))
-        elif target not in state:
-            follow(target, trail + [target])
-    state[path] = "done"
-
-
-for path in sorted(includes):
-    if path not in state:
-        follow(path, [path])
+units = {}  # a.h and a.cpp: the unit uses b when either includes b.h
+for path, targets in includes.items():
+    unit = os.path.splitext(path)[0]
+    units.setdefault(unit, set()).update(t[:-2] for t in targets if t.endswith(".h") and t[:-2] != unit)
+for graph, kind in (includes, "include circle: "), (units, "include circle between units: "):
+    done = set()
+    for node in sorted(graph):
+        if node not in done:
+            circles(graph, kind, [node], done)
 
 for fault in faults:
     print(fault)
