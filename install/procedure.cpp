@@ -192,8 +192,9 @@ Outcome installImage(const InstallRequest& request)
     refused = refused ? refused : refuseLargeBootHead();
     // The log names the file, which the slot's name may not.
     const eString named = " (" + request.file + ")";
+    std::optional<ExpectedAction> expected;
     if (!request.checkOnly)
-        expectAction("install", request.slot, installedText + named);
+        expected.emplace("install", request.slot, installedText + named);
     Outcome outcome = refused ? *refused : Installation(request).run();
     if (!request.checkOnly) {
         Outcome logged = outcome;

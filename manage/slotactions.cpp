@@ -28,12 +28,12 @@ std::optional<Outcome> locked(const char* name, const eString& slot,
         return readOnly;
     if (std::optional<Outcome> large = refuseLargeBootHead())
         return large;
-    expectAction(name, slot, done);
+    std::optional<ExpectedAction> expected(std::in_place, name, slot, done);
     std::optional<Outcome> outcome = action();
     if (outcome && outcome->kind != Outcome::Done)
         forgetExpectedAction();
     else if (!outcome)
-        expectAction(name, slot, done);  // as the action filled it in
+        expected.emplace(name, slot, done);  // as the action filled it in
     // Every attempt ends with the boot menu rebuilt: a success of a rename
     // or an erase has rebuilt it on the disk already.
     if ((!outcome || outcome->kind != Outcome::Done) && !nameedit() && !outcome)
