@@ -17,6 +17,7 @@
 #include "install/staging.h"
 #include "install/stillthere.h"
 #include "store/context.h"
+#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/lock.h"
 #include "store/shell.h"
@@ -185,6 +186,7 @@ Outcome installImage(const InstallRequest& request)
     if (!tmpStore && mountLock.busy())
         return Outcome::refused("another installation is running");
     SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
+    followDiskColor();
     // The dialog or command chose them before the lock: another front end
     // may have taken the slot or installed the file since.
     std::optional<Outcome> refused = refuseSlotTaken(request.slot);

@@ -7,7 +7,6 @@
 #include "store/bootmenu.h"
 #include "store/context.h"
 #include "store/defaultslot.h"
-#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slots.h"
@@ -65,7 +64,6 @@ void clearStaleNames()
 
 bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
 {
-    followDiskColor();
     bool withHead = false;
     if (!readBootHead(menu.head, &withHead))
         return false;
@@ -125,7 +123,6 @@ bool nameedit()
     if (switching && !syncFileSystem(mpoint))
         return false;
     menu.dropOldLayout();
-    rememberDiskColor();
     return true;
 }
 
