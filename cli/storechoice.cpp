@@ -11,7 +11,6 @@
 #include "host/eskin.h"
 #include "pchost/front/executable.h"
 #include "store/context.h"
-#include "store/diskcolor.h"
 #include "store/storeline.h"
 
 namespace {
@@ -44,7 +43,6 @@ void chooseStore(const std::optional<std::string>& option)
     requireDirectory(store, option.has_value());
     mpoint = store;
     color = getInfo((mpoint + "/tools/lcdmenu.conf").c_str(), "menu_color");
-    rememberDiskColor();
 }
 
 void useMountStandIn()

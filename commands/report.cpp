@@ -18,6 +18,7 @@
 #include "manage/overview.h"
 #include "store/context.h"
 #include "store/defaultslot.h"
+#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/handles.h"
 #include "store/shell.h"
@@ -65,6 +66,7 @@ std::optional<int> colorCode()
 
 json statusJson(const SlotSizeOf& sizeOf)
 {
+    followDiskColor();  // as the next boot menu takes it
     json slots = json::array();
     std::vector<int> entries = bootEntries();
     json chosen = nullptr;

@@ -17,6 +17,7 @@
 #include "install/staging.h"
 #include "install/stillthere.h"
 #include "store/context.h"
+#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/lock.h"
 #include "store/shell.h"
@@ -185,6 +186,7 @@ Outcome installImage(const InstallRequest& request)
     if (!tmpStore && mountLock.busy())
         return Outcome::refused("another installation is running");
     SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
+    followDiskColor();
     // The dialog or command chose them before the lock: another front end
     // may have taken the slot or installed the file since.
     std::optional<Outcome> refused = refuseSlotTaken(request.slot);
@@ -192,8 +194,9 @@ Outcome installImage(const InstallRequest& request)
     refused = refused ? refused : refuseLargeBootHead();
     // The log names the file, which the slot's name may not.
     const eString named = " (" + request.file + ")";
+    std::optional<ExpectedAction> expected;
     if (!request.checkOnly)
-        expectAction("install", request.slot, installedText + named);
+        expected.emplace("install", request.slot, installedText + named);
     Outcome outcome = refused ? *refused : Installation(request).run();
     if (!request.checkOnly) {
         Outcome logged = outcome;

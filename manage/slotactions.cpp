@@ -9,6 +9,7 @@
 #include "store/actionlog.h"
 #include "store/context.h"
 #include "store/defaultslot.h"
+#include "store/diskcolor.h"
 #include "store/lock.h"
 #include "store/nameedit.h"
 #include "store/slotmenu.h"
@@ -18,7 +19,8 @@
 namespace {
 
 // ACTION under the store's lock, held until the boot menu is rebuilt and
-// the action logged as NAME on SLOT, with DONE as a silent success's text.
+// the action logged as NAME on SLOT, with DONE as a silent success's text;
+// with DONE empty a silent success logs no line.
 std::optional<Outcome> locked(const char* name, const eString& slot,
     const std::function<std::optional<Outcome>()>& action, const eString& done = "boot menu written")
 {
@@ -29,17 +31,21 @@ std::optional<Outcome> locked(const char* name, const eString& slot,
         return readOnly;
     if (std::optional<Outcome> large = refuseLargeBootHead())
         return large;
-    expectAction(name, slot, done);
+    followDiskColor();
+    std::optional<ExpectedAction> expected;
+    if (!done.empty())
+        expected.emplace(name, slot, done);
     std::optional<Outcome> outcome = action();
     if (outcome && outcome->kind != Outcome::Done)
         forgetExpectedAction();
-    else if (!outcome)
-        expectAction(name, slot, done);  // as the action filled it in
+    else if (!outcome && expected)
+        expected.emplace(name, slot, done);  // as the action filled it in
     // Every attempt ends with the boot menu rebuilt: a success of a rename
     // or an erase has rebuilt it on the disk already.
     if ((!outcome || outcome->kind != Outcome::Done) && !nameedit() && !outcome)
         outcome = bootMenuFailure();
-    logAction(name, slot, outcome ? *outcome : Outcome::done(done));
+    if (outcome || expected)
+        logAction(name, slot, outcome ? *outcome : Outcome::done(done));
     return outcome;
 }
 
@@ -75,10 +81,11 @@ Outcome eraseSlot(const eString& nr, const std::optional<SlotIdentity>& expected
 
 std::optional<Outcome> applyColor(intptr_t key)
 {
+    bool chosen = key >= firstColorKey && key <= lastColorKey;
     return locked("color", "", [&] {
         chooseColor(key);
         return std::optional<Outcome>();
-    }, eString().sprintf("menu_color=%d", static_cast<int>(key)));
+    }, chosen ? eString().sprintf("menu_color=%d", static_cast<int>(key)) : eString());
 }
 
 Outcome chooseDefault(std::optional<int> slot)

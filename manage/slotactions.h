@@ -31,8 +31,8 @@ std::optional<SlotIdentity> identifySlot(int slot);
 Outcome eraseSlot(const eString& nr, const std::optional<SlotIdentity>& expected = std::nullopt);
 
 // Takes colour KEY (firstColorKey .. lastColorKey; any other keeps the
-// colour) and rebuilds the boot menu. Empty on success: the colour window
-// shows nothing then.
+// colour, and logs only a failure) and rebuilds the boot menu. Empty on
+// success: the colour window shows nothing then.
 std::optional<Outcome> applyColor(intptr_t key);
 
 // Makes installed slot SLOT the boot menu's default entry, or the firmware

@@ -15,6 +15,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "pchost/boxlike/boxprocess.h"
 #include "pchost/front/executable.h"
@@ -27,7 +28,7 @@ namespace {
 
 const char usage[] =
     "usage: nimbrel-host [--store DIR] [--fontsize N] [--box CONDITIONS] [--keys \"K K ...\" | --window]"
-    " [PLUGIN.so]\n";
+    " [--reload DIR|-]... [PLUGIN.so]\n";
 
 const char help[] =
     "  --store DIR     the image store's directory, written to /tmp/org\n"
@@ -41,6 +42,9 @@ const char help[] =
     "                  closed|null (stdio, with --keys or --window), the umask,\n"
     "                  oldkernel (Linux 2.6.18's system calls only; x86-64)\n"
     "                  (say reaper,closed,077 or reaper,closed,077,oldkernel)\n"
+    "  --reload DIR|-  when the plug-in returns, unload it, write DIR to /tmp/org\n"
+    "                  (-: remove /tmp/org), load it again and run it once more,\n"
+    "                  the keys going on; each --reload adds a run\n"
     "  PLUGIN.so       the plug-in to run (default: nimbrel.so beside the host)\n"
     "Without --keys or --window the screen is drawn in this terminal.\n";
 
@@ -48,6 +52,7 @@ struct Options {
     std::optional<std::string> store;
     std::optional<std::string> keys;  // a scripted session
     std::optional<BoxConditions> box;
+    std::vector<std::string> reloads;  // /tmp/org's line before each further run; "-": none
     bool window = false;
     bool help = false;
     std::string plugin;
@@ -66,7 +71,8 @@ Options parseOptions(int argc, char** argv)
             options.help = true;
             return options;
         }
-        bool valued = arg == "--store" || arg == "--fontsize" || arg == "--keys" || arg == "--box";
+        bool valued = arg == "--store" || arg == "--fontsize" || arg == "--keys" || arg == "--box" ||
+            arg == "--reload";
         if (valued && i + 1 >= argc)
             throw UsageError(arg + " needs a value");
         if (arg == "--store") {
@@ -82,6 +88,8 @@ Options parseOptions(int argc, char** argv)
         } else if (arg == "--box") {
             if (!(options.box = parseBoxConditions(argv[++i])))
                 throw UsageError(std::string("bad box conditions: ") + argv[i]);
+        } else if (arg == "--reload") {
+            options.reloads.push_back(argv[++i]);
         } else if (arg == "--window") {
             options.window = true;
         } else if (arg.compare(0, 1, "-") == 0 || i != argc - 1) {
@@ -144,19 +152,38 @@ void noteWithoutRoot()
         std::cerr << "nimbrel-host: not root: installing an image needs root for its loop mounts\n";
 }
 
-using PluginExec = int (*)(void*);
+// The plug-in, loaded; unloaded when this goes, as the box's host does
+// between two starts.
+class Plugin {
+public:
+    explicit Plugin(const std::string& path)
+    {
+        // dlopen looks a bare name up in the library path, not here.
+        std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+        if (!(library = dlopen(file.c_str(), RTLD_NOW)))
+            throw std::runtime_error(std::string("cannot load the plug-in: ") + dlerror());
+        if (!(entry = reinterpret_cast<int (*)(void*)>(dlsym(library, "plugin_exec")))) {
+            dlclose(library);
+            throw std::runtime_error(path + " has no plugin_exec");
+        }
+    }
+    ~Plugin() { dlclose(library); }
+    Plugin(const Plugin&) = delete;
+    Plugin& operator=(const Plugin&) = delete;
 
-PluginExec loadPlugin(const std::string& path)
+    void exec() const { entry(nullptr); }
+
+private:
+    void* library;
+    int (*entry)(void*);
+};
+
+void setMountPoint(const std::string& store)
 {
-    // dlopen looks a bare name up in the library path, not here.
-    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    void* library = dlopen(file.c_str(), RTLD_NOW);
-    if (!library)
-        throw std::runtime_error(std::string("cannot load the plug-in: ") + dlerror());
-    void* entry = dlsym(library, "plugin_exec");
-    if (!entry)
-        throw std::runtime_error(path + " has no plugin_exec");
-    return reinterpret_cast<PluginExec>(entry);
+    if (store != "-")
+        writeMountPoint(store);
+    else if (unlink("/tmp/org") != 0 && errno != ENOENT)
+        throw std::runtime_error(std::string("cannot remove /tmp/org: ") + std::strerror(errno));
 }
 
 int run(const Options& options)
@@ -167,6 +194,10 @@ int run(const Options& options)
     }
     if (options.store)
         requireStore(*options.store);
+    for (const std::string& store : options.reloads) {
+        if (store != "-")
+            requireStore(store);
+    }
     noteWithoutRoot();
     // Its standard streams only where the host does not read or draw there.
     std::unique_ptr<BoxLikeProcess> box;
@@ -180,7 +211,8 @@ int run(const Options& options)
     useMountWrapperIfNeeded(dir);
     if (options.store)
         writeMountPoint(*options.store);
-    PluginExec entry = loadPlugin(options.plugin.empty() ? dir + "/nimbrel.so" : options.plugin);
+    const std::string path = options.plugin.empty() ? dir + "/nimbrel.so" : options.plugin;
+    std::optional<Plugin> plugin(std::in_place, path);
     // Taken only now, so that errors above are printed to a normal terminal;
     // given back when this returns or an exception leaves it.
     std::unique_ptr<pchost::WindowFrontEnd> window;
@@ -191,7 +223,13 @@ int run(const Options& options)
         terminal = pchost::startTerminal();
     if (!options.keys && !options.window && !terminal)
         pchost::setKeySource(pchost::makeLineKeySource(std::cin, std::cout));
-    entry(nullptr);
+    plugin->exec();
+    for (const std::string& store : options.reloads) {
+        plugin.reset();
+        setMountPoint(store);
+        plugin.emplace(path);
+        plugin->exec();
+    }
     return 0;
 }
 

@@ -6,7 +6,6 @@
 #include "plugin/install.h"
 #include "plugin/message.h"
 #include "plugin/plugin.h"
-#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/storeline.h"
 #include "store/streams.h"
@@ -45,7 +44,6 @@ extern "C" int plugin_exec(void*)
     config.sprintf("%s/tools/lcdmenu.conf", mpoint.c_str());
     // The host's reader would wait on a pipe there.
     color = isReadableFile(config) ? getInfo(config.c_str(), "menu_color") : eString();
-    rememberDiskColor();
 
     install menu;
     menu.show();

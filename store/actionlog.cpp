@@ -79,13 +79,9 @@ void appendLine(const std::string& line, bool barrier)
         syncFileSystem(mpoint);
 }
 
-// This thread's action's success line, and whether it is written. Each
-// thread runs its actions one at a time, under the store's lock.
-struct Expected {
-    eString action, slot, success;
-    bool waiting = false, written = false;
-};
-thread_local Expected expected;
+// This thread's expected line. A plain pointer: a thread_local with a
+// destructor would keep the plug-in loaded after the host unloads it.
+thread_local ExpectedAction* expected = nullptr;
 
 } // namespace
 
@@ -96,27 +92,35 @@ eString actionLogPath()
 
 void logAction(const eString& action, const eString& slot, const Outcome& outcome)
 {
-    bool said = expected.written && outcome.kind == Outcome::Done && outcome.detail.empty() &&
-        outcome.message == expected.success && action == expected.action && slot == expected.slot;
-    expected = Expected();
+    bool said = expected && expected->written && outcome.kind == Outcome::Done && outcome.detail.empty() &&
+        outcome.message == expected->success && action == expected->action && slot == expected->slot;
+    forgetExpectedAction();
     if (outcome.kind != Outcome::Refused && !said)
         appendLine(logLine(action, slot, outcome), true);
 }
 
-void expectAction(const eString& action, const eString& slot, const eString& success)
+ExpectedAction::ExpectedAction(const eString& action, const eString& slot, const eString& success)
+    : action(action), slot(slot), success(success)
 {
-    expected = Expected{action, slot, success, true, false};
+    expected = this;
+}
+
+ExpectedAction::~ExpectedAction()
+{
+    if (expected == this)
+        expected = nullptr;
 }
 
 void writeExpectedAction()
 {
-    if (!expected.waiting || expected.written)
+    if (!expected || !expected->waiting || expected->written)
         return;
-    appendLine(logLine(expected.action, expected.slot, Outcome::done(expected.success)), false);
-    expected.written = true;
+    appendLine(logLine(expected->action, expected->slot, Outcome::done(expected->success)), false);
+    expected->written = true;
 }
 
 void forgetExpectedAction()
 {
-    expected = Expected();
+    if (expected)
+        expected->waiting = expected->written = false;
 }

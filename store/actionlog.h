@@ -28,8 +28,17 @@ void logAction(const eString& action, const eString& slot, const Outcome& outcom
 // durable. A power cut within that barrier may keep the line of an action
 // whose last rename it loses (the boot menu then at its head, which the
 // next action rewrites); when the barrier fails, the failure's line follows.
-// For this thread's action: the line a success of ACTION on SLOT logs.
-void expectAction(const eString& action, const eString& slot, const eString& success);
+// While it lives, this thread's action expects the line that its success,
+// SUCCESS, logs as ACTION on SLOT; logAction takes it as said once written.
+struct ExpectedAction {
+    ExpectedAction(const eString& action, const eString& slot, const eString& success);
+    ~ExpectedAction();
+    ExpectedAction(const ExpectedAction&) = delete;
+    ExpectedAction& operator=(const ExpectedAction&) = delete;
+
+    eString action, slot, success;
+    bool waiting = true, written = false;
+};
 // Called right before an action's last barrier: writes the expected line,
 // if one waits, without a barrier of its own.
 void writeExpectedAction();

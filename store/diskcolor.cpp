@@ -9,9 +9,6 @@
 
 namespace {
 
-// What this process last read or wrote as menu_color; empty before it read one.
-std::optional<eString> seen;
-
 // menu_color of tools/lcdmenu.conf; empty when it cannot be read.
 std::optional<eString> colorOnDisk()
 {
@@ -31,14 +28,8 @@ std::optional<eString> colorOnDisk()
 
 } // namespace
 
-void rememberDiskColor()
-{
-    seen = color;
-}
-
 void followDiskColor()
 {
-    std::optional<eString> now = colorOnDisk();
-    if (seen && now && *now != *seen)
+    if (std::optional<eString> now = colorOnDisk())
         color = *now;
 }

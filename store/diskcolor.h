@@ -1,14 +1,10 @@
 #pragma once
 
-// The boot menu's colour when two front ends share a store: each keeps the
-// colour it read at its start, and the other may set another meanwhile.
-// The later choice wins: a regeneration takes the disk's colour when it
-// differs from what this process last read or wrote there, and keeps its
-// own otherwise (a choice whose boot menu could not be written, say).
+// The boot menu's colour when two front ends share a store: each read it
+// at its start, and the other may have chosen another since. Every action
+// takes the disk's colour under the store's lock before it chooses its
+// own, so the later choice wins wherever it was made.
 
-// Takes the global color as the one on the disk now (read or written).
-void rememberDiskColor();
-
-// Sets the global color to tools/lcdmenu.conf's menu_color when another
-// front end has changed it since rememberDiskColor.
+// Sets the global color to tools/lcdmenu.conf's menu_color; keeps it when
+// the file has none or cannot be read.
 void followDiskColor();

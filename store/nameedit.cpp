@@ -5,7 +5,6 @@
 #include "store/actionlog.h"
 #include "store/bootmenu.h"
 #include "store/context.h"
-#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slotmenu.h"
@@ -44,7 +43,6 @@ bool nameedit()
     if (switching && !syncFileSystem(mpoint))
         return false;
     menu.dropOldLayout();
-    rememberDiskColor();
     return true;
 }
 

@@ -4,7 +4,6 @@
 
 #include "store/context.h"
 #include "store/defaultslot.h"
-#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/slots.h"
 
@@ -51,7 +50,6 @@ eString toolsDir()
 
 bool composeBootMenu(BootMenu& menu, int changed, const eString& name)
 {
-    followDiskColor();
     bool withHead = false;
     if (!readBootHead(menu.head, &withHead))
         return false;

@@ -3,7 +3,6 @@
 #include "store/actionlog.h"
 #include "store/bootmenu.h"
 #include "store/context.h"
-#include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slotmenu.h"
@@ -54,9 +53,7 @@ SwitchEnd switchSlot(const SlotSteps& steps)
     // Barrier 4: the script, the removals and the log's line on the disk before success; else a cut leaves the
     // menu at its head.
     placed = syncFileSystem(mpoint) && placed;
-    if (placed) {
+    if (placed)
         menu.dropOldLayout();
-        rememberDiskColor();
-    }
     return !cleared ? SwitchEnd::ClearFailed : placed ? SwitchEnd::Done : SwitchEnd::MenuFailed;
 }

@@ -6,6 +6,7 @@ set -u
 # Functions and data alike; version definitions (type A) are no symbols of ours.
 check "plugin_exec is the only exported symbol" test plugin_exec = \
     "$(nm -D --defined-only "$NIMBREL_BUILD/nimbrel.so" | awk '$2 != "A" {print $3}')"
+check "nothing keeps nimbrel.so loaded once the host unloads it" eval '! nm -D "$NIMBREL_BUILD/nimbrel.so" | grep -q thread_atexit'
 check "the pixel libraries are loaded only for pictures and the window" \
     eval '! ldd "$NIMBREL_BUILD/nimbrel-host" | grep -qiE "cairo|sdl"'
 mkdir -p /tmp/store/tools
@@ -14,6 +15,12 @@ check "--store writes /tmp/org; main menu, no box, exit 0" \
     eval '[ "$(cat /tmp/org)" = /tmp/store ] && has "$out" " About..." && ! has "$out" "[" && [ $status = 0 ]'
 run_host --keys "down ok snap"
 check "a window opens alone, the menu hidden" eval 'has "$out" "+- Rename Image" && ! has "$out" "Install new Image"'
+# Unloaded after a colour chosen in the first run: the second starts afresh, without /tmp/org, the third on /tmp/b.
+mkdir -p /tmp/b/tools
+run_host --store /tmp/store --reload - --reload /tmp/b --keys "down down down down ok ok exit ok down down down down ok down ok"
+check "--reload: each run as the first after loading, on /tmp/org as it is then" eval '[ $status = 0 ] &&
+    has "$out" "[Nimbrel] Tovra-Image must be started!" && grep -qx menu_color=2 /tmp/store/tools/lcdmenu.conf &&
+    grep -qx menu_color=3 /tmp/b/tools/lcdmenu.conf && [ "$(cat /tmp/org)" = /tmp/b ]'
 out=$(cd "$NIMBREL_BUILD" && ./nimbrel-host --keys "snap" nimbrel.so 2>&1)
 check "plug-in named without a directory: found here" has "$out" "Install new Image"
 out=$(printf 'down\nnonsense\nup down ok\n' | "$host" --store /tmp/store 2>&1)

@@ -98,6 +98,7 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         TestStore store("disk/store");
+        writeFile(store.path("tools/lcdmenu.conf"), "menu_color=3\n");  // chosen since the plug-in started
         if (c.image)
             makeImage(store.path("new.img"), "--two-part");
         for (int slot = 0; slot < c.slotsTaken; ++slot)
@@ -122,6 +123,7 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
             EXPECT_EQ(readFile(store.path("image/2/Image.info")), "name=Sa9 1.0-+:\n");
             EXPECT_EQ(readFile(store.path("image/2/var/tuxbox/config/enigma/config")), flashSettings);
             EXPECT_FALSE(pathExists(store.path("new.img")));
+            EXPECT_THAT(readFile(store.path("tools/lcdmenu.conf")), ::testing::EndsWith("\nmenu_color=3\n"));
             EXPECT_THAT(help, ::testing::StartsWith("please wait !!!"));  // a slow copy tells its share
         } else {
             EXPECT_EQ(changedLines(before, fingerprint({store.root()}, {})), "");

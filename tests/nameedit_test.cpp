@@ -114,7 +114,7 @@ TEST(Menucolor, LeavingWritesTheChosenOrTheKeptColourIntoANewBootMenu)
 {
     TestStore store;
     store.addSlot(1, "name=One\n");
-    // Entry N (from 0) is colour N + 2; leaving without a choice keeps the colour.
+    // Entry N (from 0) is colour N + 2; leaving without a choice keeps the disk's colour.
     std::vector<std::array<std::string, 3>> cases = {{"down exit", "6", "6"}, {"exit", "", ""}};
     std::string keys, first;
     for (int entry = 0; entry < 7; ++entry, keys += "down ")
@@ -122,6 +122,7 @@ TEST(Menucolor, LeavingWritesTheChosenOrTheKeptColourIntoANewBootMenu)
     for (const auto& [keys, before, code] : cases) {
         SCOPED_TRACE(keys);
         color = before;
+        writeFile(store.path("tools/lcdmenu.conf"), "menu_color=" + before + "\n");
         pchost::startScript("snap " + keys);
         Menucolor window;
         window.show();

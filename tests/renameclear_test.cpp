@@ -18,13 +18,13 @@ namespace {
 
 class RenameclearTest : public testing::Test {
 protected:
-    // Runs the dialog in MODE (1 rename, 2 erase) on KEYS: the boxes it showed.
+    // Runs the dialog in MODE (1 rename, 2 erase; 0 the colour window) on KEYS: the boxes it showed.
     std::vector<std::string> run(int mode, const std::string& keys)
     {
         pchost::startScript(keys);
-        renameclear dialog(mode);
-        dialog.show();
-        EXPECT_EQ(dialog.exec(), 0);
+        std::unique_ptr<eWindow> dialog(mode ? static_cast<eWindow*>(new renameclear(mode)) : new Menucolor);
+        dialog->show();
+        EXPECT_EQ(dialog->exec(), 0);
         return pchost::shownMessages();
     }
     // Where the dialog (client area at 250, 150) asks for them: the button at
@@ -103,19 +103,26 @@ TEST_F(RenameclearTest, EraseTakesTheSlotOutOfTheBootMenuBeforeItsFilesAndAlways
     }
 }
 
-// The colour another front end set after this one read it is kept; this
-// one's own choice goes on only while the disk holds what it last saw.
-TEST_F(RenameclearTest, RegenerationKeepsTheColourChosenLastWhereverItWasChosen)
+// Started with 5, then another front end chose 3: a rename keeps 3, a choice
+// in the colour window wins and is logged, leaving it without one logs nothing.
+TEST_F(RenameclearTest, TheColourChosenLastWinsWhereverItWasChosen)
 {
     store.addSlot(2, "name=Two\n");
-    color = "5";
-    ASSERT_TRUE(nameedit());
-    shell("sed -i s/^menu_color=5$/menu_color=3/ " + shellQuote(store.path("tools/lcdmenu.conf")));
-    EXPECT_THAT(run(1, "down ok text:New ok green"), ElementsAre("[Info] Rename Image complete"));
-    EXPECT_EQ(getInfo(store.path("tools/lcdmenu.conf").c_str(), "menu_color"), "3");
-    color = "7";
-    EXPECT_THAT(run(1, "down ok text:Old ok green"), ElementsAre("[Info] Rename Image complete"));
-    EXPECT_EQ(getInfo(store.path("tools/lcdmenu.conf").c_str(), "menu_color"), "7");
+    const std::string conf = store.path("tools/lcdmenu.conf"), log = store.path("nimbrel.log");
+    const struct {
+        int mode;  // 1 the rename dialog, 0 the colour window
+        const char *keys, *colour, *logged;
+    } cases[] = {{1, "down ok text:New ok green", "3", "windows rename 2 done Rename Image complete\n"},
+        {0, "ok", "2", "windows color - done menu_color=2\n"}, {0, "exit", "3", ""}};
+    for (const auto& [mode, keys, colour, logged] : cases) {
+        SCOPED_TRACE(colour);
+        color = "5";
+        ASSERT_TRUE(nameedit());
+        shell("sed -i s/^menu_color=5$/menu_color=3/ " + shellQuote(conf) + " && rm -f " + shellQuote(log));
+        run(mode, keys);
+        EXPECT_EQ(getInfo(conf.c_str(), "menu_color"), colour);
+        EXPECT_EQ(readFile(log).substr(*logged ? 21 : 0), logged);  // after the time stamp
+    }
 }
 
 TEST_F(RenameclearTest, ReadOnlyStoreNamedByEveryActionThatWritesAndLeftAsItWas)
@@ -129,11 +136,7 @@ TEST_F(RenameclearTest, ReadOnlyStoreNamedByEveryActionThatWritesAndLeftAsItWas)
         const std::string before = fingerprint({store.root()}, {}), refused = "[Error] image store is read-only";
         EXPECT_THAT(run(1, "down ok text:New ok green"), ElementsAre(refused));
         EXPECT_THAT(run(2, "green"), ElementsAre(refused));
-        pchost::startScript("down ok");
-        Menucolor window;
-        window.show();
-        window.exec();
-        EXPECT_THAT(pchost::shownMessages(), ElementsAre(refused));
+        EXPECT_THAT(run(0, "down ok"), ElementsAre(refused));
         EXPECT_EQ(pchost::shownBoxIntegers().at(0).flags, 129);
         EXPECT_EQ(color, "5");
         EXPECT_EQ(fingerprint({store.root()}, {}), before);
