@@ -19,6 +19,7 @@
 
 #include "pchost/boxlike/boxprocess.h"
 #include "pchost/front/executable.h"
+#include "pchost/front/pluginlibrary.h"
 #include "pchost/front/session.h"
 #include "pchost/front/terminal.h"
 #include "pchost/front/window.h"
@@ -151,32 +152,6 @@ void noteWithoutRoot()
     if (geteuid() != 0)
         std::cerr << "nimbrel-host: not root: installing an image needs root for its loop mounts\n";
 }
-
-// The plug-in, loaded; unloaded when this goes, as the box's host does
-// between two starts.
-class Plugin {
-public:
-    explicit Plugin(const std::string& path)
-    {
-        // dlopen looks a bare name up in the library path, not here.
-        std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-        if (!(library = dlopen(file.c_str(), RTLD_NOW)))
-            throw std::runtime_error(std::string("cannot load the plug-in: ") + dlerror());
-        if (!(entry = reinterpret_cast<int (*)(void*)>(dlsym(library, "plugin_exec")))) {
-            dlclose(library);
-            throw std::runtime_error(path + " has no plugin_exec");
-        }
-    }
-    ~Plugin() { dlclose(library); }
-    Plugin(const Plugin&) = delete;
-    Plugin& operator=(const Plugin&) = delete;
-
-    void exec() const { entry(nullptr); }
-
-private:
-    void* library;
-    int (*entry)(void*);
-};
 
 void setMountPoint(const std::string& store)
 {

@@ -8,7 +8,6 @@
 
 #if defined(__x86_64__)
 #include <cstddef>
-#include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -49,35 +48,31 @@ const sock_filter program[] = {
     load(archAt),                                // 0
     ifEqual(AUDIT_ARCH_X86_64, 1),               // 1 -> 3
     ret(allow),                                  // 2
-    load(nrAt),                                  // 3 nr
-    ifAnyBit(x32Bit, 25),                        // 4 -> 30
-    ifEqual(SYS_rseq, 8),                        // 5 -> 14
-    ifEqual(SYS_utimensat, 7),                   // 6 -> 14
-    ifEqual(SYS_pipe2, 7),                       // 7 -> 15
-    ifEqual(SYS_prlimit64, 9),                   // 8 -> 18
-    ifAtLeast(firstLaterCall, 20),               // 9 -> 30
-    ifEqual(SYS_linkat, 10),                     // 10 -> 21
-    ifEqual(SYS_fcntl, 12),                      // 11 -> 24
-    ifEqual(SYS_socket, 14),                     // 12 -> 27
-    ifEqual(SYS_socketpair, 13),                 // 13 -> 27
-    ret(allow),                                  // 14 allow
-    load(argAt(1)),                              // 15 pipe2
-    ifEqual(0, 12),                              // 16 -> 29
-    ret(noSuchCall),                             // 17
-    load(argAt(0)),                              // 18 prlimit64
-    ifEqual(0, 9),                               // 19 -> 29
-    ret(noSuchCall),                             // 20
-    load(argAt(4)),                              // 21 linkat
-    ifAnyBit(atEmptyPath, 8),                    // 22 -> 31
-    ret(allow),                                  // 23
-    load(argAt(1)),                              // 24 fcntl
-    ifEqual(F_DUPFD_CLOEXEC, 5),                 // 25 -> 31
-    ret(allow),                                  // 26
-    load(argAt(1)),                              // 27 socket
-    ifAnyBit(SOCK_CLOEXEC | SOCK_NONBLOCK, 2),   // 28 -> 31
-    ret(allow),                                  // 29 allow2
-    ret(noSuchCall),                             // 30 noSuchCall
-    ret(badFlag),                                // 31 badFlag
+    load(nrAt),                                  // 3
+    ifAnyBit(x32Bit, 21),                        // 4 -> 26
+    ifEqual(SYS_rseq, 7),                        // 5 -> 13
+    ifEqual(SYS_utimensat, 6),                   // 6 -> 13
+    ifEqual(SYS_pipe2, 6),                       // 7 -> 14
+    ifEqual(SYS_prlimit64, 8),                   // 8 -> 17
+    ifAtLeast(firstLaterCall, 16),               // 9 -> 26
+    ifEqual(SYS_linkat, 9),                      // 10 -> 20
+    ifEqual(SYS_socket, 11),                     // 11 -> 23
+    ifEqual(SYS_socketpair, 10),                 // 12 -> 23
+    ret(allow),                                  // 13
+    load(argAt(1)),                              // 14
+    ifEqual(0, 9),                               // 15 -> 25
+    ret(noSuchCall),                             // 16
+    load(argAt(0)),                              // 17
+    ifEqual(0, 6),                               // 18 -> 25
+    ret(noSuchCall),                             // 19
+    load(argAt(4)),                              // 20
+    ifAnyBit(atEmptyPath, 5),                    // 21 -> 27
+    ret(allow),                                  // 22
+    load(argAt(1)),                              // 23
+    ifAnyBit(SOCK_CLOEXEC | SOCK_NONBLOCK, 2),   // 24 -> 27
+    ret(allow),                                  // 25
+    ret(noSuchCall),                             // 26
+    ret(badFlag),                                // 27
 };
 
 void installFilter()
