@@ -5,6 +5,8 @@
 #include "install/copyprogress.h"
 #include "store/outcome.h"
 
+class LoopRelease;
+
 // Where the squashfs part of a two-part image begins: block 2304 of 512 bytes.
 constexpr int squashfsOffset = 1179648;
 
@@ -20,7 +22,7 @@ bool isCramfsHead();
 // and that is mounted instead; the cut takes squashfsCutBytes, refused with
 // noSpace before anything is written when the store has less room. CUT_MADE
 // is set once this run has made it, and the caller then removes it at the
-// end. Returns the refusal or the failure of the step that ended it, empty
-// once the part is mounted.
+// end; LOOPS notes it before its mount. Returns the refusal or the failure
+// of the step that ended it, empty once the part is mounted.
 std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cutFile, bool& cutMade,
-    const ProgressShown& progress);
+    LoopRelease& loops, const ProgressShown& progress);
