@@ -11,6 +11,7 @@
 #include "install/imagecheck.h"
 #include "install/imagedigest.h"
 #include "install/installation.h"
+#include "install/loopdevices.h"
 #include "install/slotpath.h"
 #include "install/space.h"
 #include "install/squashfs.h"
@@ -47,6 +48,7 @@ Outcome Installation::run()
         return *refused;
     if (cancelled())
         return Outcome::failed(cancelledText);
+    LoopRelease loops(image.path());  // for the offset mount of its part too; goes after every unmount
     if (!runMount(formatLine("mount -t cramfs %s /tmp/image -o loop", image.path())))
         return Outcome::failed("could not mount cramfs");
     // A cramfs without bin is only the head of a two-part image; the root
@@ -55,7 +57,7 @@ Outcome Installation::run()
         if (!partBehind)
             return refuseHeadAlone();
         twoPart = true;
-        std::optional<Outcome> stopped = mountSquashfsPart(image.path(), cutFile, cutMade, request.progress);
+        std::optional<Outcome> stopped = mountSquashfsPart(image.path(), cutFile, cutMade, loops, request.progress);
         tell("");  // the cut's last share says nothing of the steps after it
         if (stopped)
             return withdraw(*stopped);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "install/imagecheck.h"
+#include "install/loopdevices.h"
 #include "install/slotpath.h"
 #include "install/space.h"
 #include "install/staging.h"
@@ -40,7 +41,7 @@ eString cutLine(const eString& image, long long bytes)
 // can hold a squashfs), made in a file of our own that dd only writes to,
 // is mounted instead, when the store has room for it.
 std::optional<Outcome> cutAndMount(const eString& image, const eString& cutFile, bool& cutMade,
-    const ProgressShown& progress)
+    LoopRelease& loops, const ProgressShown& progress)
 {
     long long bytes = squashfsCutBytes(image);
     long long kilobytes = (bytes + 1023) / 1024;
@@ -53,6 +54,7 @@ std::optional<Outcome> cutAndMount(const eString& image, const eString& cutFile,
     cut.handed = {out.get()};
     if (!out || runWatched(cutLine(image, bytes), cut) != CommandEnd::Succeeded || !out.close())
         return Outcome::failed("could not cut squashfs");
+    loops.note(cutFile);
     if (!runMount(formatLine("mount -t squashfs %s /tmp/image -o loop", cutFile)))
         return Outcome::failed("could not mount squashfs");
     return std::nullopt;
@@ -66,12 +68,12 @@ bool isCramfsHead()
 }
 
 std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cutFile, bool& cutMade,
-    const ProgressShown& progress)
+    LoopRelease& loops, const ProgressShown& progress)
 {
     if (!unmountImage())
         return Outcome::failed("could not unmount cramfs");
     // Its complaint is no news: the cut is tried next.
     if (runMount(formatLine("mount -t squashfs -o loop,offset=%d %s /tmp/image 2>/dev/null", squashfsOffset, image)))
         return std::nullopt;
-    return cutAndMount(image, cutFile, cutMade, progress);
+    return cutAndMount(image, cutFile, cutMade, loops, progress);
 }

@@ -5,6 +5,8 @@
 #include "install/copyprogress.h"
 #include "store/outcome.h"
 
+class LoopRelease;
+
 // Whether the image mounted on /tmp/image is only the cramfs head of a
 // two-part image: it has no top-level entry bin.
 bool isCramfsHead();
@@ -17,7 +19,7 @@ bool isCramfsHead();
 // and that is mounted instead; the cut takes squashfsCutBytes, refused with
 // noSpace before anything is written when the store has less room. CUT_MADE
 // is set once this run has made it, and the caller then removes it at the
-// end. Returns the refusal or the failure of the step that ended it, empty
-// once the part is mounted.
+// end; LOOPS notes it before its mount. Returns the refusal or the failure
+// of the step that ended it, empty once the part is mounted.
 std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cutFile, bool& cutMade,
-    const ProgressShown& progress);
+    LoopRelease& loops, const ProgressShown& progress);

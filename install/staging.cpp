@@ -53,8 +53,10 @@ bool runMount(const eString& line)
 
 bool unmountImage()
 {
-    // The system's umount, not umount(2): it also frees the loop device,
-    // which a box's older mount does not set to clear itself.
+    // The system's umount, not umount(2): it keeps a box's /etc/mtab, where
+    // its mount writes one, in step. A loop device that a box's older mount
+    // bound without auto-clear stays bound after it: the installation's
+    // LoopRelease (install/loopdevices.h) frees that.
     return runMount("umount /tmp/image");
 }
 

@@ -164,6 +164,50 @@ TEST_F(ShimTest, DamagedPartNeverFillsTheDisk)
     }
 }
 
+// A box's mount before Linux 2.6.25 binds loop devices without auto-clear,
+// and they stay bound after umount or a failed mount: each action frees
+// those its mounts bound, and never another program's, bound before.
+TEST_F(ShimTest, LoopDevicesOurMountsBoundAreFreed)
+{
+    writeFile("/tmp/shim/mount", "#!/bin/sh\nPATH='" + saved + "'\nif [ \"$3\" = -o ]; then o=$4 f=$5; else o=$6 f=$3; fi\n"
+        "case $o in loop) ;; loop,offset=*) [ -e /tmp/shim/no-offsets ] && exit 32 ;; *) exec mount \"$@\" ;; esac\n"
+        "off=${o#loop}\ndev=$(losetup -f --show ${off:+-o ${off#,offset=}} \"$f\") || exit 32\n"
+        "[ $2 = cramfs ] && ! grep -q cramfs /proc/filesystems && exec mount \"$@\"  # unpacked, the device bound\n"
+        "exec mount -t $2 $dev /tmp/image\n", 0755);
+    makeImage("/tmp/shim/one.img");
+    makeImage("/tmp/shim/two.img", "--two-part");
+    shell("cp /tmp/shim/two.img /tmp/shim/bad.img && dd if=/dev/urandom of=/tmp/shim/bad.img bs=1 seek=1179744 "
+        "count=600 conv=notrunc status=none");
+    // Those bound to a file of this test's own /tmp.
+    const char* const ours = "losetup -ln -O NAME,BACK-MAJ:MIN | awk -v d=$(stat -c %Hd:%Ld /tmp) '$2 == d {print $1}'";
+    const std::string done = "Image is installed";
+    const struct {
+        const char* image;
+        bool noOffsets, check;
+        int cancelAt, times;  // CANCEL_AT: the question of cancelled() answered yes
+        std::string outcome;
+    } kinds[] = {{"one", false, false, 0, 7, done}, {"two", false, false, 0, 7, done}, {"two", true, false, 0, 6, done},
+        {"two", false, false, 2, 5, "installation cancelled"}, {"bad", false, false, 0, 5, "could not mount squashfs"},
+        {"two", false, true, 0, 10, "the checks passed"}};
+    for (const auto& k : kinds)
+        for (int run = 0; run < k.times; ++run) {
+            SCOPED_TRACE(k.outcome + " " + k.image + (k.noOffsets ? " cut" : ""));
+            shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf new.img && cp /tmp/shim/" +
+                k.image + ".img new.img && " + (k.noOffsets ? "touch" : "rm -f") + " /tmp/shim/no-offsets");
+            std::string other = capture("losetup -f --show " + store.path("new.img"));
+            InstallRequest request = installRequest("new.img", "0");
+            request.checkOnly = k.check;
+            int asked = 0;
+            request.cancelled = [&] { return ++asked == k.cancelAt; };
+            EXPECT_EQ(installImage(request).message, k.outcome);
+            std::string left;  // one that another test's look holds goes at its close
+            for (int tries = 0; tries < 20 && (left = capture(ours)) != other; ++tries)
+                usleep(100000);
+            EXPECT_EQ(left, other);
+            shell(std::string("for dev in $(") + ours + "); do losetup -d $dev; done");  // a failure's too
+        }
+}
+
 // Odd entries of the store against each action, each given a minute: a
 // user's squashfs.img (a file, a link to a file outside the store, a
 // two-part image itself) with the offset mount and with the cut, a pipe at
