@@ -38,7 +38,7 @@ void eachBound(const BoundDevice& use)
             if (!isLoopName(entry->d_name, prefix))
                 continue;
             eString path = eString(dir) + "/" + entry->d_name;
-            Descriptor device(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            Descriptor device(closeOnExec(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)));
             struct stat st;
             loop_info64 status{};
             if (!device || fstat(device.get(), &st) != 0 || !S_ISBLK(st.st_mode) ||
