@@ -51,16 +51,6 @@ void openNext(int kind, std::vector<int>& fds)
     }
 }
 
-// A copy of FD above the held ones, close-on-exec, also on a kernel
-// without F_DUPFD_CLOEXEC.
-int copyAboveHeld(int fd)
-{
-    int copy = fcntl(fd, F_DUPFD_CLOEXEC, lastHeld + 1);
-    if (copy < 0 && errno == EINVAL && (copy = fcntl(fd, F_DUPFD, lastHeld + 1)) >= 0)
-        fcntl(copy, F_SETFD, FD_CLOEXEC);
-    return copy;
-}
-
 // What a thread of the host does all along: allocate, write through stdio,
 // take a lock that another thread takes too.
 void keepBusy(const std::atomic<bool>& done, FILE* sink)
@@ -181,9 +171,9 @@ void BoxLikeProcess::replaceStreams(bool closed)
 {
     std::cout.flush();
     for (int fd = 0; fd < 3; ++fd)
-        savedStreams[fd] = copyAboveHeld(fd);
+        savedStreams[fd] = fcntl(fd, F_DUPFD_CLOEXEC, lastHeld + 1);
     if (savedStreams[1] >= 0) {
-        int own = copyAboveHeld(savedStreams[1]);
+        int own = fcntl(savedStreams[1], F_DUPFD_CLOEXEC, lastHeld + 1);
         output = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(own, std::ios::out);
         outputBefore = std::cout.rdbuf(output.get());
     }
