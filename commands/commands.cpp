@@ -23,6 +23,7 @@
 #include "manage/slotactions.h"
 #include "store/context.h"
 #include "store/imagename.h"
+#include "store/shell.h"
 
 namespace {
 
@@ -54,9 +55,19 @@ std::optional<eString> imageOfStore(const std::string& file)
     return std::nullopt;
 }
 
+// The refusal of FILE; one that lies elsewhere says how it gets in: a copy
+// by the user, who keeps the original and sees the copy's progress.
 Outcome notAnImageOfStore(const std::string& file)
 {
-    return Outcome::refused("no image file of the store: " + file);
+    Outcome refusal = Outcome::refused("no image file of the store: " + file);
+    struct stat st;
+    size_t slash = file.rfind('/');
+    std::string dir = slash == 0 ? "/" : file.substr(0, slash);
+    if (slash != std::string::npos && realPath(dir) != realPath(mpoint) && stat(file.c_str(), &st) == 0 &&
+        S_ISREG(st.st_mode))
+        refusal.detail = "it lies outside the store " + mpoint + "; copy it in first (" +
+            formatLine("cp %s %s/", file, mpoint) + "), then install " + file.substr(slash + 1);
+    return refusal;
 }
 
 std::optional<int> firstFreeSlot()
@@ -73,13 +84,7 @@ Outcome runInstallation(InstallRequest request, const ProgressShown& shown)
     InterruptWatch watch;
     request.progress = shown;
     request.cancelled = InterruptWatch::interrupted;
-    Outcome outcome = installImage(request);
-    // Ctrl-C on a terminal ends the running command too, which then fails;
-    // once the slot is in place, only the failure's own text is true.
-    bool placed = probeSlot(atoi(request.slot.c_str())) == SlotState::Installed;
-    if (outcome.kind == Outcome::Failed && InterruptWatch::interrupted() && !placed)
-        return Outcome::failed("installation cancelled");
-    return outcome;
+    return installImage(request);
 }
 
 // The success of REQUEST, a line for each of what changed.

@@ -50,6 +50,13 @@ json bootMenuCurrent()
         sameFile(mpoint + "/tools/lcdmenu.conf", menu.config, 0644);
 }
 
+// Whether any action wrote a boot menu yet: a fresh store has its head alone.
+bool bootMenuWritten()
+{
+    struct stat st;
+    return lstat((mpoint + "/tools/menu").c_str(), &st) == 0 || lstat((mpoint + "/tools/lcdmenu.conf").c_str(), &st) == 0;
+}
+
 json orNull(const std::optional<std::string>& value)
 {
     return value ? json(jsonName(*value)) : json(nullptr);
@@ -82,7 +89,8 @@ json statusJson(const SlotSizeOf& sizeOf)
     return {{"store", mpoint}, {"free_kb", free ? json(*free) : json(nullptr)},
         {"color", code ? json(*code) : json(nullptr)},
         {"color_name", code ? json(colorText(*code) + 1) : json(nullptr)},
-        {"boot_menu_current", bootMenuCurrent()}, {"default_slot", chosen}, {"slots", slots}};
+        {"boot_menu_current", bootMenuCurrent()}, {"boot_menu_written", bootMenuWritten()}, {"default_slot", chosen},
+        {"slots", slots}};
 }
 
 std::string field(const json& value, const char* unit = "")
@@ -110,7 +118,9 @@ std::string statusLines(const json& status)
     const json& current = status["boot_menu_current"];
     text += std::string("boot menu  ") +
         (current.is_null() ? "cannot be written: tools/menu.org unreadable or over 64 kB\n" :
-         current.get<bool>() ? "as the slots call for\n" : "differs from the slots (run: nimbrel menu)\n");
+         current.get<bool>()          ? "as the slots call for\n" :
+         status["boot_menu_written"] ? "differs from the slots (run: nimbrel menu)\n" :
+                                        "none yet: the first installation writes it (or run: nimbrel menu)\n");
     const json& chosen = status["default_slot"];
     text += "default    " + (chosen.is_null() ? std::string("flash") : "slot " + field(chosen) + " (" +
         field(status["slots"][chosen.get<int>()]["name"]) + ")") + "\n";

@@ -3,6 +3,7 @@
 #include "store/slotmenu.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "install/staging.h"
 #include "install/stillthere.h"
 #include "store/context.h"
+#include "store/defaultslot.h"
 #include "store/diskcolor.h"
 #include "store/durable.h"
 #include "store/lock.h"
@@ -172,11 +174,25 @@ std::optional<Outcome> refusal(const InstallRequest& request)
     return Outcome::refused("no Image or no Directory selected");
 }
 
+namespace {
+
+// A cancel by Ctrl-C stops the running command too, which then fails:
+// until the slot is in place, the cancel is the cause, in the log too.
+Outcome causeOf(const Outcome& outcome, const InstallRequest& request)
+{
+    if (outcome.kind == Outcome::Failed && request.cancelled && request.cancelled() &&
+        probeSlot(atoi(request.slot.c_str())) != SlotState::Installed)
+        return Outcome::failed(cancelledText);
+    return outcome;
+}
+
+} // namespace
+
 Outcome installImage(const InstallRequest& request)
 {
     // Stopped midway, the run would leave its mount and scratch copy behind.
     HeldInterrupts held;
-    StoreLock lock(mpoint, storeWaitMs);
+    StoreLock lock(mpoint, storeWaitMs, request.checkOnly ? "verify" : "install");
     if (lock.busy())
         return storeBusy();
     // /tmp/image serves every store: an installation into another store
@@ -189,6 +205,8 @@ Outcome installImage(const InstallRequest& request)
         return Outcome::refused("another installation is running");
     SharedWithCommands kept(tmpStore ? lock.descriptor() : mountLock.descriptor());
     followDiskColor();
+    if (!request.checkOnly)
+        forgetStaleDefault();  // or the slot installed now would start by default
     // The dialog or command chose them before the lock: another front end
     // may have taken the slot or installed the file since.
     std::optional<Outcome> refused = refuseSlotTaken(request.slot);
@@ -199,7 +217,7 @@ Outcome installImage(const InstallRequest& request)
     std::optional<ExpectedAction> expected;
     if (!request.checkOnly)
         expected.emplace("install", request.slot, installedText + named);
-    Outcome outcome = refused ? *refused : Installation(request).run();
+    Outcome outcome = refused ? *refused : causeOf(Installation(request).run(), request);
     if (!request.checkOnly) {
         Outcome logged = outcome;
         logged.message += named;

@@ -156,7 +156,7 @@ eString backupName(const eString& name, time_t now)
 BackupResult backupSlot(const BackupRequest& request)
 {
     BackupResult result;
-    StoreLock lock(mpoint);
+    StoreLock lock(mpoint, 0, "backup");
     if (lock.busy()) {
         result.outcome = storeBusy();
         return result;

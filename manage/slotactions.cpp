@@ -24,7 +24,7 @@ namespace {
 std::optional<Outcome> locked(const char* name, const eString& slot,
     const std::function<std::optional<Outcome>()>& action, const eString& done = "boot menu written")
 {
-    StoreLock lock(mpoint, storeWaitMs);
+    StoreLock lock(mpoint, storeWaitMs, name);
     if (lock.busy())
         return storeBusy();
     if (std::optional<Outcome> readOnly = refuseReadOnlyStore())
@@ -32,6 +32,7 @@ std::optional<Outcome> locked(const char* name, const eString& slot,
     if (std::optional<Outcome> large = refuseLargeBootHead())
         return large;
     followDiskColor();
+    forgetStaleDefault();
     std::optional<ExpectedAction> expected;
     if (!done.empty())
         expected.emplace(name, slot, done);

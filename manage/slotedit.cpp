@@ -77,12 +77,13 @@ Outcome eraseImage(const eString& nr)
     bool link = lstat(dir.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
     SlotSteps steps;
     steps.slot = atoi(nr.c_str());
+    // A later installation into the slot is another image: not the
+    // default. Forgotten before the slot stops being installed, so the
+    // file never names a slot that is not; and once no entry starts it, so
+    // the default entry on the disk always goes with the file.
+    steps.unlist = [&] { return forgetDefaultSlot(steps.slot); };
     steps.change = [&] { return link ? removeTree(dir) : removeImageInfo(dir); };
-    // A later installation into the slot is another image: not the default.
-    steps.clear = [&] {
-        forgetDefaultSlot(steps.slot);
-        return link || runFormatted("rm -rf %s/image/%s", mpoint, nr);
-    };
+    steps.clear = [&] { return link || runFormatted("rm -rf %s/image/%s", mpoint, nr); };
     switch (switchSlot(steps)) {
     case SwitchEnd::Done:
         return Outcome::done(erasedText);

@@ -40,8 +40,14 @@ bool rememberDefaultSlot(std::optional<int> slot)
     return written && syncDirectory(mpoint + "/tools");
 }
 
-void forgetDefaultSlot(int slot)
+bool forgetDefaultSlot(int slot)
 {
-    if (defaultSlot() == slot)
-        std::remove(defaultFile().c_str());
+    return defaultSlot() != slot || std::remove(defaultFile().c_str()) == 0 || errno == ENOENT;
+}
+
+void forgetStaleDefault()
+{
+    std::optional<int> chosen = defaultSlot();
+    if (chosen && probeSlot(*chosen) != SlotState::Installed)
+        forgetDefaultSlot(*chosen);
 }

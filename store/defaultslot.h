@@ -16,5 +16,10 @@ std::optional<int> defaultSlot();
 bool rememberDefaultSlot(std::optional<int> slot);
 
 // Forgets the choice when it is SLOT, which is going; unsynced: the
-// action's next barrier takes it to the disk.
-void forgetDefaultSlot(int slot);
+// action's next barrier takes it to the disk, before the slot goes. False
+// when the file names SLOT and stays.
+bool forgetDefaultSlot(int slot);
+
+// Forgets a choice of a slot that is not installed, which an earlier
+// version or an older store may have left; unsynced, unchecked, as above.
+void forgetStaleDefault();

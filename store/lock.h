@@ -11,8 +11,10 @@
 class StoreLock {
 public:
     // Takes the lock on directory PATH, trying again for up to WAIT_MS
-    // milliseconds while another holds it.
-    explicit StoreLock(const eString& path, int waitMs = 0);
+    // milliseconds while another holds it. Once held, ACTION (unless null)
+    // is recorded beside the lock with the front end, the time and the
+    // process, for those that find the store busy meanwhile.
+    explicit StoreLock(const eString& path, int waitMs = 0, const char* action = nullptr);
 
     // True when another action holds the lock. A store that cannot be
     // locked at all (no such directory, no locks there) is not busy: the
@@ -29,5 +31,6 @@ private:
 // in milliseconds: 0 in the windows, which refuse at once; nimbrel's --wait.
 extern int storeWaitMs;
 
-// The refusal shown while another action holds the lock.
+// The refusal shown while another action holds the lock of the store at
+// mpoint; its detail names that action as its holder recorded it.
 Outcome storeBusy();

@@ -34,6 +34,8 @@ SwitchEnd switchSlot(const SlotSteps& steps)
         return SwitchEnd::StageFailed;
     if (!withdraw(menu))
         return SwitchEnd::Withheld;
+    if (!take(steps.unlist))
+        return SwitchEnd::ChangeFailed;
     // Once the head is on the disk, a pair that cannot be written stops
     // nothing: the slot changes all the same, and the script stays at its head.
     BootMenu target;

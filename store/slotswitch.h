@@ -12,6 +12,9 @@ struct SlotSteps {
     int slot = -1;
     eString name;                  // the slot's new name; empty when it goes
     std::function<bool()> stage;   // writes its new files beside their places
+    // Once no entry of the script starts the slot: drops what names it
+    // elsewhere, so the next barrier takes that to the disk before the change.
+    std::function<bool()> unlist;
     std::function<bool()> change;  // changes the name, or takes the slot out
     std::function<bool()> clear;   // removes what needs no order (its files)
 };

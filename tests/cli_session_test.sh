@@ -70,7 +70,8 @@ check "nimbrel --wait waits for the host's installation, then renames" eval '[ $
 wait $host_pid
 status=$busy_status err=$busy_err out=$busy_out
 check "the host installing: nimbrel's rename is refused as busy, status 2, nothing renamed" eval '[ $status = 2 ] &&
-    [ "$err" = "nimbrel: image store is busy" ] && [ -z "$out" ] && grep -qx name=Beta /tmp/s/image/4/Image.info &&
+    echo "$err" | grep -qx "nimbrel: image store is busy: held by install (windows) since $(date -u +%Y-%m-)[0-9: -]* UTC, process [0-9]*; try again once it has ended" &&
+    [ -z "$out" ] && grep -qx name=Beta /tmp/s/image/4/Image.info &&
     grep -qF "[Info] Image is installed" /tmp/host.out'
 check "the host's installation records the slot's details too" grep -q "^image=.*\.img$" /tmp/s/image/2/Image.details
 new_store t
@@ -133,7 +134,8 @@ run_cli --store /tmp/s log
 check "the log: one line for each action that took the lock, by either front end, oldest first" eval '
     [ $status = 0 ] && [ "$(echo "$out" | cut -d" " -f2-5)" = "$(printf "%s\n" "nimbrel install 0 done" \
     "windows install 2 done" "nimbrel rename 4 done" "nimbrel erase 4 done" "nimbrel install 6 done" \
-    "nimbrel install 7 done" "nimbrel install 8 failed")" ] && ! echo "$out" | grep -vqE "^[0-9-]{10}T[0-9:]{8}Z "'
+    "nimbrel install 7 done" "nimbrel install 8 failed")" ] && ! echo "$out" | grep -vqE "^[0-9-]{10}T[0-9:]{8}Z " &&
+    echo "$out" | tail -n 1 | grep -q " failed installation cancelled (single-part.img)$"'
 # A pipe whose reader is gone, and a closed stdout: the work done, status 1, one line.
 rm -f /tmp/gone && mkfifo /tmp/gone && exec 3<>/tmp/gone 4>/tmp/gone 3<&-
 "$cli" --store /tmp/s status >&4 2>/tmp/cli.err

@@ -67,11 +67,13 @@ TEST_F(CliTest, CommandsTable)
         {"--store /tmp/nowhere status", 2, "", "no store at /tmp/nowhere", false},
         {"--store /tmp/org status", 2, "", "the store /tmp/org is not a directory", false},
         {"status", 0, "~store      " + store.root() + "\n", "", false},
+        {"status", 0, "~boot menu  none yet: the first installation writes it (or run: nimbrel menu)\n", "", false},
         {"images", 0, "~random.img", "", false},
         {"images", 0, "~ok\n(the checks before mounting only: nimbrel verify FILE makes every check", "", false},
         {"install", 2, "", "FILE is required", false},
         {"install nothing.img", 2, "", "no image file of the store: nothing.img", false},
-        {"install /etc/passwd", 2, "", "no image file of the store: /etc/passwd", false},
+        {"install /etc/passwd", 2, "", "no image file of the store: /etc/passwd: it lies outside the store " +
+            store.root() + "; copy it in first (cp '/etc/passwd' '" + store.root() + "'/), then install passwd", false},
         {"install two-part.img.md5", 2, "", "no image file of the store", false},
         {"install single-part.img --slot 10", 2, "", "--slot: Value 10 not in range 0 to 9", false},
         {"install single-part.img --name a,b", 2, "", "a,b", false},
@@ -150,6 +152,10 @@ TEST_F(CliTest, CommandsTable)
     EXPECT_FALSE(pathExists(store.path("image/0")));
     EXPECT_FALSE(pathExists(store.path("tools/default.slot")));  // the erased default is not a later slot 0's
     EXPECT_NE(readFile(store.path("tools/lcdmenu.conf")).find("menu_color=2\n"), std::string::npos);
+    // A choice of a slot no longer there, as an older version could leave it: the next action drops it.
+    writeFile(store.path("tools/default.slot"), "4\n");
+    EXPECT_EQ(nimbrel(at + " color 3").status, 0);
+    EXPECT_EQ(storeFaults(store.root(), {slotTree(store.path("image/3"))}), "");
 }
 
 // verify answers as install does on every file, and writes nothing.

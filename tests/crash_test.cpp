@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "install/procedure.h"
+#include "manage/slotactions.h"
 #include "store/lock.h"
 #include "store/shell.h"
 #include "tests/images.h"
@@ -46,6 +47,8 @@ protected:
         std::string into = slot0 ? store.root() : run;  // a single-part image file stays
         fresh();
         ASSERT_THAT(runHost(into, installKeys), HasSubstr("[Info] Image is installed"));
+        // The slot an erase takes is the default: its record must go first.
+        ASSERT_EQ(slot0 ? chooseDefault(0).kind : Outcome::Done, Outcome::Done);
         trees = {slotTree(into + "/image/0"), slotTree(store.path("image/5"))};
     }
 
@@ -271,6 +274,7 @@ protected:
         makeImage(store.path("old.img"), "--name old");
         for (const char* slot : {"2", "5"})
             EXPECT_EQ(installImage(installRequest("old.img", slot)).kind, Outcome::Done);
+        EXPECT_EQ(chooseDefault(2).kind, Outcome::Done);  // the slot an erase takes
         trees = {slotTree(store.path("image/2"))};
         makeImage(store.path("new.img"), "--two-part");
         shell("rm " + store.path("old.img") + " && umount /tmp/pc/ext && mkdir /tmp/pc/cut &&"
@@ -330,10 +334,10 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
         trees.insert(trees.begin(), slotTree(root("ext") + "/image/0"));
     EXPECT_EQ(state("cut"), state("ext"));
     // The log's line costs no barrier, and is on the disk all the same: the
-    // template's two installations and this action's success.
+    // template's two installations, its default and this action's success.
     std::string log = readFile(root("cut") + "/nimbrel.log");
     EXPECT_EQ(log, readFile(root("ext") + "/nimbrel.log"));
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4);
     EXPECT_THAT(log.substr(log.rfind('\n', log.size() - 2) + 1), HasSubstr(" done "));
     EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + leftovers(root("ext")), "");
     release();

@@ -40,10 +40,11 @@ void writeFlashSettings()
 
 std::string fingerprint(const std::vector<std::string>& roots, const std::vector<std::string>& skip)
 {
-    // An action's log line is no change of the store's slots.
+    // An action's log line, and who holds the lock, are no change of the store's slots.
     auto leftOut = [&](const std::string& path) {
-        return std::find(skip.begin(), skip.end(), path) != skip.end() ||
-            std::filesystem::path(path).filename() == "nimbrel.log";
+        std::filesystem::path name = std::filesystem::path(path).filename();
+        return std::find(skip.begin(), skip.end(), path) != skip.end() || name == "nimbrel.log" ||
+            name == ".nimbrel-lock";
     };
     std::vector<std::string> lines;
     for (const std::string& root : roots)

@@ -274,6 +274,8 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
         if (installed && (!isComplete(slot) || name.compare(0, 5, "name=") || name.find('\n') != name.size() - 1))
             faults += "slot " + std::to_string(slot) + " is installed but not complete\n";
         holdsImage = holdsImage || (installed && tree(slot) == complete.at(0));
+        if (!installed && readFile(root + "/tools/default.slot") == std::to_string(slot) + "\n")
+            faults += "tools/default.slot names slot " + std::to_string(slot) + ", which is not installed\n";
     }
     return holdsImage ? faults : faults + image + " is lost\n";
 }

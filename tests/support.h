@@ -63,7 +63,8 @@ std::string slotTree(const std::string& dir);
 // slots; tools/lcdmenu.conf has its five lines; entry N starts the slot
 // whose Image.info names item N, or no entry starts any; a slot with
 // Image.info is complete (slotTree one of COMPLETE), with one name line;
-// IMAGE (unless empty) is there or a slot holds COMPLETE[0].
+// IMAGE (unless empty) is there or a slot holds COMPLETE[0]; tools/default.slot
+// names no slot that is not installed.
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
     const std::string& image = "");
 

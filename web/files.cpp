@@ -121,7 +121,7 @@ Outcome receiveUpload(const std::string& name, const httplib::Request& request, 
     long long length = contentLength(request);
     if (std::optional<Outcome> refused = refuseUpload(name, length))
         return *refused;
-    StoreLock lock(mpoint);  // no installation measures the space meanwhile
+    StoreLock lock(mpoint, 0, "upload");  // no installation measures the space meanwhile
     if (lock.busy())
         return storeBusy();
     std::string temporary = mpoint + "/.upload-XXXXXX";  // no .img: never listed

@@ -7,6 +7,7 @@
 
 #include "commands/refusal.h"
 #include "commands/report.h"
+#include "store/actionlog.h"
 #include "store/context.h"
 #include "web/access.h"
 #include "web/jobs.h"
@@ -62,6 +63,7 @@ void addServe(CLI::App& app, std::function<int()>& command)
 int serve(const ServeOptions& options)
 {
     auto [host, port] = address(options.listen);
+    logFrontEnd = "web";  // the log tells the page's actions from the shell's
     std::string file = options.passwordFile.empty() ? mpoint + "/" + passwordName : options.passwordFile;
     bool created = false;
     std::string password = loadPassword(file, created);
