@@ -46,7 +46,8 @@ before=$(entries)
 
 start=$(date +%s%N)
 path=/api/status call -u me:wrong
-check "a wrong password: refused after a second" eval 'answered 401 "wrong password" &&
+check "a wrong password: refused after a second, saying where it is kept" eval 'answered 401 \
+    "wrong password: it is the first line of $s/nimbrel-web.password on the box" &&
     [ $(( ($(date +%s%N) - start) / 1000000 )) -ge 900 ]'
 check "no password: refused" eval '[ "$(curl -s -o /dev/null -w %{http_code} $url/)" = 401 ]'
 check "the password is never logged" eval '! grep -qF "$password" /tmp/serve.err'
@@ -55,6 +56,19 @@ check "the page: never in another site's frame" eval 'curl -sD - -o /dev/null -u
 # The sizes come from a measure in the background: the same once it has run.
 check "status: as nimbrel status --json" wait_until eval 'path=/api/status call &&
     [ "$(echo "$body")" = "$("$cli" --store $s status --json)" ]'
+mkfifo $s/fifo.img
+check "a FIFO in the store: refused at once, never read" eval 'path=/api/file?name=fifo.img call -m 5 &&
+    answered 403 "no plain file, not sent: fifo.img"'
+rm $s/fifo.img
+for i in $(seq 40); do path=/api/session call; done
+check "the page's token outlives other pages' requests" eval '[ "$body" = "{\"token\":\"$token\"}" ]'
+# serve_with PASSWORD-FILE: what a server on that file says before it would listen.
+serve_with() { timeout 10 "$cli" --store /tmp/b serve --listen 127.0.0.1:$((port + 1)) --password-file "$1" 2>&1; }
+mkfifo /tmp/pw.fifo && printf 'secret\n' >/tmp/pw.644 && chmod 644 /tmp/pw.644
+check "a password file that is a FIFO: no server, the cause said" has "$(serve_with /tmp/pw.fifo)" \
+    "nimbrel: the password file /tmp/pw.fifo is no regular file of at most 4 kB: make it one"
+check "a password file others may read: no server, the cause said" has "$(serve_with /tmp/pw.644)" \
+    "nimbrel: the password file /tmp/pw.644 may be read by others (mode 644): make it 600 (chmod 600 /tmp/pw.644)"
 
 while IFS='|' read -r what settings expect; do
     eval "$settings post /api/rename -d '{\"slot\":1,\"name\":\"Beta\"}'"

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
+#include <cstdio>
 #include <httplib.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -14,10 +14,9 @@
 #include <unistd.h>
 
 #include "store/descriptor.h"
+#include "store/durable.h"
 
 namespace {
-
-constexpr size_t keptTokens = 32;
 
 // COUNT bytes of the kernel's random pool, all or none.
 bool kernelRandom(std::string& bytes)
@@ -44,6 +43,13 @@ std::string randomText(size_t count)
     std::string text;
     for (unsigned char byte : bytes)
         text += letters[byte % (sizeof letters - 1)];
+    return text;
+}
+
+std::string octal(unsigned mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%o", mode & 07777);
     return text;
 }
 
@@ -79,7 +85,7 @@ std::string loadPassword(const std::string& file, bool& created)
     Descriptor fresh(closeOnExec(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)));
     if (fresh.get() >= 0) {
         if (write(fresh.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()) ||
-            fsync(fresh.get()) != 0) {
+            fsync(fresh.get()) != 0 || !fresh.close()) {
             unlink(file.c_str());
             throw std::runtime_error("could not write the password file " + file);
         }
@@ -87,18 +93,30 @@ std::string loadPassword(const std::string& file, bool& created)
     } else if (errno != EEXIST) {
         throw std::runtime_error("could not create the password file " + file + ": " + std::strerror(errno));
     }
-    std::ifstream in(file);
-    std::string password;
-    std::getline(in, password);
+    std::string text;
+    unsigned mode = 0;
+    // Opened without waiting: a FIFO or a device there is refused, never read.
+    if (!readWholeFile(file, text, mode, 4096))
+        throw std::runtime_error("the password file " + file + " is no regular file of at most 4 kB: make it one, "
+            "or remove it and a new one is made");
+    if (mode & 077)
+        throw std::runtime_error("the password file " + file + " may be read by others (mode " + octal(mode) +
+            "): make it 600 (chmod 600 " + file + ")");
+    std::string password = text.substr(0, text.find('\n'));
     password.erase(password.find_last_not_of(" \t\r") + 1);  // written on another system, say
     if (password.empty())
         throw std::runtime_error("no password in " + file);
     return password;
 }
 
-Access::Access(std::string password)
-    : password(std::move(password))
+Access::Access(std::string password, std::string file)
+    : password(std::move(password)), file(std::move(file)), sessionToken(randomText(32))
 {
+}
+
+const std::string& Access::passwordFile() const
+{
+    return file;
 }
 
 bool Access::authorized(const httplib::Request& request) const
@@ -112,23 +130,14 @@ void Access::slowDown()
     std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
-std::string Access::newToken()
+std::string Access::token() const
 {
-    std::string token = randomText(32);
-    std::lock_guard<std::mutex> lock(tokensMutex);
-    tokens.push_back(token);
-    if (tokens.size() > keptTokens)
-        tokens.pop_front();
-    return token;
+    return sessionToken;
 }
 
 bool Access::validToken(const std::string& token) const
 {
-    std::lock_guard<std::mutex> lock(tokensMutex);
-    bool found = false;
-    for (const std::string& kept : tokens)
-        found = sameText(kept, token) || found;  // no early end: every token costs the same
-    return found;
+    return sameText(sessionToken, token);
 }
 
 bool sameOrigin(const httplib::Request& request)

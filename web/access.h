@@ -1,5 +1,4 @@
 #pragma once
-#include <deque>
 #include <mutex>
 #include <string>
 
@@ -12,11 +11,15 @@ struct Request;
 
 // The password in FILE, its first line. A missing FILE is created with a
 // random password, mode 600; CREATED then tells so the caller prints it once.
+// Throws, naming what to do, for a FILE that is no regular file (a FIFO
+// would hold the server before it listens) or that others may read.
 std::string loadPassword(const std::string& file, bool& created);
 
 class Access {
 public:
-    explicit Access(std::string password);
+    // PASSWORD as read from FILE, which a wrong password's answer names.
+    Access(std::string password, std::string file);
+    const std::string& passwordFile() const;
 
     // REQUEST carries the password (any user name), compared in constant time.
     bool authorized(const httplib::Request& request) const;
@@ -24,15 +27,17 @@ public:
     // guessing goes at one try a second at most.
     void slowDown();
 
-    // A fresh token for a page; the latest few stay valid.
-    std::string newToken();
+    // The token of every page this server gave out: one for the server's
+    // run, so no page's request, however many, can make another's invalid,
+    // and nothing grows with requests. It guards against other sites, not
+    // against those who know the password, who may get it anyway.
+    std::string token() const;
     bool validToken(const std::string& token) const;
 
 private:
-    std::string password;
+    std::string password, file;
     std::mutex failures;
-    mutable std::mutex tokensMutex;
-    std::deque<std::string> tokens;
+    const std::string sessionToken;
 };
 
 // REQUEST's Origin, or else its Referer, is the page's own site: the host

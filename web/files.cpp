@@ -142,12 +142,16 @@ Outcome receiveUpload(const std::string& name, const httplib::Request& request, 
 void sendFile(const std::string& name, httplib::Response& response)
 {
     std::string bad = badFileName(name);
-    auto fd = std::make_shared<Descriptor>(
-        bad.empty() ? closeOnExec(open((mpoint + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)) : -1);
+    // Without waiting: a FIFO would hold the thread until someone writes into it.
+    auto fd = std::make_shared<Descriptor>(bad.empty() ?
+            closeOnExec(open((mpoint + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) :
+            -1);
     struct stat st;
-    if (!*fd || fstat(fd->get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        response.status = 404;
-        response.set_content(bad.empty() ? "no such file in the store: " + name : bad, "text/plain");
+    bool there = *fd && fstat(fd->get(), &st) == 0;
+    if (!there || !S_ISREG(st.st_mode)) {
+        response.status = there ? 403 : 404;
+        response.set_content(!bad.empty() ? bad : there ? "no plain file, not sent: " + name :
+                                                          "no such file in the store: " + name, "text/plain");
         return;
     }
     std::string quoted = name;

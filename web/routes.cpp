@@ -69,7 +69,8 @@ httplib::Server::HandlerResponse guard(Access& access, const Request& request, R
         if (tried)
             access.slowDown();
         response.set_header("WWW-Authenticate", "Basic realm=\"nimbrel\", charset=\"UTF-8\"");
-        return deny(response, 401, tried ? "wrong password" : "password required");
+        return deny(response, 401, tried ? "wrong password: it is the first line of " + access.passwordFile() +
+            " on the box" : "password required");
     }
     if (request.method == "GET" || request.method == "HEAD")
         return httplib::Server::HandlerResponse::Unhandled;
@@ -89,7 +90,7 @@ void addReading(httplib::Server& server, Access& access, Jobs& jobs, SlotSizes& 
         response.set_content(pageText, "text/html; charset=utf-8");
     });
     server.Get("/api/session", [&access](const Request&, Response& response) {
-        answer(response, 200, {{"token", access.newToken()}});
+        answer(response, 200, {{"token", access.token()}});
     });
     server.Get("/api/progress", [&jobs](const Request&, Response& response) { answer(response, 200, jobs.state()); });
     server.Get("/api/file", [](const Request& request, Response& response) {

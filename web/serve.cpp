@@ -69,7 +69,7 @@ int serve(const ServeOptions& options)
     std::string password = loadPassword(file, created);
     if (created)
         std::cout << "nimbrel: the web page's password, kept in " << file << ": " << password << "\n";
-    Access access(password);
+    Access access(password, file);
     Jobs jobs;
     SlotSizes sizes(measureSlot);
     httplib::Server server;
