@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "install/checksumfile.h"
+#include "install/slotpath.h"
 #include "manage/backup.h"
 #include "store/context.h"
 #include "store/shell.h"
@@ -55,6 +56,51 @@ TEST_F(BackupTest, InstallsBackToTheSameSlot)
     }
 }
 
+// Links out of the slot at each path installation and backup adapt, put
+// there by the image or later in the slot, and odd entries: nothing outside
+// changes, and the backup installs again as the same tree. Where a link
+// leads elsewhere inside the slot as the booted image sees it, the start
+// script is patched and restored there.
+TEST_F(BackupTest, LinksOutOfTheSlotChangeNothingOutside)
+{
+    const std::string out = "/tmp/outside";
+    makeTree(out);
+    shell("cd " + out + " && cp etc/init.d/rcS etc/init.d/rcS_org && echo go >go && echo name=out >Image.info");
+    const struct {
+        const char *image, *slot;  // run in the image's tree, then in the installed slot
+        bool patched;  // rcS_org in etc/init.d as the booted image finds it
+    } cases[] = {{"rm -r etc && ln -s /tmp/outside/etc etc", "", false},
+        {"rm -r etc && ln -s ../../../../../../tmp/outside/etc etc", "", false},
+        {"rm -r etc/init.d && ln -s /tmp/outside/etc/init.d etc/init.d", "", false},
+        {"rm -r var && ln -s /tmp/outside/var var", "", true},
+        {"rm -r var_init && ln -s /tmp/outside/var_init var_init", "", true},
+        {"ln -sf /tmp/outside/etc/init.d/rcS etc/init.d/rcS", "", false},
+        {"ln -s /tmp/outside/etc/init.d/rcS_org etc/init.d/rcS_org", "", true},
+        {"ln -s /tmp/outside/go go && ln -s /tmp/outside/Image.info Image.info", "", true},
+        {"mkdir -p tmp/outside && mv etc tmp/outside && ln -s /tmp/outside/etc etc", "", true},
+        {"true", "rm -r etc/init.d && ln -s /tmp/outside/etc/init.d etc/init.d", true},
+        {"true", "rm -r etc && ln -s /tmp/outside/etc etc && ln -sf /tmp/outside/Image.info Image.info", true},
+        {"true", "mv var var.1 && ln -s /tmp/outside/var var", true},
+        {"true", "mkfifo fifo etc/init.d/rcS_org.1 && mknod null c 1 3", true}};
+    for (const auto& [image, slot, patched] : cases) {
+        SCOPED_TRACE(std::string(image) + "; " + slot);
+        std::string before = fingerprint({out}, {});
+        shell("cd " + store.root() + " && rm -rf image *.img* /tmp/tree");
+        makeTree("/tmp/tree");
+        ASSERT_EQ(shell(std::string("cd /tmp/tree && ") + image), 0);
+        makeImage(store.path("new.img"), "--from /tmp/tree");
+        ASSERT_EQ(installImage(installRequest("new.img", "0")).kind, Outcome::Done);
+        EXPECT_EQ(isRegularFile(pathInSlot(store.path("image/0"), "etc/init.d/rcS_org", LastLink::Follow)), patched);
+        ASSERT_EQ(shell("cd " + store.path("image/0") + " && " + (*slot ? slot : "true")), 0);
+        BackupResult result = backup(0);
+        ASSERT_EQ(result.outcome.kind, Outcome::Done) << result.outcome.message;
+        std::string name = result.file.substr(store.root().size() + 1);
+        ASSERT_EQ(installImage(installRequest(name, "1")).kind, Outcome::Done);
+        EXPECT_EQ(slotTree(store.path("image/1")), slotTree(store.path("image/0")));
+        EXPECT_EQ(changedLines(before, fingerprint({out}, {})), "");
+    }
+}
+
 // Refused before anything is written, wherever the file was to go.
 TEST_F(BackupTest, RefusalsWriteNothing)
 {
@@ -63,17 +109,23 @@ TEST_F(BackupTest, RefusalsWriteNothing)
     store.addCorruptedSlot(6);
     std::string tools = "mkdir /tmp/tools && for tool in sh cp mkfs.cramfs; do ln -s $(command -v $tool) /tmp/tools;"
                         " done";
+    const std::string slot0 = store.path("image/0"), in0 = "a backup never goes into a slot: ";
     const struct {
         int slot;
-        std::string prepare, file, message;  // PREPARE runs in /tmp
+        std::string prepare, file, message, detail = "";  // PREPARE runs in /tmp
     } cases[] = {{5, "true", "", "slot 5 is free"}, {6, "true", "", "slot 6 is corrupted"},
         {0, "echo mine >x.img", "/tmp/x.img", "file exists: /tmp/x.img"},
         {0, "echo mine >x.img.sha256", "/tmp/x.img", "file exists: /tmp/x.img.sha256"},
         {0, "true", "/tmp/none/x.img", "no directory /tmp/none"},
-        {0, "mkdir small && mount -t tmpfs -o size=2m small small", "/tmp/small/x.img", "no Space !!!\nMemory < 4"},
+        {0, "true", "/tmp/" + std::string(296, 'x') + ".img", "file name too long: 300 characters, at most 248 here"},
+        {0, "true", slot0 + "/x.img", in0 + slot0 + "/x.img (slot 0)"},
+        {0, "ln -s " + slot0 + "/etc x", "/tmp/x/../x.img", in0 + "/tmp/x/../x.img (slot 0)"},
+        {0, "true", store.path("image/7"), in0 + store.path("image/7") + " (slot 7)"},
+        {0, "mkdir small && mount -t tmpfs -o size=2m small small", "/tmp/small/x.img", "no Space !!!\nMemory < 4",
+            "kB free in /tmp/small"},
         {0, tools, "", "backup needs mksquashfs (package squashfs-tools)"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.prepare);
+        SCOPED_TRACE(c.prepare + " " + c.file);
         ASSERT_EQ(shell("cd /tmp && " + c.prepare), 0);
         std::string before = fingerprint({"/tmp"}, {"/tmp/image"});
         std::string path = getenv("PATH");
@@ -82,10 +134,18 @@ TEST_F(BackupTest, RefusalsWriteNothing)
         Outcome outcome = backup(c.slot, c.file).outcome;
         setenv("PATH", path.c_str(), 1);
         EXPECT_THAT(outcome.message, ::testing::StartsWith(c.message));
+        EXPECT_THAT(outcome.detail, ::testing::HasSubstr(c.detail));
         EXPECT_EQ(outcome.kind, Outcome::Refused);
         EXPECT_EQ(changedLines(before, fingerprint({"/tmp"}, {"/tmp/image"})), "");
-        shell("cd /tmp && { umount small 2>/dev/null; rm -rf small tools x.img*; }");
+        shell("cd /tmp && { umount small 2>/dev/null; rm -rf small tools x x.img*; }");
     }
+    // Hard links cannot reach into a mount in the slot: it is named.
+    shell("mkdir " + slot0 + "/mnt && mount -t tmpfs none " + slot0 + "/mnt");
+    std::string before = fingerprint({"/tmp"}, {"/tmp/image"});
+    Outcome mounted = backup(0, "/tmp/x.img").outcome;
+    EXPECT_EQ(mounted.message, "could not read slot: mount point " + slot0 + "/mnt in it");
+    EXPECT_EQ(changedLines(before, fingerprint({"/tmp"}, {"/tmp/image"})), "");
+    shell("umount " + slot0 + "/mnt && rmdir " + slot0 + "/mnt");
     shell("echo mine >/tmp/x.img.md5");
     EXPECT_EQ(backup(0, "/tmp/x.img", true).outcome.kind, Outcome::Done);
     EXPECT_EQ(capture("cd /tmp && md5sum -c x.img.md5 && sha256sum -c x.img.sha256"), "x.img: OK\nx.img: OK\n");
