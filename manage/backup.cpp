@@ -157,6 +157,9 @@ Outcome writeBackup(BackupFile& file, const BackupRequest& request, BackupResult
     }
     if (!writeHead(file, slotName(request.slot)))
         return Outcome::failed("could not make cramfs head");
+    // Unchecked, as at the end: gone before the barriers that publish the
+    // file, which make its removal durable with them in the store.
+    removeTree(file.scratch);
     if (request.progress)
         request.progress("");
     auto digests = digestsOf(file.partial, {DigestKind::Md5, DigestKind::Sha256}, request.progress);
