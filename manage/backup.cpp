@@ -86,9 +86,11 @@ std::optional<Outcome> refuseTarget(const BackupFile& file, bool force, int slot
     std::optional<Outcome> refused = refuseLongName(file);
     if (!refused)
         refused = refuseInSlot(file);
-    long long needed = treeNeeds(slotDir(slotText(slot)), 1024).kilobytes + squashfsOffset / 1024;
-    if (refused || needed <= freeKilobytes(file.dir))
+    if (refused)
         return refused;
+    long long needed = treeNeeds(slotDir(slotText(slot)), 1024).kilobytes + squashfsOffset / 1024;
+    if (needed <= freeKilobytes(file.dir))
+        return std::nullopt;
     Outcome full = noSpace(needed);
     full.detail.sprintf("%lld kB free in %s", freeKilobytes(file.dir), file.dir.c_str());
     return full;

@@ -7,7 +7,6 @@
 #include <tuple>
 
 #include "install/procedure.h"
-#include "manage/backup.h"
 #include "store/lock.h"
 #include "store/shell.h"
 #include "tests/images.h"
@@ -28,29 +27,24 @@ const char backupKeys[] = "cli backup 5 backups/saved.img --force";
 
 const std::string hostPath = shellQuote(NIMBREL_BUILD "/nimbrel-host");
 
-// Writes the older backup, of slot SLOT, that backupKeys replace in the
-// store at mpoint, and keeps a copy of it as OLDER.
+// The older backup, of slot SLOT, that backupKeys replace in the store at
+// mpoint, and a copy of it as OLDER.
 void makeOlderBackup(int slot, const std::string& older)
 {
-    BackupRequest request;
-    request.slot = slot;
-    request.file = mpoint + "/backups/saved.img";
-    shell("mkdir " + mpoint + "/backups");
-    ASSERT_EQ(backupSlot(request).outcome.kind, Outcome::Done);
-    shell("cp " + request.file + " " + older);
+    ASSERT_EQ(shell("cd " + mpoint + " && mkdir backups && " + NIMBREL_BUILD "/nimbrel --store . backup " +
+        std::to_string(slot) + " backups/saved.img >/dev/null && cp backups/saved.img " + older), 0);
 }
 
 // What is wrong with the backup in STORE/backups (none there: nothing) after
 // a kill or a power cut: it is the older one (as OLDER holds it) or the new
-// one, either with its own checksum files, a part of them or none, never
-// with the other's; besides it only the partial files of ours.
+// one, with its own checksum files, a part of them or none, never with the
+// other's; besides it only the partial files of ours.
 std::string backupFaults(const std::string& store, const std::string& older)
 {
     return capture("cd " + store + "/backups 2>/dev/null || exit 0; for sum in md5 sha256; do [ ! -e saved.img.$sum ] "
         "|| ${sum}sum -c --status saved.img.$sum || echo saved.img.$sum misfits; done; cmp -s saved.img " + older +
-        " || { md5sum -c --status saved.img.md5 || md5sum -c --status .backup-5.part.md5; } 2>/dev/null || echo saved.img"
-        " is neither;"
-        " ls -A | grep -v -e '^saved\\.img' -e '^\\.backup-5\\.part'");
+        " || { md5sum -c --status saved.img.md5 || md5sum -c --status .backup-5.part.md5; } 2>/dev/null || echo "
+        "saved.img is neither; ls -A | grep -v -e '^saved\\.img' -e '^\\.backup-5\\.part'");
 }
 
 // A template store in /tmp/template (slot 5 installed from another image,
