@@ -64,7 +64,7 @@ bool removeAt(int dir, const char* name)
     if (errno != EISDIR)
         return false;
     Descriptor inner = openChild(dir, name);
-    DirHandle entries(inner ? fdopendir(closeOnExec(dup(inner.get()))) : nullptr);
+    DirHandle entries(inner ? fdopendir(duplicateNoInherit(inner.get(), 0)) : nullptr);
     // Named first, removed after: the listing is not read while it shrinks.
     std::vector<std::string> names;
     while (const dirent* entry = entries ? readdir(entries.get()) : nullptr) {
