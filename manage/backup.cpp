@@ -12,6 +12,7 @@
 #include "install/imagecheck.h"
 #include "install/space.h"
 #include "manage/backupfile.h"
+#include "manage/backuptree.h"
 #include "store/context.h"
 #include "store/durable.h"
 #include "store/lock.h"
@@ -44,6 +45,31 @@ std::optional<Outcome> refuseMissingTool()
     return std::nullopt;
 }
 
+// A file in a slot, or in a slot's place in image/ (also through links or
+// ".."), would change the slot, which a backup never does.
+std::optional<Outcome> refuseInSlot(const BackupFile& file)
+{
+    eString dir = realPathOf(file.dir), images = realPathOf(imagesDir());
+    for (int slot = 0; slot < slotCount; ++slot) {
+        eString inside = realPathOf(slotDirPath(slot));
+        bool within = !inside.empty() && (dir == inside || dir.compare(0, inside.size() + 1, inside + "/") == 0);
+        if (within || (!images.empty() && dir == images && file.name == slotText(slot)))
+            return Outcome::refused("a backup never goes into a slot: " + file.path + " (slot " + slotText(slot) + ")");
+    }
+    return std::nullopt;
+}
+
+// Refuses a name too long for the directory with ".sha256" after it.
+std::optional<Outcome> refuseLongName(const BackupFile& file)
+{
+    long most = pathconf(file.dir.c_str(), _PC_NAME_MAX);
+    long room = (most > 0 ? most : 255) - static_cast<long>(sizeof ".sha256" - 1);
+    if (static_cast<long>(file.name.size()) <= room)
+        return std::nullopt;
+    return Outcome::refused(eString().sprintf("file name too long: %zu characters, at most %ld here",
+        file.name.size(), room));
+}
+
 // Refuses what stands at the file's names, unless it may be replaced, and
 // a slot larger than the room where the file goes: the squashfs part is
 // never larger than the slot's tree, the head never larger than its place.
@@ -57,10 +83,17 @@ std::optional<Outcome> refuseTarget(const BackupFile& file, bool force, int slot
     }
     if (lstat(file.dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return Outcome::refused("no directory " + file.dir);
+    std::optional<Outcome> refused = refuseLongName(file);
+    if (!refused)
+        refused = refuseInSlot(file);
+    if (refused)
+        return refused;
     long long needed = treeNeeds(slotDir(slotText(slot)), 1024).kilobytes + squashfsOffset / 1024;
-    if (needed > freeKilobytes(file.dir))
-        return noSpace(needed);
-    return std::nullopt;
+    if (needed <= freeKilobytes(file.dir))
+        return std::nullopt;
+    Outcome full = noSpace(needed);
+    full.detail.sprintf("%lld kB free in %s", freeKilobytes(file.dir), file.dir.c_str());
+    return full;
 }
 
 // The tick of a running mksquashfs: its share is what it has read of the
@@ -110,10 +143,12 @@ eString lastLine(const eString& file)
 // files are made durable and renamed into place.
 Outcome writeBackup(BackupFile& file, const BackupRequest& request, BackupResult& result)
 {
-    eString root = file.scratch + "/root";
-    if (!linkSlotTree(request.slot, root))
+    eString root = file.scratch + "/root", mount = mountPointInSlot(request.slot);
+    // Hard links cannot reach across it.
+    if (!mount.empty())
+        return Outcome::failed("could not read slot: mount point " + mount + " in it");
+    if (!linkSlotTree(request.slot, root) || !undoInstallation(root))
         return Outcome::failed("could not read slot");
-    undoInstallation(root);
     CommandEnd packed = packSquashfs(root, file, request);
     if (packed == CommandEnd::Stopped)
         return Outcome::failed("backup cancelled");
@@ -124,6 +159,9 @@ Outcome writeBackup(BackupFile& file, const BackupRequest& request, BackupResult
     }
     if (!writeHead(file, slotName(request.slot)))
         return Outcome::failed("could not make cramfs head");
+    // Unchecked, as at the end: gone before the barriers that publish the
+    // file, which make its removal durable with them in the store.
+    removeTree(file.scratch);
     if (request.progress)
         request.progress("");
     auto digests = digestsOf(file.partial, {DigestKind::Md5, DigestKind::Sha256}, request.progress);

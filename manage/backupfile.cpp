@@ -33,19 +33,18 @@ eString dirName(const eString& path)
 } // namespace
 
 BackupFile::BackupFile(int slot, const eString& path)
-    : path(path), dir(dirName(path)), partial(dir + "/.backup-" + slotText(slot) + ".part"),
+    : path(path), dir(dirName(path)), name(baseName(path)), partial(dir + "/.backup-" + slotText(slot) + ".part"),
       scratch(mpoint + "/.backup-" + slotText(slot))
 {
 }
 
 BackupFile::~BackupFile()
 {
-    // Unchecked: a leftover is in the way of no later step (each makes its files afresh).
+    // Unchecked: a leftover is in the way of no later step (each makes its
+    // files afresh). What publish() renamed no longer stands at these names.
     removeTree(scratch);
-    if (!published) {
-        for (const char* part : {"", ".md5", ".sha256"})
-            removeTree(partial + part);
-    }
+    for (const char* part : {"", ".md5", ".sha256"})
+        removeTree(partial + part);
 }
 
 void removeBackupLeftovers()
@@ -56,25 +55,6 @@ void removeBackupLeftovers()
         for (const char* part : {"", ".part", ".part.md5", ".part.sha256"})
             removeTree(left + part);
     }
-}
-
-bool linkSlotTree(int slot, const eString& root)
-{
-    eString scratch = dirName(root);
-    return removeTree(scratch) && makeDirectory(scratch, 0700) &&
-        runFormatted("cp -al %s %s", slotDir(slotText(slot)), root);
-}
-
-void undoInstallation(const eString& root)
-{
-    // Unchecked: an entry the slot lacks is one its image lacked too.
-    if (access((root + "/var").c_str(), F_OK) == 0 && removeTree(root + "/var_init"))
-        std::rename((root + "/var").c_str(), (root + "/var_init").c_str());
-    eString scripts = root + "/etc/init.d";
-    if (isRegularFile(scripts + "/rcS_org"))
-        std::rename((scripts + "/rcS_org").c_str(), (scripts + "/rcS").c_str());
-    for (const char* ours : {"go", "Image.info", "Image.details", "Image.info.new", "Image.details.new"})
-        removeTree(root + "/" + ours);
 }
 
 bool writeHead(const BackupFile& file, const eString& name)
@@ -104,19 +84,38 @@ long long bytesRead(const eString& pidFile)
 
 bool publish(BackupFile& file, const eString& md5, const eString& sha256)
 {
-    eString name = baseName(file.path);
-    if (!writeFreshFile(file.partial + ".md5", md5 + "  " + name + "\n", 0644) ||
-        !writeFreshFile(file.partial + ".sha256", sha256 + "  " + name + "\n", 0644))
+    const char* const sums[] = {".md5", ".sha256"};
+    if (!writeFreshFile(file.partial + sums[0], md5 + "  " + file.name + "\n", 0644) ||
+        !writeFreshFile(file.partial + sums[1], sha256 + "  " + file.name + "\n", 0644))
         return false;
     // The three files' contents on the disk before any name leads to them:
     // a power cut then leaves only names with whole files behind them.
     if (!syncFileSystem(file.dir))
         return false;
-    // The image file last: where it stands, its checksum files do too.
-    for (const char* part : {".md5", ".sha256", ""}) {
-        if (std::rename((file.partial + part).c_str(), (file.path + part).c_str()) != 0)
+    // A checksum file names the image file and fits one image only, so the
+    // name FILE switches with none beside it: the old sums go, FILE becomes
+    // the new image, the new sums come. Each state between is one backup
+    // with its own sums, with a part of them, or with none.
+    bool older = false;
+    for (const char* sum : sums) {
+        older = older || entryExists(file.path + sum);
+        if (!removeTree(file.path + sum))
             return false;
-        file.published = *part == '\0';
+    }
+    // The old sums' removal on the disk before FILE is the new image (a file
+    // system without a journal writes directory blocks in any order): else
+    // a power cut could leave them beside it.
+    if (older && !syncDirectory(file.dir))
+        return false;
+    if (std::rename(file.partial.c_str(), file.path.c_str()) != 0)
+        return false;
+    // FILE's new image on the disk before its sums are: else a power cut
+    // could leave the new sums beside the old image, or beside no image.
+    if (!syncDirectory(file.dir))
+        return false;
+    for (const char* sum : sums) {
+        if (std::rename((file.partial + sum).c_str(), (file.path + sum).c_str()) != 0)
+            return false;
     }
     // The renames on the disk before the success is said.
     return syncDirectory(file.dir);

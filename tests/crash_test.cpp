@@ -23,7 +23,30 @@ const char renameKeys[] = "down ok down ok text:New ok green ok exit";
 const char eraseKeys[] = "down down ok green ok exit";
 const char colourKeys[] = "down down down down ok down ok exit";
 
+// nimbrel's backup of slot 5 over an older one, of another slot, in the store's backups/.
+const char backupKeys[] = "cli backup 5 backups/saved.img --force";
+
 const std::string hostPath = shellQuote(NIMBREL_BUILD "/nimbrel-host");
+
+// The older backup, of slot SLOT, that backupKeys replace in the store at
+// mpoint, and a copy of it as OLDER.
+void makeOlderBackup(int slot, const std::string& older)
+{
+    ASSERT_EQ(shell("cd " + mpoint + " && mkdir backups && " + NIMBREL_BUILD "/nimbrel --store . backup " +
+        std::to_string(slot) + " backups/saved.img >/dev/null && cp backups/saved.img " + older), 0);
+}
+
+// What is wrong with the backup in STORE/backups (none there: nothing) after
+// a kill or a power cut: it is the older one (as OLDER holds it) or the new
+// one, with its own checksum files, a part of them or none, never with the
+// other's; besides it only the partial files of ours.
+std::string backupFaults(const std::string& store, const std::string& older)
+{
+    return capture("cd " + store + "/backups 2>/dev/null || exit 0; for sum in md5 sha256; do [ ! -e saved.img.$sum ] "
+        "|| ${sum}sum -c --status saved.img.$sum || echo saved.img.$sum misfits; done; cmp -s saved.img " + older +
+        " || { md5sum -c --status saved.img.md5 || md5sum -c --status .backup-5.part.md5; } 2>/dev/null || echo "
+        "saved.img is neither; ls -A | grep -v -e '^saved\\.img' -e '^\\.backup-5\\.part'");
+}
 
 // A template store in /tmp/template (slot 5 installed from another image,
 // new.img of the kind asked for, the boot menu; with SLOT0, a
@@ -57,7 +80,7 @@ protected:
     // The store is sound, and a following installation works without help.
     void expectSoundAndInstallable()
     {
-        EXPECT_EQ(storeFaults(run, trees, "new.img"), "");
+        EXPECT_EQ(storeFaults(run, trees, "new.img") + backupFaults(run, "/tmp/older.img"), "");
         // A host killed between fork and exec leaves its child holding the lock a moment.
         EXPECT_FALSE(StoreLock(run, 10000).busy()) << "the store still locked 10 s after the host ended";
         shell("cp -n " + store.path("new.img") + " " + run);
@@ -141,6 +164,18 @@ TEST_F(CrashTest, KilledOrInterruptedMidCopy)
     EXPECT_EQ(slotTree(run + "/image/0"), slotTree(store.path("image/0")));
     EXPECT_EQ(readFile(run + "/image/0/Image.info"), "name=Image-0\n");
     EXPECT_EQ(storeFaults(run, {slotTree(store.path("image/0")), trees[1]}) + leftovers(run) + capture(copies), "");
+}
+
+// backup --force over an older backup killed at each step: the older one
+// or the new one stays, each with its own checksum files; once it runs to
+// its end, the new one with its own and nothing of ours besides.
+TEST_F(CrashTest, KilledAtEveryStepOfABackupOverAnOlderOne)
+{
+    makeTemplate("", true);
+    makeOlderBackup(0, "/tmp/older.img");
+    killAtEveryStep(backupKeys);
+    EXPECT_EQ(capture("cd " + run + " && ls -A backups; ls -d .backup-* 2>/dev/null; cmp -s backups/saved.img "
+        "/tmp/older.img || echo new"), "saved.img\nsaved.img.md5\nsaved.img.sha256\nnew\n");
 }
 
 TEST_F(CrashTest, KilledAtEveryStepAndRandomInstantsOfRenameEraseColour)
@@ -276,6 +311,8 @@ protected:
             EXPECT_EQ(installImage(installRequest("old.img", slot)).kind, Outcome::Done);
         EXPECT_EQ(chooseDefault(2).kind, Outcome::Done);  // the slot an erase takes
         trees = {slotTree(store.path("image/2"))};
+        if (std::get<1>(GetParam()).keys == backupKeys)
+            makeOlderBackup(2, "/tmp/pc/older.img");
         makeImage(store.path("new.img"), "--two-part");
         shell("rm " + store.path("old.img") + " && umount /tmp/pc/ext && mkdir /tmp/pc/cut &&"
               " cp --reflink=always /tmp/pc/ext.disk /tmp/pc/template.disk");
@@ -337,7 +374,7 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
     // template's two installations, its default and this action's success.
     std::string log = readFile(root("cut") + "/nimbrel.log");
     EXPECT_EQ(log, readFile(root("ext") + "/nimbrel.log"));
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), keys == backupKeys ? 3 : 4);  // a backup logs none
     EXPECT_THAT(log.substr(log.rfind('\n', log.size() - 2) + 1), HasSubstr(" done "));
     EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + leftovers(root("ext")), "");
     release();
@@ -345,7 +382,7 @@ TEST_P(PowerCut, EveryInstantLeavesASoundStoreAndWhatWasReportedStays)
     for (std::string out; out.find("exit=0") == std::string::npos && step < 100; step += stepStride(), release()) {
         SCOPED_TRACE("killed at step " + std::to_string(step));
         out = runAndCut(keys, linked, preloadShim("NIMBREL_CRASH_AT=" + std::to_string(step)));
-        EXPECT_EQ(storeFaults(root("cut"), trees, "new.img"), "");
+        EXPECT_EQ(storeFaults(root("cut"), trees, "new.img") + backupFaults(root("cut"), "/tmp/pc/older.img"), "");
         // A colour change then rewrites the boot menu: sound and on the disk,
         // whatever the stopped run left unsynced.
         rerunAndCut(colourKeys);
@@ -363,7 +400,8 @@ INSTANTIATE_TEST_SUITE_P(Disks, PowerCut,
             CutAction{"colourOnLinks", colourKeys, "exit=0", true, 5},
             CutAction{"rename", renameKeys, "[Info] Rename Image complete", false, 4},
             CutAction{"erase", eraseKeys, "[Info] Erase Image complete", false, 4},
-            CutAction{"install", installKeys, "[Info] Image is installed", false, 4})),
+            CutAction{"install", installKeys, "[Info] Image is installed", false, 4},
+            CutAction{"backup", backupKeys, "backed up slot 5", false, 4})),
     [](const auto& info) {
         return std::string(std::get<0>(info.param)).substr(5, 4) + "_" + std::get<1>(info.param).name;
     });

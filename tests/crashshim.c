@@ -1,4 +1,4 @@
-/* Preloaded into nimbrel-host by the crash tests. NIMBREL_CRASH_AT=K kills
+/* Preloaded into nimbrel-host or nimbrel by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would (or sends it the signal
  * NIMBREL_CRASH_SIGNAL, such as 2 for Ctrl-C), right before its K-th call
  * that changes files: a shell command (a fork), a sync, a rename or a
@@ -30,7 +30,8 @@ static char full[256], slow[256], counted[256];  /* NAME, FILE */
 
 __attribute__((constructor)) static void setUp(void)
 {
-    if (strcmp(program_invocation_short_name, "nimbrel-host") != 0)
+    if (strcmp(program_invocation_short_name, "nimbrel-host") != 0 &&
+        strcmp(program_invocation_short_name, "nimbrel") != 0)
         return;
     const char* at = getenv("NIMBREL_CRASH_AT");
     crashAt = at ? atol(at) : 0;
@@ -108,6 +109,8 @@ int open(const char* path, int flags, ...) { OPENED(open) }
 int open64(const char* path, int flags, ...) { OPENED(open64) }
 #endif
 int rename(const char* from, const char* to) { return STEP, named(to, 0, full) ? FAIL : NEXT(rename)(from, to); }
+int renameat(int in, const char* from, int into, const char* to)
+{ return STEP, named(to, 0, full) ? FAIL : NEXT(renameat)(in, from, into, to); }
 int remove(const char* path) { return STEP, NEXT(remove)(path); }
 int unlink(const char* path) { return STEP, NEXT(unlink)(path); }
 int unlinkat(int dir, const char* path, int flags) { return STEP, NEXT(unlinkat)(dir, path, flags); }

@@ -307,6 +307,9 @@ std::string shownAt(const std::string& snap, int x, int y, int columns, int line
 
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env, bool boxLike)
 {
+    if (keys.rfind("cli ", 0) == 0)
+        return capture("cd " + shellQuote(store) + " && " + env + " setsid -w " + shellQuote(NIMBREL_BUILD "/nimbrel") +
+            " --store " + shellQuote(store) + " " + keys.substr(4) + " 2>&1; echo exit=$?");
     std::string box = boxLike ? " --box " + shellQuote(boxConditions()) : "";
     return capture(env + " setsid -w " + shellQuote(NIMBREL_BUILD "/nimbrel-host") + box + " --store " +
         shellQuote(store) + " --keys " + shellQuote(keys) + " 2>/dev/null; echo exit=$?");

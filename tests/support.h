@@ -85,7 +85,7 @@ std::string shownAt(const std::string& snap, int x, int y, int columns, int line
 // What nimbrel-host printed on STORE with KEYS and the environment
 // assignments ENV, in a process group of its own, and "exit=STATUS"; as
 // the box's host (--box boxConditions()) unless a test needs a kind host,
-// BOX_LIKE false.
+// BOX_LIKE false. KEYS "cli ARGS": nimbrel ARGS in STORE, both streams.
 std::string runHost(const std::string& store, const std::string& keys, const std::string& env = "",
     bool boxLike = true);
 
