@@ -60,7 +60,7 @@ Outcome withProgressLine(Outcome (*command)(const InstallArguments&), InstallArg
     return command(arguments);
 }
 
-// Erase's question on the terminal; nobody to ask without one.
+// Erase's and remove's question on the terminal; nobody to ask without one.
 std::optional<bool> askOnTerminal(const std::string& question)
 {
     if (!canAsk())
@@ -73,6 +73,7 @@ const char helpFooter[] = R"(Examples:
   nimbrel install nightly.img --slot 3 --name Nightly --settings
   nimbrel rename Nightly Stable
   nimbrel --wait=60 erase 3 --yes --json
+  nimbrel remove nightly.img --yes
   nimbrel color Cyan
   nimbrel default Stable
   nimbrel info Stable --json
@@ -125,6 +126,8 @@ void addInstalling(CLI::App& app, Request& request)
     installing->add_option("--slot", install.slot, "the free slot (default: the first)")->check(slotRange);
     installing->add_option("--name", install.name, "the name (default: Image-N)")->check(imageNameRule);
     installing->add_flag("--settings", install.settings, "copy the running system's settings along");
+    installing->add_flag("--remove-file", install.removeFile,
+        "remove the image file and its checksum files once installed (a backup stays)");
     installing->callback([&] { request.command = [&] { return report(withProgressLine(installCommand, install), request.json); }; });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
     verify->add_option("FILE", install.file, "the image file")->required();
@@ -142,6 +145,10 @@ void addSlotActions(CLI::App& app, Request& request)
     erase->add_option("SLOT", request.slot, "the slot, 0..9 or its name")->required();
     erase->add_flag("--yes", request.yes, "erase without asking");
     erase->callback([&] { request.command = [&] { return report(eraseCommand(namedSlot(request.slot), request.yes ? Confirm() : askOnTerminal), request.json); }; });
+    CLI::App* remove = app.add_subcommand("remove", "remove an image file of the store with its checksum files");
+    remove->add_option("FILE", request.text, "the image file or checksum file, by its name in the store")->required();
+    remove->add_flag("--yes", request.yes, "remove without asking");
+    remove->callback([&] { request.command = [&] { return report(removeCommand(request.text, request.yes ? Confirm() : askOnTerminal), request.json); }; });
 }
 
 void addBootMenu(CLI::App& app, Request& request)
@@ -222,7 +229,7 @@ int main(int argc, char** argv)
 #ifdef NIMBREL_WEB  // where the build found cpp-httplib for its CPU
     addServe(app, request.command);
 #endif
-    for (const char* name : {"install", "verify", "rename", "erase", "color", "menu", "default"})
+    for (const char* name : {"install", "verify", "rename", "erase", "remove", "color", "menu", "default"})
         app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
     int waitSeconds = 0;
     CLI::Option* wait = app.add_flag("--wait{0}", waitSeconds, "wait for a busy store, SECONDS at most (--wait=SECONDS), instead of refusing");

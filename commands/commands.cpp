@@ -15,10 +15,12 @@
 #include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/imagedigest.h"
+#include "install/imagefiles.h"
 #include "install/procedure.h"
 #include "install/space.h"
 #include "install/stillthere.h"
 #include "manage/colorchoice.h"
+#include "manage/fileremoval.h"
 #include "manage/overview.h"
 #include "manage/slotactions.h"
 #include "store/context.h"
@@ -87,13 +89,18 @@ Outcome runInstallation(InstallRequest request, const ProgressShown& shown)
     return installImage(request);
 }
 
-// The success of REQUEST, a line for each of what changed.
-eString installedLines(const InstallRequest& request)
+// The success of REQUEST, a line for each of what changed; SUMS lay beside
+// the image file before.
+eString installedLines(const InstallRequest& request, const std::vector<eString>& sums, bool backup)
 {
     eString lines = "installed " + imageName(request.slot, request.name) + " into slot " + request.slot + "\n";
     struct stat st;
     bool kept = lstat((mpoint + "/" + request.file).c_str(), &st) == 0;
     lines += "image file " + request.file + (kept ? " kept" : " removed");
+    if (kept && backup)
+        lines += " (a backup: nimbrel remove deletes it)";
+    for (size_t i = 0; !kept && i < sums.size(); ++i)
+        lines += (i ? ", " : " with ") + sums[i];
     if (request.copySettings)
         lines += haveSettings() ? "\nsettings copied" : "\nno settings to copy";
     return lines;
@@ -119,6 +126,7 @@ std::optional<Outcome> prepare(const InstallArguments& arguments, InstallRequest
     request.slot = slot ? slotText(*slot) : eString();
     request.name = arguments.name;
     request.copySettings = arguments.settings;
+    request.fileAfter = arguments.removeFile ? ImageFileAfter::Goes : ImageFileAfter::Kept;
     return refusal(request);
 }
 
@@ -127,10 +135,13 @@ Outcome installCommand(const InstallArguments& arguments)
     InstallRequest request;
     if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;
+    std::vector<eString> sums = checksumFilesBeside(request.file);
+    bool backup = false;
+    request.backupKept = [&backup] { backup = true; };
     Outcome outcome = runInstallation(request, arguments.progress);
     if (outcome.kind != Outcome::Done)
         return outcome;
-    return Outcome::done(installedLines(request));
+    return Outcome::done(installedLines(request, sums, backup));
 }
 
 // As installCommand up to the last check, with the same functions.
@@ -180,6 +191,26 @@ Outcome eraseCommand(int slot, const Confirm& confirm)
     if (outcome.kind != Outcome::Done)
         return outcome;
     return Outcome::done("erased slot " + slotText(slot) + " (" + what + ")");
+}
+
+Outcome removeCommand(const std::string& file, const Confirm& confirm)
+{
+    std::optional<StoreFile> asked = storeFile(file);
+    if (!asked)
+        return notRemovable(file);
+    if (confirm) {
+        eString what = asked->checksum ? "checksum file " : "image file ";
+        eString sums;
+        for (const eString& sum : asked->sums)
+            sums += (sums.empty() ? " with " : ", ") + sum;
+        std::optional<bool> yes = confirm(printable("remove " + what + file + " (" + std::to_string(asked->bytes) +
+            " bytes)" + sums + "?"));
+        if (!yes)
+            return Outcome::refused("remove asks first: give --yes to remove without a terminal");
+        if (!*yes)
+            return Outcome::refused(file + " not removed");
+    }
+    return removeStoreFile(file, asked);
 }
 
 std::optional<int> colorKey(const std::string& colour)

@@ -15,6 +15,9 @@ struct InstallArguments {
     std::optional<int> slot;  // the first free one when empty
     std::string name;  // empty for "Image-N"
     bool settings = false;
+    // The image file goes with its checksum files once installed; kept
+    // otherwise. A backup stays all the same.
+    bool removeFile = false;
     // Where the progress goes; may be empty.
     ProgressShown progress;
 };
@@ -27,6 +30,9 @@ Outcome renameCommand(int slot, const std::string& name);
 using Confirm = std::function<std::optional<bool>(const std::string& question)>;
 // Asks CONFIRM first unless it is empty; refuses when nobody can be asked.
 Outcome eraseCommand(int slot, const Confirm& confirm);
+// FILE: an image file of the store, which goes with its checksum files, or
+// a checksum file; by name only. Asks CONFIRM as eraseCommand does.
+Outcome removeCommand(const std::string& file, const Confirm& confirm);
 // COLOUR: a name as the colour window lists it, or its code 2..8.
 Outcome colorCommand(const std::string& colour);
 Outcome menuCommand();

@@ -10,7 +10,7 @@
 
 #include "commands/jsonname.h"
 #include "commands/refusal.h"
-#include "install/checksumfile.h"
+#include "install/imagefiles.h"
 #include "install/imagecheck.h"
 #include "install/space.h"
 #include "install/stillthere.h"
@@ -202,7 +202,7 @@ std::vector<eString> listImageFiles()
     std::vector<eString> files;
     DirHandle dir = openDir(mpoint);
     while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
-        if (std::strstr(entry->d_name, ".img") && !isChecksumName(entry->d_name))
+        if (isImageFileName(entry->d_name))
             files.push_back(entry->d_name);
     }
     std::sort(files.begin(), files.end());

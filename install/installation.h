@@ -37,12 +37,14 @@ private:
     Outcome withdraw(const Outcome& refusal);
     void tell(const char* progress) const;
     bool cancelled() const;
+    bool removesFile() const;
 
     const InstallRequest& request;
     eString scratchEntry;  // its name under image/
     eString scratch;
     eString cutFile;
     bool twoPart = false;
+    bool backup = false;  // the head is a backup's (isBackupHead)
     bool cutMade = false;
     MountedTree tree;
     std::optional<MenuSwitch> menu;  // once the boot menu's head could be read

@@ -4,6 +4,15 @@
 #include "host/estring.h"
 #include "install/copyprogress.h"
 
+// What becomes of the image file once its slot is on the disk. A backup
+// that nimbrel backup wrote stays whatever is asked: it is the user's copy
+// of a slot, and restoring it must not use it up.
+enum class ImageFileAfter {
+    TwoPartGoes,  // the windows' rule: a two-part image file goes
+    Kept,  // nimbrel's and the page's unless asked
+    Goes,  // asked: the image file goes, single-part or two-part
+};
+
 // What the install dialog hands to the installation.
 struct InstallRequest {
     int noliste = 1;  // 1 when no image file is listed
@@ -14,6 +23,10 @@ struct InstallRequest {
     eString slot;  // "0" to "9"
     eString name;  // empty for the default name
     bool copySettings = false;
+    // The image file goes with FILE.md5 and FILE.sha256 beside it.
+    ImageFileAfter fileAfter = ImageFileAfter::TwoPartGoes;
+    // Told when the image file is a backup, kept as such. May be empty.
+    std::function<void()> backupKept;
     // Told the image file first of all: the plug-in writes its trace line
     // to stderr, the box's log. May be empty.
     std::function<void(const eString& file)> started;

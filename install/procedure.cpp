@@ -59,6 +59,7 @@ Outcome Installation::run()
         if (!partBehind)
             return refuseHeadAlone();
         twoPart = true;
+        backup = isBackupHead();
         std::optional<Outcome> stopped = mountSquashfsPart(image.path(), cutFile, cutMade, loops, request.progress);
         tell("");  // the cut's last share says nothing of the steps after it
         if (stopped)
@@ -147,6 +148,13 @@ void Installation::tell(const char* progress) const
 bool Installation::cancelled() const
 {
     return request.cancelled && request.cancelled();
+}
+
+bool Installation::removesFile() const
+{
+    if (backup)
+        return false;
+    return request.fileAfter == ImageFileAfter::Goes || (request.fileAfter == ImageFileAfter::TwoPartGoes && twoPart);
 }
 
 namespace {

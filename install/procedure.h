@@ -13,8 +13,9 @@ std::optional<Outcome> refusal(const InstallRequest& request);
 // and is on the disk before a success is reported. A failed step ends the
 // run with its message and leaves the slot free; only those after the
 // slot's rename leave it installed: the sync of image/ ("could not sync
-// image directory") and the boot menu (bootMenuFailure()). A two-part image
-// file goes once its slot is on the disk, and stays otherwise. Fails with
+// image directory") and the boot menu (bootMenuFailure()). The image file
+// goes as request.fileAfter says, with FILE.md5 and FILE.sha256, once its
+// slot is on the disk, and stays otherwise; a backup's always stays. Fails with
 // "could not mount cramfs", touching nothing, when /tmp/image is no
 // directory of its own. Refuses, before anything is mounted or written, a
 // store that cannot be written and an image file that is none, is

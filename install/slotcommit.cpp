@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "install/checkedimage.h"
+#include "install/imagefiles.h"
 #include "store/actionlog.h"
 #include "store/context.h"
 #include "store/durable.h"
@@ -50,8 +51,10 @@ bool Installation::publish(const CheckedImage& image)
         unsynced = "could not sync image directory";
     // Kept while the slot may yet vanish. Unchecked: the image is installed,
     // and a file that comes back after a power cut is only offered again.
-    if (twoPart && !unsynced && image.stillAt(request.file))
-        unlink((mpoint + "/" + request.file).c_str());
+    if (removesFile() && !unsynced && image.stillAt(request.file))
+        unlinkWithChecksumFiles(request.file);
+    else if (backup && request.backupKept)
+        request.backupKept();
     if (!staged || !menu->placeConfig())
         return false;
     // Barrier 3: the configuration on the disk before the script; else a cut may pair them wrong.
@@ -59,8 +62,8 @@ bool Installation::publish(const CheckedImage& image)
         return false;
     if (!unsynced)
         writeExpectedAction();
-    // Barrier 4: the script, the image file's removal and the log's line on the disk before success; else a
-    // cut undoes them.
+    // Barrier 4: the script, the image file's removal (with its checksum files) and the log's line on the
+    // disk before success; else a cut undoes them.
     if (!syncFileSystem(mpoint))
         return false;
     menu->dropOldLayout();

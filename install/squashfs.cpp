@@ -1,5 +1,7 @@
 #include "install/squashfs.h"
 
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +13,8 @@
 #include "install/staging.h"
 #include "store/context.h"
 #include "store/descriptor.h"
+#include "store/durable.h"
+#include "store/handles.h"
 #include "store/shell.h"
 
 namespace {
@@ -65,6 +69,21 @@ std::optional<Outcome> cutAndMount(const eString& image, const eString& cutFile,
 bool isCramfsHead()
 {
     return !entryExists("/tmp/image/bin");
+}
+
+bool isBackupHead()
+{
+    DirHandle dir = openDir("/tmp/image");
+    int entries = 0;
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr)
+        entries += std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0;
+    struct stat st;
+    std::string text;
+    unsigned mode = 0;
+    const std::string start = "backup of ";
+    return entries == 1 && lstat("/tmp/image/README", &st) == 0 && S_ISREG(st.st_mode) &&
+        readWholeFile("/tmp/image/README", text, mode, 256) && text.compare(0, start.size(), start) == 0 &&
+        text.find('\n') == text.size() - 1;
 }
 
 std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cutFile, bool& cutMade,

@@ -11,6 +11,11 @@ class LoopRelease;
 // two-part image: it has no top-level entry bin.
 bool isCramfsHead();
 
+// Whether that head is a backup's that nimbrel backup wrote: its only
+// entry a file README reading "backup of NAME\n". Such an image file is
+// the user's only copy of the slot, never removed by its installation.
+bool isBackupHead();
+
 // With the cramfs head of the two-part image at IMAGE (the checked image)
 // mounted on /tmp/image: unmounts the head and mounts the squashfs part
 // behind it there, straight from the image file. Where mount cannot take an

@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <libintl.h>
 
-#include "install/checksumfile.h"
+#include "install/imagefiles.h"
 #include "install/space.h"
 #include "plugin/globals.h"
 #include "plugin/message.h"
@@ -138,7 +137,7 @@ int Imagedir::LoadListe()
     if (!dir)
         return 1;
     while (const dirent* entry = readdir(dir.get())) {
-        if (std::strstr(entry->d_name, ".img") && !isChecksumName(entry->d_name))
+        if (isImageFileName(entry->d_name))
             addEntry(liste, entry->d_name);
     }
     return liste->getCurrent() ? 0 : 1;

@@ -57,7 +57,7 @@ TEST_F(CliTest, CommandsTable)
         std::string out, err;
         bool changes;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"", 2, "", "a command is required", false},
         {"--version", 0, "Nimbrel V1.2  Date: 06.12.2026\n", "", false},
         {"--help", 0, "~Usage: nimbrel [OPTIONS] [SUBCOMMAND]", "", false},
@@ -92,8 +92,12 @@ TEST_F(CliTest, CommandsTable)
         {"erase 3 --yes", 2, "", "nimbrel: no Image in slot 3\n", false},
         {"color blue", 2, "", "unknown color: blue (one of green cyan red magenta orange white gray, or 2..8)", false},
         {"color 9", 2, "", "unknown color: 9", false},
-        {"install two-part.img --slot 3 --name 'Sat 1.0'", 0,
-            "installed Sat 1.0 into slot 3\nimage file two-part.img removed\n", "", true},
+        {"install two-part.img --slot 3 --name 'Sat 1.0' --remove-file", 0,
+            "installed Sat 1.0 into slot 3\nimage file two-part.img removed with two-part.img.md5\n", "", true},
+        {"backup 3 " + store.path("backup.img"), 0, "~backed up slot 3 (Sat 1.0) to " + store.path("backup.img"), "",
+            true},
+        {"install backup.img --slot 6 --remove-file", 0,
+            "installed Image-6 into slot 6\nimage file backup.img kept (a backup: nimbrel remove deletes it)\n", "", true},
         {"default 3", 0, "boot menu starts slot 3 (Sat 1.0) by default\n", "", true},
         {"default 5", 2, "", "nimbrel: no Image in slot 5\n", false},
         {"install single-part.img --slot 3 --json", 2,
@@ -120,19 +124,32 @@ TEST_F(CliTest, CommandsTable)
         {"erase 0 --yes", 0, "erased slot 0 (Image-0)\n", "", true},
         {"status --json", 0, "~\"default_slot\": null", "", false},
         {"menu", 0, "boot menu written\n", "", false},
+        {"remove", 2, "", "FILE is required", false},
+        {"remove random.img", 2, "", "nimbrel: remove asks first: give --yes to remove without a terminal\n", false},
+        {"remove backup.img --yes --json", 0, "{\"changed\":[\"removed image file backup.img with backup.img.md5, "
+            "backup.img.sha256\"],\"detail\":\"\",\"message\":\"removed image file backup.img with backup.img.md5, "
+            "backup.img.sha256\",\"ok\":true,\"status\":0}\n", "", true},
+        {"remove other.img.md5 --yes", 0, "removed checksum file other.img.md5\n", "", true},
+        {"log", 0, "~ nimbrel remove - done removed checksum file other.img.md5\n", "", false},
     };
+    // Nothing but an image file or a checksum file of the store, by name.
+    for (const char* file : {"tools", "image", "nimbrel.log", "tools/menu", "../s/random.img", "a..img", "link.img",
+             "fifo.img", "image/5/bin/sh.img", "missing.img"})
+        cases.push_back({std::string("remove ") + file + " --yes", 2, "", std::string("nimbrel: no image file or checksum "
+            "file of the store: ") + file + "\n", false});
     // What an installation of single-part.img holds, from one into a twin store.
     TestStore twin("twin");
     shell("cp " + store.path("single-part.img") + " " + twin.root());
     ASSERT_EQ(nimbrel("--store " + twin.root() + " install single-part.img").status, 0);
     const std::string singlePart = slotTree(twin.path("image/0"));
     shell("cd " + store.root() + " && cp single-part.img damaged.img && cp single-part.img other.img && "
-          "echo \"$(printf %064d 0)  damaged.img\" >damaged.img.sha256 && md5sum two-part.img >other.img.md5");
+          "echo \"$(printf %064d 0)  damaged.img\" >damaged.img.sha256 && md5sum two-part.img >other.img.md5 && "
+          "ln -s random.img link.img && mkfifo fifo.img");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         std::string before = storeState(store);
         CliRun run = nimbrel((c.args.rfind("--store", 0) == 0 ? "" : at + " ") + c.args);
-        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.status, c.status) << run.err;
         if (c.out.rfind("~", 0) == 0)
             EXPECT_NE(run.out.find(c.out.substr(1)), std::string::npos) << run.out;
         else
@@ -148,7 +165,8 @@ TEST_F(CliTest, CommandsTable)
         EXPECT_EQ(leftovers(store.root()), "");
     }
     EXPECT_EQ(readFile(store.path("image/3/Image.info")), "name=Sat 1.0\n");
-    EXPECT_FALSE(pathExists(store.path("two-part.img")));  // a two-part image file goes once installed
+    EXPECT_FALSE(pathExists(store.path("two-part.img.md5")));  // an image file goes with its sums when asked
+    EXPECT_FALSE(pathExists(store.path("backup.img.sha256")));
     EXPECT_FALSE(pathExists(store.path("image/0")));
     EXPECT_FALSE(pathExists(store.path("tools/default.slot")));  // the erased default is not a later slot 0's
     EXPECT_NE(readFile(store.path("tools/lcdmenu.conf")).find("menu_color=2\n"), std::string::npos);
@@ -246,7 +264,7 @@ TEST_F(CliTest, StatusWhenDuNeverEnds)
 
 TEST_F(CliTest, StatusAndImagesAsJson)
 {
-    ASSERT_EQ(nimbrel(at + " install two-part.img --slot 2 --name Two").status, 0);
+    ASSERT_EQ(nimbrel(at + " install two-part.img --slot 2 --name Two --remove-file").status, 0);
     store.addSlot(5, "name=Older\n");  // installed before the details were kept
     store.addCorruptedSlot(7);
     shell("cd " + store.path("image/7") + " && head -c 10000 /dev/zero >data && cp ../2/Image.details .");
@@ -308,6 +326,7 @@ TEST_F(CliTest, StatusAndImagesAsJson)
 
     makeImage(store.path("b-cut.img"), "--two-part");
     shell("truncate -s 1179748 " + store.path("b-cut.img") + " && mkdir " + store.path("dir.img"));
+    shell("cd " + store.root() + " && md5sum single-part.img >single-part.img.md5 && touch gone.img.md5 gone.img.sha256");
     nlohmann::json images = nlohmann::json::parse(nimbrel(at + " images --json").out);
     const char* const expected[][3] = {{"b-cut.img", "two-part", "image file is incomplete"},
         {"dir.img", "unknown", "not an image file"}, {"random.img", "unknown", "not an image file"},

@@ -67,7 +67,7 @@ TEST_F(ImagedirTest, ListsFilesHoldingDotImgAndTheFreeSlots)
 {
     TestStore store;
     for (const char* file : {"a.img", "b.img.bak", "c.imgx", "d.IMG", "e.bin", "sub/f.img", "old.img/x", "image/6",
-             "a.img.md5", "a.img.sha256", "a.md5", "g.img.sha"})
+             "a.img.md5", "a.img.sha256", "a.md5", "g.img.sha", "h.img.md5", "h.img.sha256"})
         writeFile(store.path(file), "x");  // a file is no slot; checksum files are no images
     store.addSlot(0, "name=x\n");
     store.addSlot(1, "name=x\n");
@@ -91,16 +91,19 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
         int slotsTaken;  // from slot 0 on
         int free;  // kB; -1: the mount point does not exist
         const char* message;
+        bool backup = false;  // the image file is one that nimbrel backup wrote
     };
     const Case cases[] = {{false, 1, 100000, select}, {true, 10, 100000, select},
         {false, 1, 20000, select}, {false, 1, 10000, space} /* space first */, {true, 1, 19996, space},
-        {true, 1, -1, space}, {true, 1, 20000, installed}};
+        {true, 1, -1, space}, {true, 1, 20000, installed}, {true, 1, 20000, installed, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         TestStore store("disk/store");
         writeFile(store.path("tools/lcdmenu.conf"), "menu_color=3\n");  // chosen since the plug-in started
-        if (c.image)
-            makeImage(store.path("new.img"), "--two-part");
+        if (c.image) {
+            makeImage(store.path("new.img"), c.backup ? "--two-part --head 'backup of Big_1'" : "--two-part");
+            shell("cd " + store.root() + " && md5sum new.img >new.img.md5 && sha256sum new.img >new.img.sha256");
+        }
         for (int slot = 0; slot < c.slotsTaken; ++slot)
             store.addSlot(slot, "name=x\n");
         shell("used=$(df -k --output=used /tmp/disk | tail -n 1) && mount -o remount,size=$((used + " +
@@ -122,7 +125,8 @@ TEST_F(ImagedirTest, InstallsWhatTheKeysChoseOrRefusesAndTouchesNothing)
         if (c.message == installed) {
             EXPECT_EQ(readFile(store.path("image/2/Image.info")), "name=Sa9 1.0-+:\n");
             EXPECT_EQ(readFile(store.path("image/2/var/tuxbox/config/enigma/config")), flashSettings);
-            EXPECT_FALSE(pathExists(store.path("new.img")));
+            for (const char* file : {"new.img", "new.img.md5", "new.img.sha256"})
+                EXPECT_EQ(pathExists(store.path(file)), c.backup) << file;  // a backup stays, another two-part goes
             EXPECT_THAT(readFile(store.path("tools/lcdmenu.conf")), ::testing::EndsWith("\nmenu_color=3\n"));
             EXPECT_THAT(help, ::testing::StartsWith("please wait !!!"));  // a slow copy tells its share
         } else {

@@ -336,7 +336,7 @@ TEST_F(ShimTest, WhatCannotInstallIsRefusedOrFailsWithTheStoreKept)
 // Checksum files beside x.img, as md5sum and sha256sum write them: a
 // matching image installs; a changed byte in its squashfs part, or a
 // checksum file that gives no digest for it, is refused changing nothing.
-// The checksum files stay either way.
+// The checksum files stay, but x.img.md5 and x.img.sha256 go with x.img.
 TEST_F(ShimTest, ChecksumFilesBesideTheImageAreCheckedFirst)
 {
     const std::string done = "Info Image is installed", damaged = "Error image file is damaged",
@@ -357,7 +357,8 @@ TEST_F(ShimTest, ChecksumFilesBesideTheImageAreCheckedFirst)
         SCOPED_TRACE(prepare);
         shell("cd " + store.root() + " && rm -rf image tools/menu tools/lcdmenu.conf x.*");
         ASSERT_EQ(shell("cd " + store.root() + " && cp new.img x.img && " + prepare), 0);
-        const std::vector<std::string> changing = {store.path("x.img"), store.path("image"), store.path("tools")};
+        const std::vector<std::string> changing = {store.path("x.img"), store.path("image"), store.path("tools"),
+            store.path("x.img.md5"), store.path("x.img.sha256")};
         std::string whole = fingerprint({store.root()}, {}), kept = fingerprint({store.root()}, changing);
         Outcome out = installImage(installRequest("x.img", "0"));
         EXPECT_EQ(out.title() + " " + out.message, outcome);
@@ -365,6 +366,7 @@ TEST_F(ShimTest, ChecksumFilesBesideTheImageAreCheckedFirst)
         bool installed = out.kind == Outcome::Done;
         EXPECT_EQ(installed ? "" : changedLines(whole, fingerprint({store.root()}, {})), "");
         EXPECT_EQ(probeSlot(0), installed ? SlotState::Installed : SlotState::Free);
+        EXPECT_FALSE(installed && (pathExists(store.path("x.img.md5")) || pathExists(store.path("x.img.sha256"))));
     }
 }
 

@@ -172,4 +172,12 @@ post /api/erase -d '{"slot":1,"confirm":"Alpha"}'
 "$cli" --store /tmp/b color cyan >/dev/null
 check "erase, colour: the boot menu's bytes as nimbrel writes them" eval 'answered 200 "erased slot 1 (Alpha)" &&
     cmp $s/tools/menu /tmp/b/tools/menu && cmp $s/tools/lcdmenu.conf /tmp/b/tools/lcdmenu.conf'
+post /api/install -d "{\"file\":\"$backup\",\"slot\":2,\"remove_file\":true}"
+path=/api/progress
+check "restore of the backup, asked to remove it: kept with its checksum files" wait_until eval 'call &&
+    has "$body" "image file $backup kept (a backup" && [ -e $s/$backup.md5 ] && [ -e $s/$backup.sha256 ]'
+post /api/install -d '{"file":"new.img","slot":3,"remove_file":true}'
+path=/api/progress
+check "install asked to remove the file: it goes with its checksum file" wait_until eval 'call &&
+    has "$body" "image file new.img removed with new.img.md5" && [ ! -e $s/new.img.md5 ]'
 finish

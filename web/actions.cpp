@@ -57,7 +57,7 @@ Outcome started(const std::string& what, Jobs& jobs, Jobs::Work work)
 Outcome startInstall(const json& body, Jobs& jobs)
 {
     InstallArguments arguments{text(body, "file"), slotOf(body, false), imageName(body),
-        body.value("settings", false) == true, nullptr};
+        body.value("settings", false) == true, body.value("remove_file", false) == true, nullptr};
     return started("install", jobs, [arguments](const ProgressShown& shown) mutable {
         arguments.progress = shown;
         return installCommand(arguments);
@@ -66,7 +66,7 @@ Outcome startInstall(const json& body, Jobs& jobs)
 
 Outcome startVerify(const json& body, Jobs& jobs)
 {
-    InstallArguments arguments{text(body, "file"), slotOf(body, false), "", false, nullptr};
+    InstallArguments arguments{text(body, "file"), slotOf(body, false), "", false, false, nullptr};
     return started("verify", jobs, [arguments](const ProgressShown& shown) mutable {
         arguments.progress = shown;
         return verifyCommand(arguments);

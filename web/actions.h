@@ -15,7 +15,8 @@ struct BadRequest : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// {file, slot?, name?, settings?}
+// {file, slot?, name?, settings?, remove_file?}: the image file is kept
+// unless remove_file is true (a backup always).
 Outcome startInstall(const nlohmann::json& body, Jobs& jobs);
 // {file, slot?}
 Outcome startVerify(const nlohmann::json& body, Jobs& jobs);

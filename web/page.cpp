@@ -26,6 +26,7 @@ button{background:#2b6cb0;color:#fff;border:0}button.danger{background:#b83232}
 <p><select id="file"></select> into <select id="slot"></select>
 <input id="name" maxlength="10" placeholder="name" size="10">
 <label><input type="checkbox" id="settings"> settings</label>
+<label><input type="checkbox" id="removefile"> remove the image file</label>
 <button id="install">Install</button> <button id="verify">Verify</button></p>
 <h2>Boot menu colour</h2>
 <p><select id="colour"></select> <button id="setcolour">Set</button>
@@ -110,7 +111,7 @@ async function upload() {
 function install(path) {
   const slot = $("slot").value;
   send(path, {file: $("file").value, slot: slot === "" ? null : Number(slot), name: $("name").value,
-    settings: $("settings").checked});
+    settings: $("settings").checked, remove_file: $("removefile").checked});
 }
 $("send").onclick = upload;
 $("install").onclick = () => install("/api/install");
