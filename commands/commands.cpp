@@ -20,7 +20,6 @@
 #include "install/space.h"
 #include "install/stillthere.h"
 #include "manage/colorchoice.h"
-#include "manage/fileremoval.h"
 #include "manage/overview.h"
 #include "manage/slotactions.h"
 #include "store/context.h"
@@ -191,26 +190,6 @@ Outcome eraseCommand(int slot, const Confirm& confirm)
     if (outcome.kind != Outcome::Done)
         return outcome;
     return Outcome::done("erased slot " + slotText(slot) + " (" + what + ")");
-}
-
-Outcome removeCommand(const std::string& file, const Confirm& confirm)
-{
-    std::optional<StoreFile> asked = storeFile(file);
-    if (!asked)
-        return notRemovable(file);
-    if (confirm) {
-        eString what = asked->checksum ? "checksum file " : "image file ";
-        eString sums;
-        for (const eString& sum : asked->sums)
-            sums += (sums.empty() ? " with " : ", ") + sum;
-        std::optional<bool> yes = confirm(printable("remove " + what + file + " (" + std::to_string(asked->bytes) +
-            " bytes)" + sums + "?"));
-        if (!yes)
-            return Outcome::refused("remove asks first: give --yes to remove without a terminal");
-        if (!*yes)
-            return Outcome::refused(file + " not removed");
-    }
-    return removeStoreFile(file, asked);
 }
 
 std::optional<int> colorKey(const std::string& colour)
