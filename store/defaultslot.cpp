@@ -47,6 +47,7 @@ bool forgetDefaultSlot(int slot)
 
 void forgetStaleDefault()
 {
+    std::remove((defaultFile() + ".new").c_str());  // what a stopped choice left
     std::optional<int> chosen = defaultSlot();
     if (chosen && probeSlot(*chosen) != SlotState::Installed)
         forgetDefaultSlot(*chosen);

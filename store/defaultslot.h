@@ -21,5 +21,6 @@ bool rememberDefaultSlot(std::optional<int> slot);
 bool forgetDefaultSlot(int slot);
 
 // Forgets a choice of a slot that is not installed, which an earlier
-// version or an older store may have left; unsynced, unchecked, as above.
+// version or an older store may have left, and removes the scratch file of
+// a choice that was stopped; unsynced, unchecked, as above.
 void forgetStaleDefault();

@@ -223,7 +223,7 @@ std::string defaultEntry(const std::string& root, const std::vector<int>& starts
 }
 
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
-    const std::string& image)
+    const std::string& image, bool stopped)
 {
     std::map<int, std::string> trees;  // each slot's taken once
     auto tree = [&](int slot) -> const std::string& {
@@ -255,8 +255,10 @@ std::string storeFaults(const std::string& root, const std::vector<std::string>&
         std::getline(confLines, value);
     std::string items = field[2].substr(std::min<size_t>(11, field[2].size()));
     size_t count = std::count(items.begin(), items.end(), ',');
-    bool defaultRight = starts.empty() ? field[0].rfind("default_entry=", 0) == 0
-                                       : field[0] == "default_entry=" + defaultEntry(root, starts);
+    int entry = field[0].rfind("default_entry=", 0) == 0 ? std::atoi(field[0].c_str() + 14) : -1;
+    bool defaultRight = starts.empty() ? entry >= 0 :
+        stopped ? entry >= 0 && entry <= static_cast<int>(starts.size()) :
+                  field[0] == "default_entry=" + defaultEntry(root, starts);
     if (std::count(text.begin(), text.end(), '\n') != 5 || text.back() != '\n' || !defaultRight ||
         field[1] != "line_spacing=" + std::to_string(count) || field[2].compare(0, 22, "menu_items=TovraImage,") ||
         items.back() != ',' || field[3] != "text_align=0" || field[4].compare(0, 11, "menu_color=") ||

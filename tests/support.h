@@ -65,8 +65,10 @@ std::string slotTree(const std::string& dir);
 // Image.info is complete (slotTree one of COMPLETE), with one name line;
 // IMAGE (unless empty) is there or a slot holds COMPLETE[0]; tools/default.slot
 // names no slot that is not installed.
+// With STOPPED, an action was stopped midway: the default entry may still
+// be the one of the choice before, any entry the script has.
 std::string storeFaults(const std::string& root, const std::vector<std::string>& complete,
-    const std::string& image = "");
+    const std::string& image = "", bool stopped = false);
 
 // Turns the boot menu in TOOLS into an earlier version's link layout: both
 // files links through the link tools/bootmenu into the directory bootmenu.1.
