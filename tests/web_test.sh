@@ -60,6 +60,8 @@ mkfifo $s/fifo.img
 check "a FIFO in the store: refused at once, never read" eval 'path=/api/file?name=fifo.img call -m 5 &&
     answered 403 "no plain file, not sent: fifo.img"'
 rm $s/fifo.img
+check "delete: only what the store lists as an image file" eval 'post /api/remove -d "{\"file\":\"tools\"}" &&
+    answered 409 "no image file or checksum file of the store: tools" && [ -d $s/tools ]'
 for i in $(seq 40); do path=/api/session call; done
 check "the page's token outlives other pages' requests" eval '[ "$body" = "{\"token\":\"$token\"}" ]'
 # serve_with PASSWORD-FILE: what a server on that file says before it would listen.

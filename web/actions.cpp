@@ -111,3 +111,8 @@ Outcome colourAction(const json& body)
         return Outcome::refused(unknownColor(colour));
     return colorCommand(colour);
 }
+
+Outcome removeAction(const json& body)
+{
+    return removeCommand(text(body, "file"), nullptr);
+}

@@ -32,3 +32,6 @@ Outcome eraseAction(const nlohmann::json& body);
 Outcome defaultAction(const nlohmann::json& body);
 // {colour}
 Outcome colourAction(const nlohmann::json& body);
+// {file}: an image file or checksum file the store lists, as nimbrel
+// remove takes it; the page has asked the person already.
+Outcome removeAction(const nlohmann::json& body);

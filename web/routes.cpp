@@ -122,6 +122,7 @@ void addChanging(httplib::Server& server, Jobs& jobs)
     post("/api/rename", renameAction);
     post("/api/erase", eraseAction);
     post("/api/colour", colourAction);
+    post("/api/remove", removeAction);
     post("/api/default", defaultAction);
     server.Put("/api/upload", [](const Request& request, Response& response, const httplib::ContentReader& reader) {
         Outcome outcome = receiveUpload(request.get_param_value("name"), request, reader);
