@@ -1,0 +1,92 @@
+#!/bin/bash
+# Front ends acting at once on one store, 20 rounds of each pair: the page
+# installing while nimbrel erases, two pages installing, a backup from the
+# page while the windows install. In each round one may be told "image
+# store is busy", the other goes through; no slot is ever half there, no
+# scratch tree is left, and no round hangs (each within 60 s).
+set -u
+. "$NIMBREL_SOURCE/tests/check.sh"
+cli=$(box_kernel nimbrel)
+port=$((20000 + RANDOM % 20000))
+s=/tmp/s url=http://127.0.0.1:$port
+"$NIMBREL_SOURCE/scripts/make-demo-store" $s >/dev/null
+"$cli" --store $s install single-part.img --slot 1 >/dev/null && "$cli" --store $s install two-part.img --slot 2 >/dev/null
+tree() { (cd "$1" && find . ! -name 'Image.*' | sort); }
+single=$(tree $s/image/1) two=$(tree $s/image/2)
+"$cli" --store $s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>&1 &
+server=$!
+trap 'kill $server' EXIT
+wait_until grep -qs serving /tmp/serve.out
+password=$(cat $s/nimbrel-web.password)
+token=$(curl -s -u "me:$password" $url/api/session | sed 's/.*"token":"\([a-z0-9]*\)".*/\1/')
+post() {
+    curl -s -m 60 -u "me:$password" -H "X-Nimbrel-Token: $token" -H "Origin: $url" \
+        -H 'Content-Type: application/json' -d "$2" "$url$1"
+}
+# The outcome of the page's last long action, once it has ended.
+outcome() {
+    for _ in $(seq 600); do
+        progress=$(curl -s -m 5 -u "me:$password" $url/api/progress)
+        has "$progress" '"running":false' && { printf '%s\n' "$progress"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+# Every slot whole, as one of the two images installs it, and no scratch tree.
+sound() {
+    for slot in $s/image/*; do
+        [ -e "$slot/Image.info" ] || return 1
+        listing=$(tree "$slot")
+        [ "$listing" = "$single" ] || [ "$listing" = "$two" ] || return 1
+    done
+    ! ls -d $s/image/.install-* >/dev/null 2>&1
+}
+# Back to slots 1 and 2 alone, the image files and no backup.
+reset() {
+    for slot in 0 3 4; do [ ! -e $s/image/$slot ] || "$cli" --store $s erase $slot --yes >/dev/null; done
+    [ -e $s/image/2 ] || "$cli" --store $s install two-part.img --slot 2 >/dev/null
+    for backup in $s/Image-*.img; do [ ! -e "$backup" ] || "$cli" --store $s remove "${backup##*/}" --yes >/dev/null; done
+}
+# won_or_busy TEXT WON: TEXT says WON, or that the store was busy.
+won_or_busy() { has "$1" "$2" || has "$1" "image store is busy"; }
+
+faults=0
+for round in $(seq 20); do
+    post /api/install '{"file":"two-part.img","slot":3}' >/tmp/page.out &
+    page_job=$!
+    erase=$(timeout 60 "$cli" --store $s erase 2 --yes 2>&1)
+    wait $page_job
+    page=$(outcome) && sound && won_or_busy "$erase" "erased slot 2" &&
+        { has "$(cat /tmp/page.out)" "image store is busy" || won_or_busy "$page" "installed Image-3 into slot 3"; } ||
+        { faults=$((faults + 1)); echo "round $round: $erase / $(cat /tmp/page.out) / $page" >&2; }
+    reset
+done
+check "the page installing while nimbrel erases: 20 rounds sound" test $faults = 0
+
+faults=0
+for round in $(seq 20); do
+    post /api/install '{"file":"single-part.img","slot":3}' >/tmp/page.out &
+    page_job=$!
+    other=$(post /api/install '{"file":"two-part.img","slot":4}')
+    wait $page_job
+    first=$(cat /tmp/page.out)
+    outcome >/dev/null && sound && won_or_busy "$first" "install started" && won_or_busy "$other" "install started" &&
+        ! { has "$first" "busy" && has "$other" "busy"; } ||
+        { faults=$((faults + 1)); echo "round $round: $first / $other" >&2; }
+    reset
+done
+check "two pages installing at once: 20 rounds, one at a time, each told" test $faults = 0
+
+faults=0
+for round in $(seq 20); do
+    post /api/backup '{"slot":1}' >/tmp/page.out &
+    page_job=$!
+    windows=$(timeout 60 "$host" --store $s --keys "ok green ok" 2>&1)
+    wait $page_job
+    page=$(outcome) && sound && won_or_busy "$windows" "[Info] Image is installed" &&
+        { has "$(cat /tmp/page.out)" "image store is busy" || won_or_busy "$page" "backed up slot 1"; } ||
+        { faults=$((faults + 1)); echo "round $round: $windows / $(cat /tmp/page.out) / $page" >&2; }
+    reset
+done
+check "a backup from the page while the windows install: 20 rounds sound" test $faults = 0
+finish
