@@ -29,8 +29,9 @@ steps() {
         "$1" --store /tmp/store $step --json 2>&1
         echo "status $?"
     done | tee "/tmp/$2.raw" | sed 's/"free_kb": [0-9]*/"free_kb": N/; s/"installed": "[^"]*"/"installed": T/' >"/tmp/$2.out"
-    (cd /tmp/store && find . -printf '%y %m %s %p\n' | sort &&
-        find . -type f ! -name nimbrel.log -exec md5sum {} + | grep -v Image.details | sort &&
+    # The lock's record names the last holder's process.
+    (cd /tmp/store && find . ! -name .nimbrel-lock -printf '%y %m %s %p\n' | sort &&
+        find . -type f ! -name nimbrel.log ! -name .nimbrel-lock -exec md5sum {} + | grep -v Image.details | sort &&
         find . -name Image.details -exec sed 's/^installed=.*/installed=T/' {} +) >"/tmp/$2.tree"
 }
 steps "$pc" pc
@@ -50,14 +51,31 @@ field() { sed -n "s/^$1: //p" /tmp/unpacked/control/control; }
 check "the package: debian-binary, control.tar.gz, data.tar.gz, in that order" \
     eval '[ "$(ar t "$package" | tr "\n" " ")" = "debian-binary control.tar.gz data.tar.gz " ] &&
     [ "$(cat /tmp/unpacked/debian-binary)" = 2.0 ]'
-check "its data: /usr/bin/nimbrel alone, executable, owned by root" eval 'cmp "$box" /tmp/unpacked/data/usr/bin/nimbrel &&
-    [ "$(tar -tzf /tmp/unpacked/data.tar.gz | grep -v /$)" = ./usr/bin/nimbrel ] &&
-    tar -tvzf /tmp/unpacked/data.tar.gz ./usr/bin/nimbrel | grep -q "^-rwxr-xr-x 0/0 "'
+check "its data: /usr/bin/nimbrel and the page's start script, executable, owned by root" eval '
+    cmp "$box" /tmp/unpacked/data/usr/bin/nimbrel && [ "$(tar -tzf /tmp/unpacked/data.tar.gz | grep -v /$ |
+    tr "\n" " ")" = "./etc/init.d/nimbrel-web ./etc/rc3.d/S95nimbrel-web ./usr/bin/nimbrel " ] &&
+    [ "$(readlink /tmp/unpacked/data/etc/rc3.d/S95nimbrel-web)" = ../init.d/nimbrel-web ] &&
+    [ "$(tar -tvzf /tmp/unpacked/data.tar.gz ./usr/bin/nimbrel ./etc/init.d/nimbrel-web | cut -c1-14 | sort -u)" = "-rwxr-xr-x 0/0" ]'
+check "removing it stops the page first" grep -qx "\[ ! -x /etc/init.d/nimbrel-web \] || /etc/init.d/nimbrel-web stop" \
+    /tmp/unpacked/control/prerm
 version=$("$pc" --version | sed -n "s/^Nimbrel V\([0-9.]*\) .*/\1/p")
 check "its control: name, version $version, powerpc, maintainer, description, size" eval '[ "$(field Package)" = nimbrel ] &&
     [ -n "$version" ] && [ "$(field Version)" = "$version" ] && [ "$(field Architecture)" = powerpc ] &&
     [ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] &&
     [ "$(field Installed-Size)" = "$(du -sk --apparent-size /tmp/unpacked/data | cut -f1)" ]'
+# The start script under the box's shell, on the PC's nimbrel (which serves).
+init=/tmp/unpacked/data/etc/init.d/nimbrel-web port=$((20000 + $$ % 20000))
+export NIMBREL="$pc" NIMBREL_WEB_CONF=/tmp/web.conf NIMBREL_WEB_PID=/tmp/run/web.pid NIMBREL_WEB_LOG=/tmp/log/web.log
+check "the start script starts nothing until the store is named" eval '[ "$(busybox sh $init start)" = \
+    "nimbrel-web: not enabled (store=DIR in /tmp/web.conf)" ] && [ ! -e /tmp/run/web.pid ]'
+printf 'store=/tmp/store\nlisten=127.0.0.1:%s\n' "$port" >/tmp/web.conf
+busybox sh $init start >/dev/null
+check "enabled, it serves the store, once" eval 'wait_until grep -qs "serving /tmp/store" /tmp/log/web.log &&
+    [ "$(curl -s -o /dev/null -w %{http_code} http://127.0.0.1:$port/)" = 401 ] &&
+    busybox sh $init start | grep -q "running" && [ "$(grep -c serving /tmp/log/web.log)" = 1 ]'
+busybox sh $init stop
+check "stopped: no server, no pid file" eval '! busybox sh $init status >/dev/null && [ ! -e /tmp/run/web.pid ] &&
+    wait_until eval "! curl -s http://127.0.0.1:$port/ >/dev/null"'
 diff /tmp/pc.out /tmp/box.out >&2
 diff /tmp/pc.tree /tmp/box.tree >&2
 finish
