@@ -64,18 +64,14 @@ private:
     net::steady_timer pause;
 };
 
-bool listen(tcp::acceptor& acceptor, Shared& shared, const std::string& host, int port)
+bool listen(tcp::acceptor& acceptor, const std::string& host, int port)
 {
+    // A numeric address: a name would need the C library's resolver, which
+    // a static program cannot take with it to the box.
     error_code error;
     tcp::endpoint endpoint(net::ip::make_address(host, error), static_cast<unsigned short>(port));
-    if (error) {
-        tcp::resolver resolver(shared.io);
-        auto found = resolver.resolve(host, std::to_string(port), error);
-        if (error || found.empty())
-            return false;
-        endpoint = *found.begin();
-    }
-    acceptor.open(endpoint.protocol(), error);
+    if (!error)
+        acceptor.open(endpoint.protocol(), error);
     if (error)
         return false;
     noInherit(acceptor.native_handle());
@@ -93,7 +89,7 @@ bool serveHttp(const std::string& host, int port, const Routes& routes, const st
 {
     Shared shared(routes);
     tcp::acceptor acceptor(shared.io);
-    if (!listen(acceptor, shared, host, port))
+    if (!listen(acceptor, host, port))
         return false;
     listening();
     Listener listener(shared, acceptor);
