@@ -11,7 +11,7 @@ namespace {
 using namespace webnet;
 using boost::system::error_code;
 
-constexpr int perAddress = 16, inAll = 128;
+constexpr int perAddress = 32, inAll = 128;
 
 // Keeps the commands the procedures start from inheriting a socket: set
 // after the call, as the box's kernel may lack SOCK_CLOEXEC.
