@@ -209,8 +209,7 @@ bool Session::streamBody(const BodySink& sink)
     while (true) {
         auto got = std::make_shared<std::promise<bool>>();
         std::future<bool> future = got->get_future();
-        auto self = shared_from_this();
-        net::post(shared.io, [self, got] {
+        net::post(shared.io, [self = shared_from_this(), got] {
             self->filled = 0;
             self->continued([self, got] {
                 self->readPiece(self->piece.size(), self->bodyDeadline, [got](bool whole) { got->set_value(whole); });
@@ -227,7 +226,9 @@ bool Session::streamBody(const BodySink& sink)
 void Session::run(const Routes::Route& route)
 {
     auto self = shared_from_this();
-    net::post(shared.workers, [self, &route] {
+    // Each worker's last hold on the session goes to the I/O thread: the
+    // session ends there, where the connections are counted.
+    net::post(shared.workers, [self, &route]() mutable {
         try {
             route.handler(self->request, self->response);
         } catch (const std::exception& error) {
@@ -235,7 +236,8 @@ void Session::run(const Routes::Route& route)
             self->shared.routes.refuse(self->response, 500, error.what());
         }
         self->request.readBody = nullptr;
-        net::post(self->shared.io, [self] { self->respond(); });
+        net::io_context& io = self->shared.io;
+        net::post(io, [self = std::move(self)] { self->respond(); });
     });
 }
 
@@ -297,10 +299,11 @@ void Session::sendFile(long long offset)
     if (offset >= response.fileSize)
         return finish();
     auto self = shared_from_this();
-    net::post(shared.workers, [self, offset] {
+    net::post(shared.workers, [self, offset]() mutable {
         size_t wanted = static_cast<size_t>(std::min<long long>(self->piece.size(), self->response.fileSize - offset));
         ssize_t count = pread(self->response.file->get(), self->piece.data(), wanted, static_cast<off_t>(offset));
-        net::post(self->shared.io, [self, offset, count] {
+        net::io_context& io = self->shared.io;
+        net::post(io, [self = std::move(self), offset, count] {
             if (count <= 0)
                 return;  // the file shrank: the connection ends short of its length
             self->expireAt(Clock::now() + writeTime);

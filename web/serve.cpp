@@ -29,7 +29,10 @@ std::pair<std::string, int> address(const std::string& listen)
     }
     if (port <= 0 || port > 65535 || colon == 0)
         throw Refusal("--listen wants ADDR:PORT, not " + listen);
-    return {listen.substr(0, colon), port};
+    std::string host = listen.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);  // [::1]:8088
+    return {host, port};
 }
 
 } // namespace
