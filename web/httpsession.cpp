@@ -93,6 +93,7 @@ void Session::readHeader()
     response = Response();
     filled = 0;
     bodyDone = expects = false;
+    remaining.reset();
     expireAt(Clock::now() + headerTime);
     auto self = shared_from_this();
     http::async_read_header(socket, buffer, *parser, [self](error_code error, size_t) { self->onHeader(error); });
@@ -143,6 +144,8 @@ void Session::route()
     auto length = parser->content_length();
     bodyDeadline = Clock::now() + idleTime + seconds(length ? *length / floorRate : 0);
     if (found->streamsBody) {
+        if (length)
+            remaining = *length;
         request.readBody = [this](const BodySink& sink) { return streamBody(sink); };
         return run(*found);
     }
@@ -203,6 +206,36 @@ void Session::readPiece(size_t size, Clock::time_point until, Done done)
     });
 }
 
+// A body of a known length, straight from the socket into PIECE (what
+// came with the headers first) until it is full or the body ends; the
+// parser would copy it once more, in smaller reads.
+void Session::readRaw(uint64_t left, Done done)
+{
+    size_t room = static_cast<size_t>(std::min<uint64_t>(piece.size() - filled, left));
+    if (room == 0) {
+        bodyDone = left == 0;
+        return done(true);
+    }
+    if (buffer.size() > 0) {
+        size_t taken = net::buffer_copy(net::buffer(piece.data() + filled, room), buffer.data());
+        buffer.consume(taken);
+        filled += taken;
+        *remaining -= taken;
+        return readRaw(*remaining, done);
+    }
+    expireAt(std::min(Clock::now() + idleTime, bodyDeadline));
+    auto self = shared_from_this();
+    socket.async_read_some(net::buffer(piece.data() + filled, room), [self, done](error_code error, size_t count) {
+        bool late = self->timedOut(error);
+        self->filled += count;
+        *self->remaining -= count;
+        if (!error)
+            return self->readRaw(*self->remaining, done);
+        self->request.bodyStatus = late ? 408 : 400;
+        done(false);
+    });
+}
+
 // On a worker: each piece read on the I/O thread, handed to SINK here.
 bool Session::streamBody(const BodySink& sink)
 {
@@ -212,7 +245,9 @@ bool Session::streamBody(const BodySink& sink)
         net::post(shared.io, [self = shared_from_this(), got] {
             self->filled = 0;
             self->continued([self, got] {
-                self->readPiece(self->piece.size(), self->bodyDeadline, [got](bool whole) { got->set_value(whole); });
+                Done done = [got](bool whole) { got->set_value(whole); };
+                self->remaining ? self->readRaw(*self->remaining, done) :
+                                  self->readPiece(self->piece.size(), self->bodyDeadline, done);
             });
         });
         bool whole = future.get();
@@ -251,7 +286,7 @@ void Session::refuse(int status, const std::string& text)
 
 void Session::respond()
 {
-    if (!parser->is_done())
+    if (!parser->is_done() && !bodyDone)
         close = true;  // a body left unread ends with the connection
     for (const auto& [name, value] : shared.routes.always)
         response.setHeader(name, value);

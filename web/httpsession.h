@@ -59,6 +59,7 @@ private:
     void route();
     void readSmall(Done done);
     void readPiece(size_t size, Clock::time_point until, Done done);
+    void readRaw(uint64_t left, Done done);
     void continued(const std::function<void()>& then);
     bool streamBody(const BodySink& sink);
     void run(const Routes::Route& route);
@@ -82,6 +83,7 @@ private:
     bool close = false, expects = false, bodyDone = false;
     std::vector<char> piece;
     size_t filled = 0;
+    std::optional<uint64_t> remaining;  // of a streamed body of known length
     Clock::time_point bodyDeadline;
     std::string head;
     net::steady_timer deadline, failureWait;
