@@ -26,9 +26,7 @@
 #include "store/lock.h"
 #include "store/storecheck.h"
 #include "store/streams.h"
-#ifdef NIMBREL_WEB
 #include "web/serve.h"
-#endif
 
 namespace {
 
@@ -226,9 +224,7 @@ int main(int argc, char** argv)
     addSlotActions(app, request);
     addBootMenu(app, request);
     addBackup(app, request);
-#ifdef NIMBREL_WEB  // where the build found cpp-httplib for its CPU
     addServe(app, request.command);
-#endif
     for (const char* name : {"install", "verify", "rename", "erase", "remove", "color", "menu", "default"})
         app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
     int waitSeconds = 0;

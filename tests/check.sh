@@ -31,8 +31,10 @@ box_kernel() {
     *,oldkernel,*) ;;
     *) echo "$NIMBREL_BUILD/$1" && return ;;
     esac
+    # Another CPU's build has none: the PC build's filters its emulator.
     # shellcheck disable=SC2016
-    printf '#!/bin/sh\nexec "$NIMBREL_BUILD/old-kernel" "$NIMBREL_BUILD/%s" "$@"\n' "$1" >"/tmp/old-kernel-$1"
+    printf '#!/bin/sh\nexec "${NIMBREL_PC_BUILD:-$NIMBREL_BUILD}/old-kernel" "$NIMBREL_BUILD/%s" "$@"\n' "$1" \
+        >"/tmp/old-kernel-$1"
     chmod 755 "/tmp/old-kernel-$1" && echo "/tmp/old-kernel-$1"
 }
 has() { printf '%s\n' "$1" | grep -qF -- "$2"; }

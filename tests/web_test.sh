@@ -92,10 +92,33 @@ a slot beyond 9|{"slot":10,"name":"X"}|400 slot must be 0..9
 a name too long|{"slot":1,"name":"ElevenChars"}|400 name longer than 10 characters
 too large|$(head -c 70000 /dev/zero | tr '\0' ' '){}|413 request too large
 TABLE
-exec 4<>/dev/tcp/127.0.0.1/$port 5<>/dev/tcp/127.0.0.1/$port 6<>/dev/tcp/127.0.0.1/$port
-printf 'GET / HTTP/1.1\r\nHost: 127' >&6  # silent clients, one in its headers
-check "silent clients: the others answered meanwhile" eval 'path=/api/progress call --max-time 2 && [ "$code" = 200 ]'
-exec 4<&- 5<&- 6<&-
+# 200 connections from one address that send a byte of their headers every
+# 2 s, 40 wrong passwords at once from another: a third is answered at once.
+timeout 60 /usr/bin/python3 - $port >/tmp/flood.out <<'PY' &
+import socket, sys, time
+def connect(source, send=b""):
+    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), source_address=(source, 0))
+    s.sendall(send)
+    return s
+def first_line(s):
+    s.settimeout(20)
+    return s.recv(100).split(b"\r\n")[0].decode()
+slow = [connect("127.0.0.2") for _ in range(200)]
+print("beyond the bound of an address:", first_line(slow[-1]))
+wrong = [connect("127.0.0.3", b"GET / HTTP/1.1\r\nAuthorization: Basic bWU6d3Jvbmc=\r\n\r\n") for _ in range(40)]
+open("/tmp/flood.go", "w").close()
+for _ in range(6):
+    for s in slow[:32]:
+        s.send(b"G")
+    time.sleep(2)
+print("a header's byte every 2 s:", first_line(slow[0]))
+print("a wrong password:", first_line(wrong[0]))
+PY
+flood=$!
+wait_until test -e /tmp/flood.go
+start=$(date +%s%N)
+check "200 slow clients and 40 wrong passwords: another answered within a second" eval 'path=/api/progress \
+    call --max-time 2 && [ "$code" = 200 ] && [ $(( ($(date +%s%N) - start) / 1000000 )) -lt 1000 ]'
 path=/api/status call -H "X-Large: $(head -c 20000 /dev/zero | tr '\0' x)"
 check "headers beyond the limit: refused" eval '[ "$code" -ge 400 ] && path=/api/progress call && [ "$code" = 200 ]'
 
@@ -111,22 +134,34 @@ a%0A.img|file name with a control character
 notes.txt|no image file
 single-part.img|file already in the store: single-part.img
 TABLE
-# raw HEADERS BYTES: an upload of which only BYTES of its body are sent.
+# raw LENGTH BYTES [cut]: an upload of which only BYTES of its body are
+# sent, and then nothing (or its sending side closed); its answer in /tmp/raw.out.
 raw() {
-    exec 3<>/dev/tcp/127.0.0.1/$port
-    printf 'PUT /api/upload?name=big.img HTTP/1.1\r\nHost: 127.0.0.1:%s\r\nOrigin: %s\r\nX-Nimbrel-Token: %s\r\nAuthorization: Basic %s\r\nContent-Length: %s\r\n\r\n' \
-        "$port" "$url" "$token" "$(printf 'me:%s' "$password" | base64)" "$1" >&3
-    head -c "$2" /dev/zero >&3
-    timeout 15 cat <&3 >/tmp/raw.out
-    exec 3<&-
+    timeout 30 /usr/bin/python3 - "$@" >/tmp/raw.out <<PY
+import socket, sys
+s = socket.create_connection(("127.0.0.1", $port))
+s.sendall(b"PUT /api/upload?name=big.img HTTP/1.1\r\nHost: 127.0.0.1:$port\r\nOrigin: $url\r\n"
+    b"X-Nimbrel-Token: $token\r\nAuthorization: Basic $(printf 'me:%s' "$password" | base64)\r\n"
+    b"Content-Length: " + sys.argv[1].encode() + b"\r\n\r\n" + bytes(int(sys.argv[2])))
+if len(sys.argv) > 3:
+    s.shutdown(socket.SHUT_WR)
+print(b"".join(iter(lambda: s.recv(65536), b"")).decode())
+PY
 }
-raw 100000000 0
-check "upload larger than the free space: refused" grep -q 'no Space !!!' /tmp/raw.out
-raw 3000000000 0
-check "upload beyond the limit: refused" grep -q 'file larger than 2048 MB: big.img' /tmp/raw.out
-raw 5000000 100000 &
-sleep 1 && kill $! 2>/dev/null
-check "a client gone mid-upload: the partial file removed" wait_until eval '[ "$(entries)" = "$before" ]'
+while IFS='|' read -r what sent expect; do
+    # shellcheck disable=SC2086
+    raw $sent
+    check "upload $what: $expect" eval 'head -1 /tmp/raw.out | grep -q "^HTTP/1.1 ${expect%% *}" &&
+        grep -q "${expect#* }" /tmp/raw.out && [ "$(entries)" = "$before" ]'
+done <<'TABLE'
+larger than the free space|100000000 0|409 no Space !!!
+beyond the limit|3000000000 0|409 file larger than 2048 MB: big.img
+stalled|5000000 100000|408 upload incomplete: big.img
+cut|5000000 100000 cut|400 upload incomplete: big.img
+TABLE
+path="/api/upload?name=z.img" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origin: $url" -H 'Content-Encoding: gzip' \
+    --data-binary x
+check "an encoded upload: refused unread" answered 415 "request body with Content-Encoding gzip"
 
 (cd /tmp/b && cp single-part.img new.img && md5sum new.img >new.img.md5)
 for name in new.img new.img.md5; do
@@ -182,4 +217,19 @@ post /api/install -d '{"file":"new.img","slot":3,"remove_file":true}'
 path=/api/progress
 check "install asked to remove the file: it goes with its checksum file" wait_until eval 'call &&
     has "$body" "image file new.img removed with new.img.md5" && [ ! -e $s/new.img.md5 ]'
+many=""
+for i in $(seq 20); do
+    (path="/api/upload?name=many$i.img" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origin: $url" \
+        --data-binary @/tmp/b/single-part.img && echo "$code" >/tmp/many.$i) &
+    many="$many $!"
+done
+# shellcheck disable=SC2086
+wait $many
+check "20 uploads at once: each answered, uploaded or busy" eval '[ "$(cat /tmp/many.* | grep -cx "200\|409")" = 20 ]'
+wait $flood
+check "the flood: refused beyond the bound, timed out after 10 s, slowed" diff - /tmp/flood.out <<'OUT'
+beyond the bound of an address: HTTP/1.1 503 Service Unavailable
+a header's byte every 2 s: HTTP/1.1 408 Request Timeout
+a wrong password: HTTP/1.1 401 Unauthorized
+OUT
 finish

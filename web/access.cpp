@@ -1,20 +1,19 @@
 #include "web/access.h"
 
+#include <boost/beast/core/detail/base64.hpp>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <cstdio>
-#include <httplib.h>
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
 #include <stdexcept>
-#include <thread>
 #include <unistd.h>
+#if !NIMBREL_GNULIB_DIGESTS  // libcrypto is there
+#include <openssl/rand.h>
+#endif
 
 #include "store/descriptor.h"
 #include "store/durable.h"
+#include "web/http.h"
 
 namespace {
 
@@ -30,6 +29,18 @@ bool kernelRandom(std::string& bytes)
     return pool && done == bytes.size();
 }
 
+// BYTES filled by libcrypto where the build has it (the box's PowerPC
+// has none).
+bool cryptoRandom(std::string& bytes)
+{
+#if NIMBREL_GNULIB_DIGESTS
+    (void)bytes;
+    return false;
+#else
+    return RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size())) == 1;
+#endif
+}
+
 // COUNT random characters easy to read out and type on a phone. OpenSSL
 // reads /dev/urandom itself only where the kernel's release tells it that
 // getrandom is missing; a kernel without it may say otherwise.
@@ -37,8 +48,7 @@ std::string randomText(size_t count)
 {
     static const char letters[] = "abcdefghjkmnpqrstuvwxyz23456789";
     std::string bytes(count, '\0');
-    if (RAND_bytes(reinterpret_cast<unsigned char*>(bytes.data()), static_cast<int>(count)) != 1 &&
-        !kernelRandom(bytes))
+    if (!cryptoRandom(bytes) && !kernelRandom(bytes))
         throw std::runtime_error("no random numbers for a password");
     std::string text;
     for (unsigned char byte : bytes)
@@ -53,9 +63,15 @@ std::string octal(unsigned mode)
     return text;
 }
 
+// In the same time wherever they differ: no guessing byte by byte.
 bool sameText(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+    if (a.size() != b.size())
+        return false;
+    volatile unsigned char differ = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        differ = differ | static_cast<unsigned char>(a[i] ^ b[i]);
+    return differ == 0;
 }
 
 // The password part of "Basic base64(user:password)".
@@ -65,13 +81,13 @@ std::string basicPassword(const std::string& header)
     if (header.compare(0, prefix.size(), prefix) != 0 || header.size() > 1024)
         return "";
     std::string coded = header.substr(prefix.size());
+    // Boost.Beast's decoder (of its WebSocket handshake), header-only, on
+    // every CPU; it stops at the first character that is no base64.
     std::string plain(coded.size(), '\0');
-    int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(plain.data()),
-        reinterpret_cast<const unsigned char*>(coded.data()), static_cast<int>(coded.size()));
-    if (length < 0)
+    auto [length, read] = boost::beast::detail::base64::decode(plain.data(), coded.data(), coded.size());
+    if (read != coded.size() && coded.find_first_not_of('=', read) != std::string::npos)
         return "";
     plain.resize(length);
-    plain.erase(plain.find_last_not_of('\0') + 1);  // the decoder's padding
     size_t colon = plain.find(':');
     return colon == std::string::npos ? "" : plain.substr(colon + 1);
 }
@@ -119,15 +135,9 @@ const std::string& Access::passwordFile() const
     return file;
 }
 
-bool Access::authorized(const httplib::Request& request) const
+bool Access::authorized(const Request& request) const
 {
-    return sameText(basicPassword(request.get_header_value("Authorization")), password);
-}
-
-void Access::slowDown()
-{
-    std::lock_guard<std::mutex> one(failures);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    return sameText(basicPassword(request.header("Authorization")), password);
 }
 
 std::string Access::token() const
@@ -140,13 +150,13 @@ bool Access::validToken(const std::string& token) const
     return sameText(sessionToken, token);
 }
 
-bool sameOrigin(const httplib::Request& request)
+bool sameOrigin(const Request& request)
 {
-    std::string host = request.get_header_value("Host");
+    std::string host = request.header("Host");
     if (host.empty())
         return false;
     std::string own = "http://" + host;
-    if (request.has_header("Origin"))
-        return request.get_header_value("Origin") == own;
-    return request.get_header_value("Referer").compare(0, own.size() + 1, own + "/") == 0;
+    if (request.hasHeader("Origin"))
+        return request.header("Origin") == own;
+    return request.header("Referer").compare(0, own.size() + 1, own + "/") == 0;
 }

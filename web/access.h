@@ -1,10 +1,7 @@
 #pragma once
-#include <mutex>
 #include <string>
 
-namespace httplib {
 struct Request;
-}
 
 // Who may use the page: the password of HTTP Basic, and for each changing
 // request a token the page got from the server on the same site.
@@ -22,10 +19,9 @@ public:
     const std::string& passwordFile() const;
 
     // REQUEST carries the password (any user name), compared in constant time.
-    bool authorized(const httplib::Request& request) const;
-    // A wrong password is answered only after this wait, one at a time, so
-    // guessing goes at one try a second at most.
-    void slowDown();
+    // A wrong password's answer is slowed (Response::slowed): one try a
+    // second from an address at most.
+    bool authorized(const Request& request) const;
 
     // The token of every page this server gave out: one for the server's
     // run, so no page's request, however many, can make another's invalid,
@@ -36,10 +32,9 @@ public:
 
 private:
     std::string password, file;
-    std::mutex failures;
     const std::string sessionToken;
 };
 
 // REQUEST's Origin, or else its Referer, is the page's own site: the host
 // the request went to.
-bool sameOrigin(const httplib::Request& request);
+bool sameOrigin(const Request& request);

@@ -5,11 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <httplib.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "install/procedure.h"
 #include "install/space.h"
@@ -17,6 +15,7 @@
 #include "store/descriptor.h"
 #include "store/durable.h"
 #include "store/lock.h"
+#include "web/http.h"
 
 namespace {
 
@@ -37,28 +36,17 @@ bool writeAll(int fd, const char* data, size_t size)
     return true;
 }
 
-// Writes what READER brings into FD; false when the client went away or a
-// write failed, or the body was not LENGTH bytes. The library hands over a
-// few kB at a time: gathered, they cost one write each quarter MB.
-bool copyBody(const httplib::ContentReader& reader, int fd, long long length)
+// Writes REQUEST's body into FD as it comes, in the transport's large
+// pieces; false when the client went away or stalled or a write failed, or
+// the body was not LENGTH bytes.
+bool copyBody(const Request& request, int fd, long long length)
 {
-    std::vector<char> buffer;
-    buffer.reserve(256 * 1024);
     long long received = 0;
-    bool written = true;
-    bool whole = reader([&](const char* data, size_t size) {
+    bool whole = request.readBody([&](const char* data, size_t size) {
         received += static_cast<long long>(size);
-        if (buffer.size() + size > buffer.capacity()) {
-            written = written && writeAll(fd, buffer.data(), buffer.size());
-            buffer.clear();
-        }
-        if (size > buffer.capacity())
-            written = written && writeAll(fd, data, size);
-        else
-            buffer.insert(buffer.end(), data, data + size);
-        return written && received <= length;
+        return received <= length && writeAll(fd, data, size);
     });
-    return whole && written && writeAll(fd, buffer.data(), buffer.size()) && received == length;
+    return whole && received == length;
 }
 
 // Gives the whole file TEMPORARY its NAME without replacing a file of
@@ -93,9 +81,9 @@ std::optional<Outcome> refuseUpload(const std::string& name, long long length)
 
 } // namespace
 
-long long contentLength(const httplib::Request& request)
+long long contentLength(const Request& request)
 {
-    std::string text = request.get_header_value("Content-Length");
+    std::string text = request.header("Content-Length");
     if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
         return -1;
     return std::stoll(text);
@@ -116,7 +104,7 @@ std::string badFileName(const std::string& name)
     return "";
 }
 
-Outcome receiveUpload(const std::string& name, const httplib::Request& request, const httplib::ContentReader& reader)
+Outcome receiveUpload(const std::string& name, const Request& request)
 {
     long long length = contentLength(request);
     if (std::optional<Outcome> refused = refuseUpload(name, length))
@@ -129,7 +117,7 @@ Outcome receiveUpload(const std::string& name, const httplib::Request& request, 
     if (!fd)
         return Outcome::failed("could not write " + name + ": " + std::strerror(errno));
     // As a copy by FTP or cp would leave it, not mkstemp's 600.
-    bool whole = copyBody(reader, fd.get(), length) && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 &&
+    bool whole = copyBody(request, fd.get(), length) && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 &&
         fd.close();
     if (!whole || !publish(temporary, mpoint + "/" + name)) {
         unlink(temporary.c_str());
@@ -139,10 +127,10 @@ Outcome receiveUpload(const std::string& name, const httplib::Request& request, 
     return Outcome::done("uploaded " + name);
 }
 
-void sendFile(const std::string& name, httplib::Response& response)
+void sendFile(const std::string& name, Response& response)
 {
     std::string bad = badFileName(name);
-    // Without waiting: a FIFO would hold the thread until someone writes into it.
+    // Without waiting: a FIFO would hold the worker until someone writes into it.
     auto fd = std::make_shared<Descriptor>(bad.empty() ?
             closeOnExec(open((mpoint + "/" + name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) :
             -1);
@@ -150,17 +138,14 @@ void sendFile(const std::string& name, httplib::Response& response)
     bool there = *fd && fstat(fd->get(), &st) == 0;
     if (!there || !S_ISREG(st.st_mode)) {
         response.status = there ? 403 : 404;
-        response.set_content(!bad.empty() ? bad : there ? "no plain file, not sent: " + name :
-                                                          "no such file in the store: " + name, "text/plain");
+        response.setContent(!bad.empty() ? bad : there ? "no plain file, not sent: " + name :
+                                                         "no such file in the store: " + name, "text/plain");
         return;
     }
     std::string quoted = name;
     std::replace(quoted.begin(), quoted.end(), '"', '_');
-    response.set_header("Content-Disposition", "attachment; filename=\"" + quoted + "\"");
-    response.set_content_provider(static_cast<size_t>(st.st_size), "application/octet-stream",
-        [fd](size_t offset, size_t length, httplib::DataSink& sink) {
-            char buffer[65536];
-            ssize_t count = pread(fd->get(), buffer, std::min(length, sizeof buffer), static_cast<off_t>(offset));
-            return count > 0 && sink.write(buffer, static_cast<size_t>(count));
-        });
+    response.setHeader("Content-Type", "application/octet-stream");
+    response.setHeader("Content-Disposition", "attachment; filename=\"" + quoted + "\"");
+    response.file = fd;
+    response.fileSize = st.st_size;
 }

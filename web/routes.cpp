@@ -1,7 +1,7 @@
 #include "web/routes.h"
 
-#include <httplib.h>
 #include <mutex>
+#include <strings.h>
 
 #include "commands/refusal.h"
 #include "commands/report.h"
@@ -9,14 +9,13 @@
 #include "web/access.h"
 #include "web/actions.h"
 #include "web/files.h"
+#include "web/http.h"
 #include "web/jobs.h"
 #include "web/page.h"
 #include "web/slotsizes.h"
 
 namespace {
 
-using httplib::Request;
-using httplib::Response;
 using nlohmann::json;
 
 // The bodies of requests other than uploads: small JSON objects.
@@ -29,7 +28,7 @@ std::mutex core;
 void answer(Response& response, int status, const json& body)
 {
     response.status = status;
-    response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
+    response.setContent(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
 void answer(Response& response, const Outcome& outcome)
@@ -55,64 +54,67 @@ void act(Response& response, const std::function<Outcome()>& act)
     }
 }
 
-httplib::Server::HandlerResponse deny(Response& response, int status, const std::string& text)
+bool deny(Response& response, int status, const std::string& text)
 {
     answer(response, status, outcomeJson(Outcome::refused(text)));
-    response.set_header("Connection", "close");
-    return httplib::Server::HandlerResponse::Handled;
+    response.setHeader("Connection", "close");
+    return true;
 }
 
-httplib::Server::HandlerResponse guard(Access& access, const Request& request, Response& response)
+bool guard(Access& access, const Request& request, Response& response)
 {
     if (!access.authorized(request)) {
-        bool tried = request.has_header("Authorization");
-        if (tried)
-            access.slowDown();
-        response.set_header("WWW-Authenticate", "Basic realm=\"nimbrel\", charset=\"UTF-8\"");
+        bool tried = request.hasHeader("Authorization");
+        response.slowed = tried;
+        response.setHeader("WWW-Authenticate", "Basic realm=\"nimbrel\", charset=\"UTF-8\"");
         return deny(response, 401, tried ? "wrong password: it is the first line of " + access.passwordFile() +
             " on the box" : "password required");
     }
     if (request.method == "GET" || request.method == "HEAD")
-        return httplib::Server::HandlerResponse::Unhandled;
+        return false;
     if (!sameOrigin(request))
         return deny(response, 403, "request from another site");
-    if (!access.validToken(request.get_header_value("X-Nimbrel-Token")))
+    if (!access.validToken(request.header("X-Nimbrel-Token")))
         return deny(response, 403, "no valid session token: reload the page");
-    bool large = request.has_header("Transfer-Encoding") || contentLength(request) > static_cast<long long>(bodyLimit);
+    // Refused unread: nothing of the server inflates what a client sends.
+    std::string encoding = request.header("Content-Encoding");
+    if (!encoding.empty() && strcasecmp(encoding.c_str(), "identity") != 0)
+        return deny(response, 415, "request body with Content-Encoding " + printable(encoding) + ": send it as it is");
+    bool large = request.hasHeader("Transfer-Encoding") || contentLength(request) > static_cast<long long>(bodyLimit);
     if (large && request.path != "/api/upload")
         return deny(response, 413, "request too large");
-    return httplib::Server::HandlerResponse::Unhandled;
+    return false;
 }
 
-void addReading(httplib::Server& server, Access& access, Jobs& jobs, SlotSizes& sizes)
+void addReading(Routes& routes, Access& access, Jobs& jobs, SlotSizes& sizes)
 {
-    server.Get("/", [](const Request&, Response& response) {
-        response.set_content(pageText, "text/html; charset=utf-8");
+    routes.add("GET", "/", [](const Request&, Response& response) {
+        response.setContent(pageText, "text/html; charset=utf-8");
     });
-    server.Get("/api/session", [&access](const Request&, Response& response) {
+    routes.add("GET", "/api/session", [&access](const Request&, Response& response) {
         answer(response, 200, {{"token", access.token()}});
     });
-    server.Get("/api/progress", [&jobs](const Request&, Response& response) { answer(response, 200, jobs.state()); });
-    server.Get("/api/file", [](const Request& request, Response& response) {
-        sendFile(request.get_param_value("name"), response);
+    routes.add("GET", "/api/progress", [&jobs](const Request&, Response& response) { answer(response, 200, jobs.state()); });
+    routes.add("GET", "/api/file", [](const Request& request, Response& response) {
+        sendFile(request.param("name"), response);
     });
-    server.Get("/api/status", [&sizes](const Request&, Response& response) {
+    routes.add("GET", "/api/status", [&sizes](const Request&, Response& response) {
         std::lock_guard<std::mutex> one(core);
         std::optional<Outcome> none = refuseNoImageStore();
         SlotSizeOf measured = [&sizes](int slot) { return sizes.sizeOf(slot); };
-        none ? answer(response, *none) : response.set_content(statusReport(true, measured), "application/json");
+        none ? answer(response, *none) : response.setContent(statusReport(true, measured), "application/json");
     });
-    server.Get("/api/images", [](const Request&, Response& response) {
+    routes.add("GET", "/api/images", [](const Request&, Response& response) {
         std::lock_guard<std::mutex> one(core);
-        response.set_content(imagesReport(true), "application/json");
+        response.setContent(imagesReport(true), "application/json");
     });
 }
 
-void addChanging(httplib::Server& server, Jobs& jobs)
+void addChanging(Routes& routes, Jobs& jobs)
 {
     using Action = std::function<Outcome(const json&)>;
-    auto post = [&server](const char* path, Action action) {
-        server.Post(path, [action](const Request& request, Response& response) {
+    auto post = [&routes](const char* path, Action action) {
+        routes.add("POST", path, [action](const Request& request, Response& response) {
             act(response, [&] { return action(json::parse(request.body)); });
         });
     };
@@ -124,29 +126,24 @@ void addChanging(httplib::Server& server, Jobs& jobs)
     post("/api/colour", colourAction);
     post("/api/remove", removeAction);
     post("/api/default", defaultAction);
-    server.Put("/api/upload", [](const Request& request, Response& response, const httplib::ContentReader& reader) {
-        Outcome outcome = receiveUpload(request.get_param_value("name"), request, reader);
-        if (outcome.kind != Outcome::Done)
-            response.set_header("Connection", "close");  // a body left unread ends with the connection
-        answer(response, outcome);
-    });
+    routes.add("PUT", "/api/upload", [](const Request& request, Response& response) {
+        answer(response, receiveUpload(request.param("name"), request));
+        if (request.bodyStatus != 0)
+            response.status = request.bodyStatus;  // the client's fault, not the box's
+    }, true);
 }
 
 } // namespace
 
-void addRoutes(httplib::Server& server, Access& access, Jobs& jobs, SlotSizes& sizes)
+void addRoutes(Routes& routes, Access& access, Jobs& jobs, SlotSizes& sizes)
 {
-    server.set_pre_routing_handler([&access](const Request& request, Response& response) {
-        return guard(access, request, response);
-    });
+    routes.guard = [&access](const Request& request, Response& response) { return guard(access, request, response); };
+    routes.refuse = [](Response& response, int status, const std::string& text) { deny(response, status, text); };
+    routes.smallBody = bodyLimit;
     // No other site shows the page in a frame to have its buttons clicked
     // unseen; nothing is kept by a cache between the box and the browser.
-    server.set_post_routing_handler([](const Request&, Response& response) {
-        response.set_header("X-Frame-Options", "DENY");
-        response.set_header("Content-Security-Policy", "frame-ancestors 'none'");
-        response.set_header("X-Content-Type-Options", "nosniff");
-        response.set_header("Cache-Control", "no-store");
-    });
-    addReading(server, access, jobs, sizes);
-    addChanging(server, jobs);
+    routes.always = {{"X-Frame-Options", "DENY"}, {"Content-Security-Policy", "frame-ancestors 'none'"},
+        {"X-Content-Type-Options", "nosniff"}, {"Cache-Control", "no-store"}};
+    addReading(routes, access, jobs, sizes);
+    addChanging(routes, jobs);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-namespace httplib {
-class Server;
-}
+struct Routes;
 class Access;
 class Jobs;
 class SlotSizes;
@@ -10,4 +8,4 @@ class SlotSizes;
 // The page and the API: every request needs the password, every changing
 // one the page's token from the page's own site. Each handler calls one
 // procedure of the core, as a command of nimbrel does.
-void addRoutes(httplib::Server& server, Access& access, Jobs& jobs, SlotSizes& sizes);
+void addRoutes(Routes& routes, Access& access, Jobs& jobs, SlotSizes& sizes);

@@ -1,15 +1,15 @@
 #include "web/serve.h"
 
 #include <CLI/CLI.hpp>
-#include <httplib.h>
 #include <iostream>
-#include <sys/socket.h>
 
 #include "commands/refusal.h"
 #include "commands/report.h"
 #include "store/actionlog.h"
 #include "store/context.h"
 #include "web/access.h"
+#include "web/http.h"
+#include "web/httpserver.h"
 #include "web/jobs.h"
 #include "web/routes.h"
 #include "web/slotsizes.h"
@@ -29,23 +29,10 @@ std::pair<std::string, int> address(const std::string& listen)
     }
     if (port <= 0 || port > 65535 || colon == 0)
         throw Refusal("--listen wants ADDR:PORT, not " + listen);
-    return {listen.substr(0, colon), port};
-}
-
-void limit(httplib::Server& server)
-{
-    // A second server on the port is an error, not a share of its connections.
-    server.set_socket_options([](int sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    // A slow or silent client holds one thread for seconds, never the server.
-    server.set_read_timeout(10);
-    server.set_write_timeout(30);
-    server.set_keep_alive_timeout(5);
-    server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
-        std::cerr << "nimbrel: " << printable(request.method + " " + request.path) << " " << response.status << "\n";
-    });
+    std::string host = listen.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);  // [::1]:8088
+    return {host, port};
 }
 
 } // namespace
@@ -72,13 +59,12 @@ int serve(const ServeOptions& options)
     Access access(password, file);
     Jobs jobs;
     SlotSizes sizes(measureSlot);
-    httplib::Server server;
-    limit(server);
-    addRoutes(server, access, jobs, sizes);
-    if (!server.bind_to_port(host.c_str(), port)) {
+    Routes routes;
+    addRoutes(routes, access, jobs, sizes);
+    bool listened = serveHttp(host, port, routes, [&options] {
+        std::cout << "nimbrel: serving " << mpoint << " on http://" << options.listen << "/" << std::endl;
+    });
+    if (!listened)
         std::cerr << "nimbrel: could not listen on " << options.listen << "\n";
-        return 1;
-    }
-    std::cout << "nimbrel: serving " << mpoint << " on http://" << options.listen << "/" << std::endl;
-    return server.listen_after_bind() ? 0 : 1;
+    return listened ? 0 : 1;
 }

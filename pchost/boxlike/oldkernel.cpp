@@ -38,41 +38,54 @@ constexpr unsigned noSuchCall = SECCOMP_RET_ERRNO | ENOSYS;
 constexpr unsigned badFlag = SECCOMP_RET_ERRNO | EINVAL;
 
 // The skips count to the instructions whose number the comment at the
-// right gives. Three later calls pass in the forms in which this PC's C
-// library makes old calls of them, which the box's own tools would make
-// the old way: pipe() as pipe2 without flags, utimes() as utimensat, and
-// getrlimit() or setrlimit() as prlimit64 of this process. rseq passes:
-// the C library registered it before the filter and aborts a new thread
-// refused it; no code of ours calls it.
+// right gives. Five later calls pass in the forms in which this PC's C
+// library or an emulator makes old calls of them, which the box's own
+// tools would make the old way: pipe() as pipe2 without flags, utimes() as
+// utimensat, getrlimit() or setrlimit() as prlimit64 of this process; and
+// qemu's forms of an emulated program's epoll_wait and accept: epoll_pwait
+// without a signal mask, accept4 without flags. rseq passes: the C library
+// registered it before the filter and aborts a new thread refused it; no
+// code of ours calls it.
 const sock_filter program[] = {
     load(archAt),                                // 0
     ifEqual(AUDIT_ARCH_X86_64, 1),               // 1 -> 3
     ret(allow),                                  // 2
     load(nrAt),                                  // 3
-    ifAnyBit(x32Bit, 21),                        // 4 -> 26
-    ifEqual(SYS_rseq, 7),                        // 5 -> 13
-    ifEqual(SYS_utimensat, 6),                   // 6 -> 13
-    ifEqual(SYS_pipe2, 6),                       // 7 -> 14
-    ifEqual(SYS_prlimit64, 8),                   // 8 -> 17
-    ifAtLeast(firstLaterCall, 16),               // 9 -> 26
-    ifEqual(SYS_linkat, 9),                      // 10 -> 20
-    ifEqual(SYS_socket, 11),                     // 11 -> 23
-    ifEqual(SYS_socketpair, 10),                 // 12 -> 23
-    ret(allow),                                  // 13
-    load(argAt(1)),                              // 14
-    ifEqual(0, 9),                               // 15 -> 25
-    ret(noSuchCall),                             // 16
-    load(argAt(0)),                              // 17
-    ifEqual(0, 6),                               // 18 -> 25
-    ret(noSuchCall),                             // 19
-    load(argAt(4)),                              // 20
-    ifAnyBit(atEmptyPath, 5),                    // 21 -> 27
-    ret(allow),                                  // 22
-    load(argAt(1)),                              // 23
-    ifAnyBit(SOCK_CLOEXEC | SOCK_NONBLOCK, 2),   // 24 -> 27
-    ret(allow),                                  // 25
-    ret(noSuchCall),                             // 26
-    ret(badFlag),                                // 27
+    ifAnyBit(x32Bit, 32),                        // 4 -> 37
+    ifEqual(SYS_rseq, 9),                        // 5 -> 15
+    ifEqual(SYS_utimensat, 8),                   // 6 -> 15
+    ifEqual(SYS_pipe2, 8),                       // 7 -> 16
+    ifEqual(SYS_prlimit64, 10),                  // 8 -> 19
+    ifEqual(SYS_epoll_pwait, 12),                // 9 -> 22
+    ifEqual(SYS_accept4, 17),                    // 10 -> 28
+    ifAtLeast(firstLaterCall, 25),               // 11 -> 37
+    ifEqual(SYS_linkat, 18),                     // 12 -> 31
+    ifEqual(SYS_socket, 20),                     // 13 -> 34
+    ifEqual(SYS_socketpair, 19),                 // 14 -> 34
+    ret(allow),                                  // 15
+    load(argAt(1)),                              // 16
+    ifEqual(0, 18),                              // 17 -> 36
+    ret(noSuchCall),                             // 18
+    load(argAt(0)),                              // 19
+    ifEqual(0, 15),                              // 20 -> 36
+    ret(noSuchCall),                             // 21
+    load(argAt(4)),                              // 22
+    ifEqual(0, 1),                               // 23 -> 25
+    ret(noSuchCall),                             // 24
+    load(argAt(4) + 4),                          // 25: the high half of the mask's address
+    ifEqual(0, 9),                               // 26 -> 36
+    ret(noSuchCall),                             // 27
+    load(argAt(3)),                              // 28
+    ifEqual(0, 6),                               // 29 -> 36
+    ret(noSuchCall),                             // 30
+    load(argAt(4)),                              // 31
+    ifAnyBit(atEmptyPath, 5),                    // 32 -> 38
+    ret(allow),                                  // 33
+    load(argAt(1)),                              // 34
+    ifAnyBit(SOCK_CLOEXEC | SOCK_NONBLOCK, 2),   // 35 -> 38
+    ret(allow),                                  // 36
+    ret(noSuchCall),                             // 37
+    ret(badFlag),                                // 38
 };
 
 void installFilter()
