@@ -81,6 +81,7 @@ void Session::sendFile(long long offset)
 {
     if (offset >= response.fileSize)
         return finish();
+    piece.resize(pieceSize);
     auto self = shared_from_this();
     net::post(shared.workers, [self, offset]() mutable {
         size_t wanted = static_cast<size_t>(std::min<long long>(self->piece.size(), self->response.fileSize - offset));
@@ -117,6 +118,7 @@ void Session::linger()
 
 void Session::drain()
 {
+    piece.resize(4096);
     auto self = shared_from_this();
     socket.async_read_some(net::buffer(piece), [self](error_code error, size_t) {
         if (!error)

@@ -34,6 +34,8 @@ void Session::readPiece(size_t size, Clock::time_point until, Done done)
     }
     if (filled == size)
         return done(true);
+    if (piece.size() < size)
+        piece.resize(size);
     auto& body = parser->get().body();
     body.data = piece.data() + filled;
     body.size = size - filled;
@@ -91,6 +93,7 @@ bool Session::streamBody(const BodySink& sink)
             self->filled = 0;
             self->continued([self, got] {
                 Done done = [got](bool whole) { got->set_value(whole); };
+                self->piece.resize(pieceSize);
                 self->remaining ? self->readRaw(*self->remaining, done) :
                                   self->readPiece(self->piece.size(), self->bodyDeadline, done);
             });

@@ -13,7 +13,7 @@ using std::chrono::seconds;
 
 Session::Session(Shared& shared, tcp::socket socket, net::ip::address peer)
     : shared(shared), socket(std::move(socket)), peer(peer),
-      piece(std::max(pieceSize, shared.routes.smallBody + 1)), deadline(shared.io), failureWait(shared.io)
+      deadline(shared.io), failureWait(shared.io)
 {
     ++shared.connections[peer];
     ++shared.total;
@@ -61,6 +61,7 @@ void Session::readHeader()
     parser->body_limit(std::numeric_limits<std::uint64_t>::max());  // the routes judge a body's length
     request = Request();
     response = Response();
+    piece = std::vector<char>();  // a waiting connection holds no piece
     filled = 0;
     bodyDone = expects = false;
     remaining.reset();
