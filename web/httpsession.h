@@ -25,6 +25,12 @@ namespace http = boost::beast::http;
 using tcp = net::ip::tcp;
 using Clock = std::chrono::steady_clock;
 
+// The limits of a connection's waits and pieces.
+inline constexpr std::chrono::seconds headerTime{10}, idleTime{10}, writeTime{30}, lingerTime{5};
+inline constexpr long long floorRate = 64 * 1024;  // bytes a second a body must keep up
+inline constexpr std::chrono::seconds failureDelay{1};
+inline constexpr size_t pieceSize = 256 * 1024;  // an upload goes to the disk in these
+
 // What the connections share; touched on the I/O thread only.
 struct Shared {
     explicit Shared(const Routes& routes) : routes(routes) {}

@@ -94,7 +94,9 @@ void addReading(Routes& routes, Access& access, Jobs& jobs, SlotSizes& sizes)
     routes.add("GET", "/api/session", [&access](const Request&, Response& response) {
         answer(response, 200, {{"token", access.token()}});
     });
-    routes.add("GET", "/api/progress", [&jobs](const Request&, Response& response) { answer(response, 200, jobs.state()); });
+    routes.add("GET", "/api/progress", [&jobs](const Request&, Response& response) {
+        answer(response, 200, jobs.state());
+    });
     routes.add("GET", "/api/file", [](const Request& request, Response& response) {
         sendFile(request.param("name"), response);
     });
