@@ -32,8 +32,9 @@ const std::string hostPath = shellQuote(NIMBREL_BUILD "/nimbrel-host");
 // mpoint, and a copy of it as OLDER.
 void makeOlderBackup(int slot, const std::string& older)
 {
-    ASSERT_EQ(shell("cd " + mpoint + " && mkdir backups && " + NIMBREL_BUILD "/nimbrel --store . backup " +
-        std::to_string(slot) + " backups/saved.img >/dev/null && cp backups/saved.img " + older), 0);
+    ASSERT_EQ(shell("cd " + shellQuote(mpoint) + " && mkdir backups && " + shellQuote(NIMBREL_BUILD "/nimbrel") +
+        " --store . backup " + std::to_string(slot) + " backups/saved.img >/dev/null && cp backups/saved.img " +
+        shellQuote(older)), 0);
 }
 
 // What is wrong with the backup in STORE/backups (none there: nothing) after
