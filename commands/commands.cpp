@@ -23,16 +23,11 @@
 #include "manage/overview.h"
 #include "manage/slotactions.h"
 #include "store/context.h"
+#include "store/durable.h"
 #include "store/imagename.h"
 #include "store/shell.h"
 
 namespace {
-
-std::string realPath(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
 
 // FILE as the name of an image file the install dialog would list: image
 // files lie in the store, so a path must lead there.
@@ -42,8 +37,8 @@ std::optional<eString> imageOfStore(const std::string& file)
     size_t slash = file.rfind('/');
     if (slash != std::string::npos) {
         std::string dir = slash == 0 ? "/" : file.substr(0, slash);
-        std::string store = realPath(mpoint);
-        if (store.empty() || realPath(dir) != store)
+        std::string store = realPathOf(mpoint);
+        if (store.empty() || realPathOf(dir) != store)
             return std::nullopt;
         name = file.substr(slash + 1);
     }
@@ -64,7 +59,7 @@ Outcome notAnImageOfStore(const std::string& file)
     struct stat st;
     size_t slash = file.rfind('/');
     std::string dir = slash == 0 ? "/" : file.substr(0, slash);
-    if (slash != std::string::npos && realPath(dir) != realPath(mpoint) && stat(file.c_str(), &st) == 0 &&
+    if (slash != std::string::npos && realPathOf(dir) != realPathOf(mpoint) && stat(file.c_str(), &st) == 0 &&
         S_ISREG(st.st_mode))
         refusal.detail = "it lies outside the store " + mpoint + "; copy it in first (" +
             formatLine("cp %s %s/", file, mpoint) + "), then install " + file.substr(slash + 1);

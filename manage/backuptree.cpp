@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,12 +77,6 @@ bool removeAt(int dir, const char* name)
 }
 
 } // namespace
-
-eString realPathOf(const eString& path)
-{
-    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
-    return real ? eString(real.get()) : eString();
-}
 
 eString mountPointInSlot(int slot)
 {

@@ -7,9 +7,6 @@
 // its own directories, opened without following a link: nothing outside
 // it, in the slot or elsewhere, is ever renamed or removed.
 
-// PATH with every link and ".." resolved; empty when it cannot be told.
-eString realPathOf(const eString& path);
-
 // The first mount point inside slot SLOT's directory (or that directory
 // itself), as the mount table names it; empty when there is none. Hard
 // links cannot reach across it.

@@ -64,7 +64,7 @@ Outcome notRemovable(const eString& name)
 
 Outcome removeStoreFile(const eString& name, const std::optional<StoreFile>& expected)
 {
-    StoreLock lock(mpoint, storeWaitMs);
+    StoreLock lock(mpoint, storeWaitMs, "remove");
     if (lock.busy())
         return storeBusy();
     if (std::optional<Outcome> readOnly = refuseReadOnlyStore())

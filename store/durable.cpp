@@ -1,6 +1,8 @@
 #include "store/durable.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -103,4 +105,10 @@ bool syncFileSystem(const eString& path)
 bool makeDirectory(const eString& path, unsigned mode)
 {
     return mkdir(path.c_str(), mode) == 0 && chmod(path.c_str(), mode) == 0;
+}
+
+eString realPathOf(const eString& path)
+{
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+    return real ? eString(real.get()) : eString();
 }

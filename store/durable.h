@@ -52,3 +52,6 @@ bool syncDirectory(const eString& path);
 // barrier. Where the kernel has no syncfs (before Linux 2.6.39), sync()
 // writes every file system, and waits for it as syncfs does.
 bool syncFileSystem(const eString& path);
+
+// PATH with every link and ".." resolved; empty when it cannot be told.
+eString realPathOf(const eString& path);

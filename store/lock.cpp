@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "store/actionlog.h"
@@ -29,9 +30,12 @@ void recordHolder(int dir, const char* action)
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", gmtime_r(&now, &utc));
     eString line;
     line.sprintf("%s (%s) since %s, process %d\n", action, logFrontEnd, stamp, static_cast<int>(getpid()));
-    Descriptor fd(closeOnExec(
-        openat(dir, holderName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644)));
-    if (fd && write(fd.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size()))
+    Descriptor fd(closeOnExec(openat(dir, holderName, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644)));
+    // Only a plain file of one name is ours to rewrite: a hard link there
+    // would lead the write into a file of the user's.
+    struct stat st;
+    if (fd && fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && ftruncate(fd.get(), 0) == 0 &&
+        write(fd.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size()))
         fd.close();
 }
 

@@ -50,43 +50,45 @@ reset() {
 # won_or_busy TEXT WON: TEXT says WON, or that the store was busy.
 won_or_busy() { has "$1" "$2" || has "$1" "image store is busy"; }
 
-faults=0
-for round in $(seq 20); do
-    post /api/install '{"file":"two-part.img","slot":3}' >/tmp/page.out &
+# at_once PATH BODY COMMAND...: the page's request and COMMAND at the same
+# time; sets asked to the page's answer, other to what COMMAND said and,
+# once the page's long action has ended, page to its outcome.
+at_once() {
+    path=$1 body=$2
+    shift 2
+    post "$path" "$body" >/tmp/page.out &
     page_job=$!
-    erase=$(timeout 60 "$cli" --store $s erase 2 --yes 2>&1)
+    other=$("$@" 2>&1)
     wait $page_job
-    page=$(outcome) && sound && won_or_busy "$erase" "erased slot 2" &&
-        { has "$(cat /tmp/page.out)" "image store is busy" || won_or_busy "$page" "installed Image-3 into slot 3"; } ||
-        { faults=$((faults + 1)); echo "round $round: $erase / $(cat /tmp/page.out) / $page" >&2; }
-    reset
-done
-check "the page installing while nimbrel erases: 20 rounds sound" test $faults = 0
+    asked=$(cat /tmp/page.out)
+    page=$(outcome)
+}
+# rounds NAME ROUND: ROUND 20 times, each on the store as reset leaves it.
+rounds() {
+    faults=0
+    for round in $(seq 20); do
+        "$2" && sound || { faults=$((faults + 1)); echo "$1, round $round: $other / $asked / $page" >&2; }
+        reset
+    done
+    check "$1: 20 rounds sound" test $faults = 0
+}
+# The page told busy at once, or its long action ending with WON.
+page_won_or_busy() { has "$asked" "image store is busy" || won_or_busy "$page" "$1"; }
 
-faults=0
-for round in $(seq 20); do
-    post /api/install '{"file":"single-part.img","slot":3}' >/tmp/page.out &
-    page_job=$!
-    other=$(post /api/install '{"file":"two-part.img","slot":4}')
-    wait $page_job
-    first=$(cat /tmp/page.out)
-    outcome >/dev/null && sound && won_or_busy "$first" "install started" && won_or_busy "$other" "install started" &&
-        ! { has "$first" "busy" && has "$other" "busy"; } ||
-        { faults=$((faults + 1)); echo "round $round: $first / $other" >&2; }
-    reset
-done
-check "two pages installing at once: 20 rounds, one at a time, each told" test $faults = 0
-
-faults=0
-for round in $(seq 20); do
-    post /api/backup '{"slot":1}' >/tmp/page.out &
-    page_job=$!
-    windows=$(timeout 60 "$host" --store $s --keys "ok green ok" 2>&1)
-    wait $page_job
-    page=$(outcome) && sound && won_or_busy "$windows" "[Info] Image is installed" &&
-        { has "$(cat /tmp/page.out)" "image store is busy" || won_or_busy "$page" "backed up slot 1"; } ||
-        { faults=$((faults + 1)); echo "round $round: $windows / $(cat /tmp/page.out) / $page" >&2; }
-    reset
-done
-check "a backup from the page while the windows install: 20 rounds sound" test $faults = 0
+install_beside_erase() {
+    at_once /api/install '{"file":"two-part.img","slot":3}' timeout 60 "$cli" --store $s erase 2 --yes &&
+        won_or_busy "$other" "erased slot 2" && page_won_or_busy "installed Image-3 into slot 3"
+}
+two_installs() {
+    at_once /api/install '{"file":"single-part.img","slot":3}' post /api/install '{"file":"two-part.img","slot":4}' &&
+        won_or_busy "$asked" "install started" && won_or_busy "$other" "install started" &&
+        ! { has "$asked" "busy" && has "$other" "busy"; }
+}
+backup_beside_windows() {
+    at_once /api/backup '{"slot":1}' timeout 60 "$host" --store $s --keys "ok green ok" &&
+        won_or_busy "$other" "[Info] Image is installed" && page_won_or_busy "backed up slot 1"
+}
+rounds "the page installing while nimbrel erases" install_beside_erase
+rounds "two pages installing at once, one at a time, each told" two_installs
+rounds "a backup from the page while the windows install" backup_beside_windows
 finish
