@@ -25,6 +25,7 @@
 #include "store/lock.h"
 #include "store/shell.h"
 #include "store/slots.h"
+#include "store/steptrace.h"
 
 Installation::Installation(const InstallRequest& request)
     : request(request)
@@ -38,6 +39,7 @@ Outcome Installation::run()
 {
     if (request.started)
         request.started(request.file);
+    markStep("checks");
     if (std::optional<Outcome> refused = refuseStore())
         return *refused;
     if (!mountPointReady())
@@ -51,6 +53,7 @@ Outcome Installation::run()
     if (cancelled())
         return Outcome::failed(cancelledText);
     LoopRelease loops(image.path());  // for the offset mount of its part too; goes after every unmount
+    markStep("head");
     if (!runMount(formatLine("mount -t cramfs %s /tmp/image -o loop", image.path())))
         return Outcome::failed("could not mount cramfs");
     // A cramfs without bin is only the head of a two-part image; the root
@@ -71,6 +74,7 @@ Outcome Installation::run()
         failure = cancelledText;
     }
     if (!failure) {
+        markStep("measure");
         if (std::optional<Outcome> full = refuseWhenFull(tree))
             return withdraw(*full);
         if (request.checkOnly)
@@ -78,6 +82,7 @@ Outcome Installation::run()
         failure = copyIntoScratch();
         image.unlinkNow();
     }
+    markStep("adapt");
     if (!failure)
         failure = cancelled() ? cancelledText : adaptScratch();
     if (!failure)
@@ -103,6 +108,7 @@ std::optional<Outcome> Installation::refuseChecked(const CheckedImage& image, bo
 
 const char* Installation::copyIntoScratch()
 {
+    markStep("copy");
     makeDirectory(imagesDir(), 0755);  // unchecked: a failure shows in the copy
     // Into a leftover, cp would copy the tree one level down. -p: without
     // it GNU cp drops set-user-ID and set-group-ID bits (busybox's keeps
@@ -114,6 +120,7 @@ const char* Installation::copyIntoScratch()
         return copyFailed;
     }
     tell("100 %");
+    markStep("unmount");
     if (!unmountImage())
         return "could not unmount squashfs";
     tell("");
@@ -200,6 +207,7 @@ Outcome installImage(const InstallRequest& request)
 {
     // Stopped midway, the run would leave its mount and scratch copy behind.
     HeldInterrupts held;
+    markStep("lock");
     StoreLock lock(mpoint, storeWaitMs, request.checkOnly ? "verify" : "install");
     if (lock.busy())
         return storeBusy();
@@ -226,10 +234,12 @@ Outcome installImage(const InstallRequest& request)
     if (!request.checkOnly)
         expected.emplace("install", request.slot, installedText + named);
     Outcome outcome = refused ? *refused : causeOf(Installation(request).run(), request);
+    markStep("log");
     if (!request.checkOnly) {
         Outcome logged = outcome;
         logged.message += named;
         logAction("install", request.slot, logged);
     }
+    markStep("end");
     return outcome;
 }

@@ -16,6 +16,7 @@
 #include "store/durable.h"
 #include "store/handles.h"
 #include "store/shell.h"
+#include "store/steptrace.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ std::optional<Outcome> mountSquashfsPart(const eString& image, const eString& cu
 {
     if (!unmountImage())
         return Outcome::failed("could not unmount cramfs");
+    markStep("squashfs mount");
     // Its complaint is no news: the cut is tried next.
     if (runMount(formatLine("mount -t squashfs -o loop,offset=%d %s /tmp/image 2>/dev/null", squashfsOffset, image)))
         return std::nullopt;

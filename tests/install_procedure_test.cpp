@@ -194,4 +194,25 @@ TEST_F(InstallTest, CancelTakenOnlyUntilTheSlotIsInPlace)
     }
 }
 
+// The bench's breakdown comes from these marks: each step of the run in
+// the order it ran, on one clock, none lost or left out.
+TEST_F(InstallTest, StepMarksFollowTheRunInOrder)
+{
+    const std::string trace = "/tmp/steps", copy = "copy unmount adapt details barrier 1 rename menu barrier 2 "
+        "removal configuration barrier 3 barrier 4 log end ";
+    for (const char* options : {"", "--two-part"}) {
+        SCOPED_TRACE(options);
+        image(options);
+        unlink(trace.c_str());
+        setenv("NIMBREL_STEP_TRACE", trace.c_str(), 1);
+        Outcome outcome = installImage(installRequest("new.img", "5"));
+        unsetenv("NIMBREL_STEP_TRACE");
+        EXPECT_EQ(outcome.message, "Image is installed");
+        std::string head = *options ? "head squashfs mount " : "head ";
+        EXPECT_EQ(capture("awk '{ $NF = \"\"; printf \"%s\", $0 }' " + trace),
+            "lock checks " + head + "measure " + copy);
+        EXPECT_EQ(capture("awk '$NF < last { print } { last = $NF }' " + trace), "");
+    }
+}
+
 } // namespace
