@@ -1,0 +1,191 @@
+#include "fetch/connection.h"
+
+#include <arpa/inet.h>
+#include <boost/beast/http/empty_body.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace http = boost::beast::http;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct AddressesFree {
+    void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
+using Addresses = std::unique_ptr<addrinfo, AddressesFree>;
+
+// HOST's addresses; a numeric one without the resolver, which a static
+// build for the box may not be able to load.
+Addresses resolve(const std::string& host, int port, std::string& fault)
+{
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    in6_addr numeric;
+    bool literal = inet_pton(AF_INET, host.c_str(), &numeric) == 1 || inet_pton(AF_INET6, host.c_str(), &numeric) == 1;
+    hints.ai_flags = literal ? AI_NUMERICHOST : 0;
+    addrinfo* list = nullptr;
+    int error = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
+    if (error != 0)
+        fault = "could not find the address of " + host + ": " + gai_strerror(error);
+    return Addresses(error == 0 ? list : nullptr);
+}
+
+bool writeAll(int fd, const std::string& text)
+{
+    for (size_t done = 0; done < text.size();) {
+        ssize_t count = write(fd, text.data() + done, text.size() - done);
+        if (count < 0 && errno != EINTR && errno != EAGAIN)
+            return false;
+        done += count > 0 ? static_cast<size_t>(count) : 0;
+    }
+    return true;
+}
+
+} // namespace
+
+FetchTimes fetchTimes()
+{
+    FetchTimes times;
+    const char* set = std::getenv("NIMBREL_FETCH_TIMES");
+    int connect = 0, stall = 0;
+    if (set && std::sscanf(set, "%d,%d", &connect, &stall) == 2 && connect > 0 && stall > 0)
+        times = FetchTimes{connect, stall};
+    return times;
+}
+
+Connection::Connection(const FetchTimes& times)
+    : times(times)
+{
+}
+
+bool Connection::wait(short events, int seconds)
+{
+    pollfd watched{socket.get(), events, 0};
+    auto until = Clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        int ready = poll(&watched, 1, static_cast<int>(std::max<long long>(left, 0)));
+        if (ready > 0 || (ready == 0 && left <= 0) || (ready < 0 && errno != EINTR))
+            return ready > 0;
+    }
+}
+
+// Tries each address in turn within the one connect limit.
+std::string Connection::connect(const Url& u)
+{
+    std::string fault;
+    host = u.host + ":" + std::to_string(u.port);
+    Addresses list = resolve(u.host, u.port, fault);
+    std::string refused;
+    for (addrinfo* a = list.get(); a; a = a->ai_next) {
+        socket = Descriptor(closeOnExec(::socket(a->ai_family, SOCK_STREAM, 0)));
+        if (!socket || fcntl(socket.get(), F_SETFL, O_NONBLOCK) != 0)
+            return "could not connect to " + host + ": " + std::strerror(errno);
+        if (::connect(socket.get(), a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
+            refused = std::strerror(errno);
+            continue;
+        }
+        if (!wait(POLLOUT, times.connect))
+            return "could not connect to " + host + " within " + std::to_string(times.connect) + " s";
+        // Only a connection that stands has a peer; a failed one tells its
+        // error to the first read.
+        sockaddr_storage peer;
+        socklen_t size = sizeof peer;
+        if (getpeername(socket.get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0)
+            return "";
+        char byte;
+        refused = ::read(socket.get(), &byte, 1) < 0 ? std::strerror(errno) : "connection refused";
+    }
+    return fault.empty() ? "could not connect to " + host + ": " + refused : fault;
+}
+
+std::string Connection::get(const Url& u, const std::string& extra, ServerAnswer& answer)
+{
+    std::string fault = connect(u);
+    if (!fault.empty())
+        return fault;
+    bool v6 = u.host.find(':') != std::string::npos;
+    bool usual = u.port == (u.scheme == "https" ? 443 : 80);
+    // HTTP/1.0: no chunks, no connection kept; every server still takes
+    // Host and Range.
+    std::string request = "GET " + u.target + " HTTP/1.0\r\nHost: " + (v6 ? "[" + u.host + "]" : u.host) +
+        (usual ? "" : ":" + std::to_string(u.port)) + "\r\nUser-Agent: nimbrel\r\nAccept-Encoding: identity\r\n" +
+        extra + "\r\n";
+    if (!wait(POLLOUT, times.stall) || !writeAll(socket.get(), request))
+        return "could not send the request to " + host;
+    return readHeader(answer);
+}
+
+std::string Connection::readHeader(ServerAnswer& answer)
+{
+    http::response_parser<http::empty_body> parser;
+    parser.header_limit(16 * 1024);
+    parser.eager(false);
+    std::string buffer;
+    auto until = Clock::now() + std::chrono::seconds(times.stall);
+    while (!parser.is_header_done()) {
+        char piece[4096];
+        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(until - Clock::now()).count());
+        if (left <= 0 || !wait(POLLIN, left))
+            return "no answer from " + host + " within " + std::to_string(times.stall) + " s";
+        ssize_t count = ::read(socket.get(), piece, sizeof piece);
+        if (count <= 0 && !(count < 0 && (errno == EINTR || errno == EAGAIN)))
+            return "the connection to " + host + " ended before the answer's header";
+        buffer.append(piece, count > 0 ? static_cast<size_t>(count) : 0);
+        boost::system::error_code error;
+        size_t used = parser.put(boost::asio::buffer(buffer), error);
+        if (error && error != http::error::need_more)
+            return "malformed answer from " + host + ": " + error.message();
+        buffer.erase(0, used);
+    }
+    leftover = buffer;
+    const auto& header = parser.get();
+    answer.status = header.result_int();
+    std::string length(header[http::field::content_length]);
+    if (!length.empty() && length.size() <= 18 && length.find_first_not_of("0123456789") == std::string::npos)
+        answer.length = std::stoll(length);
+    answer.etag = std::string(header[http::field::etag]);
+    answer.lastModified = std::string(header[http::field::last_modified]);
+    answer.location = std::string(header[http::field::location]);
+    answer.disposition = std::string(header[http::field::content_disposition]);
+    answer.contentRange = std::string(header[http::field::content_range]);
+    answer.chunked = parser.chunked();
+    return "";
+}
+
+long Connection::read(char* data, size_t size, std::string& fault)
+{
+    if (!leftover.empty()) {
+        size_t count = std::min(size, leftover.size());
+        std::memcpy(data, leftover.data(), count);
+        leftover.erase(0, count);
+        return static_cast<long>(count);
+    }
+    // Reads first and waits only when nothing is there: one system call a
+    // piece while the data flows.
+    for (;;) {
+        ssize_t count = ::read(socket.get(), data, size);
+        if (count >= 0)
+            return static_cast<long>(count);
+        if (errno != EINTR && errno != EAGAIN) {
+            fault = "the connection to " + host + " failed: " + std::strerror(errno);
+            return -1;
+        }
+        if (errno == EAGAIN && !wait(POLLIN, times.stall)) {
+            fault = "no data from " + host + " for " + std::to_string(times.stall) + " s";
+            return -1;
+        }
+    }
+}
