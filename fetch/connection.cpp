@@ -5,6 +5,7 @@
 #include <boost/beast/http/parser.hpp>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -133,6 +134,9 @@ std::string Connection::readHeader(ServerAnswer& answer)
     http::response_parser<http::empty_body> parser;
     parser.header_limit(16 * 1024);
     parser.eager(false);
+    // The body is read raw, bounded by the fetch. (No boost::none: this
+    // Beast compares a length with it as with a limit of 0.)
+    parser.body_limit(UINT64_MAX);
     std::string buffer;
     auto until = Clock::now() + std::chrono::seconds(times.stall);
     while (!parser.is_header_done()) {

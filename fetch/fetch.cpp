@@ -10,6 +10,7 @@
 #include "fetch/partial.h"
 #include "fetch/receive.h"
 #include "fetch/sums.h"
+#include "install/checksumfile.h"
 #include "install/imagecheck.h"
 #include "install/imagefiles.h"
 #include "install/installrequest.h"
@@ -43,6 +44,8 @@ std::optional<Outcome> refuseName(const std::string& name)
     std::string bad = badFileName(name);
     if (!bad.empty())
         return Outcome::refused(bad);
+    if (isChecksumName(name))
+        return Outcome::refused("no image file (a checksum file's name): " + name);
     for (const char* suffix : {"", ".md5", ".sha256"}) {
         if (exists(mpoint + "/" + name + suffix))
             return Outcome::refused("file already in the store: " + name + suffix);
@@ -186,7 +189,9 @@ std::optional<Outcome> publish(Job& job)
     for (const ServerSum& sum : job.sums) {
         eString temporary = partialPath(job.key, sum.suffix);
         Descriptor fd = createFresh(temporary);
-        bool written = fd && write(fd.get(), sum.text.data(), sum.text.size()) == static_cast<ssize_t>(sum.text.size()) &&
+        // As md5sum and sha256sum write it, naming the file as it is stored.
+        std::string line = sum.hex + "  " + job.name + "\n";
+        bool written = fd && write(fd.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size()) &&
             fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 && fd.close();
         std::string path = mpoint + "/" + job.name + sum.suffix;
         if (!written || !publishFile(temporary, path))
@@ -254,6 +259,9 @@ Fetched fetchImage(const FetchRequest& request)
     job.record.url = plainUrl(*url);
     job.key = fetchKey(job.record.url);
     Outcome outcome = fetchLocked(job);
+    // A partial file no record vouches for is of no use to the next fetch.
+    if (outcome.kind != Outcome::Done && !readRecord(job.key))
+        removePartial(job.key);
     logAction("fetch", "", outcome);
     return {outcome, outcome.kind == Outcome::Done ? job.name : ""};
 }

@@ -35,7 +35,7 @@ std::optional<Outcome> readSmall(Connection& connection, const std::string& show
 
 std::optional<Outcome> fetchSums(const Url& u, std::vector<ServerSum>& sums)
 {
-    for (ServerSum sum : {ServerSum{DigestKind::Md5, ".md5", ""}, ServerSum{DigestKind::Sha256, ".sha256", ""}}) {
+    for (ServerSum sum : {ServerSum{DigestKind::Md5, ".md5", "", ""}, ServerSum{DigestKind::Sha256, ".sha256", "", ""}}) {
         Url at = beside(u, sum.suffix);
         std::string shown = shownUrl(plainUrl(at));
         Exchange got;
@@ -53,14 +53,14 @@ std::optional<Outcome> fetchSums(const Url& u, std::vector<ServerSum>& sums)
     return std::nullopt;
 }
 
-std::optional<Outcome> checkSums(const std::vector<ServerSum>& sums, const eString& path, const std::string& name,
+std::optional<Outcome> checkSums(std::vector<ServerSum>& sums, const eString& path, const std::string& name,
     const std::string& served, const ProgressShown& progress)
 {
     if (sums.empty())
         return std::nullopt;
     std::vector<DigestKind> kinds;
     std::vector<eString> expected;
-    for (const ServerSum& sum : sums) {
+    for (ServerSum& sum : sums) {
         std::optional<eString> hex = digestFor(sum.text, sum.kind, name);
         if (!hex && !served.empty())
             hex = digestFor(sum.text, sum.kind, served);
@@ -69,6 +69,7 @@ std::optional<Outcome> checkSums(const std::vector<ServerSum>& sums, const eStri
                 ": its file removed");
         kinds.push_back(sum.kind);
         expected.push_back(*hex);
+        sum.hex = *hex;
     }
     std::optional<std::vector<eString>> found = digestsOf(path, kinds, progress);
     if (!found)

@@ -15,6 +15,7 @@ struct ServerSum {
     DigestKind kind;
     const char* suffix;  // ".md5" or ".sha256"
     std::string text;
+    std::string hex;  // the digest it gives, once checked
 };
 
 // Those of U's that the server has (404 or 410: none); fails on any other
@@ -23,6 +24,6 @@ std::optional<Outcome> fetchSums(const Url& u, std::vector<ServerSum>& sums);
 
 // Fails, naming the checksum file, when one gives no digest for NAME (nor
 // for SERVED, the name on the server) or the file at PATH has another;
-// PROGRESS is told how far the reading is.
-std::optional<Outcome> checkSums(const std::vector<ServerSum>& sums, const eString& path, const std::string& name,
+// PROGRESS is told how far the reading is. Each sum gets its hex.
+std::optional<Outcome> checkSums(std::vector<ServerSum>& sums, const eString& path, const std::string& name,
     const std::string& served, const ProgressShown& progress);
