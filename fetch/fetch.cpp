@@ -6,8 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fetch/exchange.h"
-#include "fetch/partial.h"
+#include "fetch/job.h"
 #include "fetch/receive.h"
 #include "fetch/sums.h"
 #include "install/checksumfile.h"
@@ -21,17 +20,6 @@
 #include "store/lock.h"
 
 namespace {
-
-// One fetch's state: the URL, the partial file and what is known of it.
-struct Job {
-    const FetchRequest& request;
-    Url url;
-    std::string shown, name, key;
-    Descriptor fd;
-    PartialRecord record;  // have: the bytes the partial file keeps
-    Exchange got;
-    std::vector<ServerSum> sums;
-};
 
 bool exists(const std::string& path)
 {
@@ -53,76 +41,8 @@ std::optional<Outcome> refuseName(const std::string& name)
     return std::nullopt;
 }
 
-// The partial file of the URL, at the end of the bytes its record vouches
-// for; a fresh one where there is none or it is of another URL.
-bool openPartial(Job& job)
-{
-    eString path = partialPath(job.key);
-    std::optional<PartialRecord> record = readRecord(job.key);
-    struct stat st;
-    job.fd = record && record->url == job.record.url ? openRegularFile(path, st) : Descriptor();
-    if (job.fd && record->have <= st.st_size && !record->validator.empty()) {
-        // Read-only from openRegularFile: the same file again for writing.
-        Descriptor writable(closeOnExec(open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)));
-        struct stat again;
-        if (writable && fstat(writable.get(), &again) == 0 && again.st_ino == st.st_ino &&
-            ftruncate(writable.get(), record->have) == 0 && lseek(writable.get(), 0, SEEK_END) == record->have) {
-            job.fd = std::move(writable);
-            job.record = *record;
-            return true;
-        }
-    }
-    job.record.have = 0;
-    job.record.validator.clear();
-    job.fd = createFresh(path);
-    return bool(job.fd);
-}
-
-std::string rangeHeaders(const PartialRecord& record)
-{
-    if (record.have == 0 || record.validator.empty())
-        return "";
-    return "Range: bytes=" + std::to_string(record.have) + "-\r\nIf-Range: " + record.validator + "\r\n";
-}
-
-// The answer's body goes on from the partial file's end (206 from where it
-// ends) or starts it afresh (200, a server that ignores ranges).
-std::optional<Outcome> placeBody(Job& job)
-{
-    const ServerAnswer& answer = job.got.answer;
-    if (answer.status == 206) {
-        std::string from = "bytes " + std::to_string(job.record.have) + "-";
-        if (answer.contentRange.compare(0, from.size(), from) != 0)
-            return Outcome::failed("the server sent another range than asked (" + answer.contentRange + ")");
-    } else if (answer.status == 200) {
-        job.record.have = 0;
-    } else {
-        return Outcome::failed("could not fetch " + job.shown + ": the server answered " + std::to_string(answer.status));
-    }
-    // If-Range compares strongly: a weak ETag cannot vouch for bytes.
-    bool strong = !answer.etag.empty() && answer.etag.compare(0, 2, "W/") != 0;
-    job.record.validator = strong ? answer.etag : answer.lastModified;
-    if (answer.chunked)
-        return Outcome::failed("the server sent its answer in chunks, which an HTTP/1.0 request never asks for");
-    return std::nullopt;
-}
-
-// The answer to a GET of the URL, from where the partial file ends; a
-// server that cannot give that range (416) gets asked for the whole.
-std::optional<Outcome> ask(Job& job)
-{
-    if (std::optional<Outcome> fault = exchange(job.url, rangeHeaders(job.record), job.got))
-        return fault;
-    if (job.got.answer.status == 416 && job.record.have > 0) {
-        job.record.have = 0;
-        if (std::optional<Outcome> fault = exchange(job.url, "", job.got))
-            return fault;
-    }
-    return placeBody(job);
-}
-
 // The name the request gives, else the server's, else the URL's last part.
-std::optional<Outcome> chooseName(Job& job)
+std::optional<Outcome> chooseName(FetchJob& job)
 {
     job.name = job.request.name;
     if (job.name.empty())
@@ -134,7 +54,7 @@ std::optional<Outcome> chooseName(Job& job)
 
 // Before a byte is written: the whole must stay under 2 GB and leave the
 // installation's floor of free space.
-std::optional<Outcome> refuseSize(const Job& job)
+std::optional<Outcome> refuseSize(const FetchJob& job)
 {
     long long length = job.got.answer.length;
     if (length < 0)
@@ -147,7 +67,7 @@ std::optional<Outcome> refuseSize(const Job& job)
     return std::nullopt;
 }
 
-std::optional<Outcome> receive(Job& job)
+std::optional<Outcome> receive(FetchJob& job)
 {
     if (job.record.have == 0) {
         // The record of older bytes goes first: it must never vouch for new ones.
@@ -169,7 +89,7 @@ std::optional<Outcome> receive(Job& job)
 
 // The checks an installation makes before mounting, then the server's
 // checksum files; the partial file reached the disk before.
-std::optional<Outcome> check(Job& job)
+std::optional<Outcome> check(FetchJob& job)
 {
     if (fchmod(job.fd.get(), 0644) != 0 || fsync(job.fd.get()) != 0 || !job.fd.close())
         return Outcome::failed(std::string("could not write the store: ") + std::strerror(errno));
@@ -183,7 +103,7 @@ std::optional<Outcome> check(Job& job)
 
 // The checksum files, then the image, each under its name without
 // replacing a file; one barrier for all.
-std::optional<Outcome> publish(Job& job)
+std::optional<Outcome> publish(FetchJob& job)
 {
     std::vector<std::string> made;
     for (const ServerSum& sum : job.sums) {
@@ -209,7 +129,7 @@ std::optional<Outcome> publish(Job& job)
     return std::nullopt;
 }
 
-Outcome doneLines(const Job& job)
+Outcome doneLines(const FetchJob& job)
 {
     std::string lines = "fetched " + job.name + " from " + job.shown;
     for (const ServerSum& sum : job.sums)
@@ -217,7 +137,7 @@ Outcome doneLines(const Job& job)
     return Outcome::done(lines);
 }
 
-Outcome fetchLocked(Job& job)
+Outcome fetchLocked(FetchJob& job)
 {
     if (!openPartial(job))
         return Outcome::failed("could not write " + std::string(partialPath(job.key)) + ": " + std::strerror(errno));
@@ -241,7 +161,7 @@ Outcome fetchLocked(Job& job)
 
 Fetched fetchImage(const FetchRequest& request)
 {
-    Job job{request, Url(), shownUrl(request.url), "", "", Descriptor(), PartialRecord(), Exchange(), {}};
+    FetchJob job{request, Url(), shownUrl(request.url), "", "", Descriptor(), PartialRecord(), Exchange(), {}};
     std::string fault;
     std::optional<Url> url = parseUrl(request.url, fault);
     if (!url)

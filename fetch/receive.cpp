@@ -19,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 // it holds at each read.
 constexpr size_t bufferBytes = 1 << 20;
 constexpr size_t writeAtLeast = 256 << 10;
-constexpr long long spaceEvery = 16LL << 20;
+constexpr long long spaceEvery = 4LL << 20;
 constexpr std::chrono::seconds recordEvery(2);
 constexpr std::chrono::milliseconds progressEvery(500);
 
