@@ -16,6 +16,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#if NIMBREL_TLS
+#include "fetch/tls.h"
+#endif
+
 namespace http = boost::beast::http;
 
 namespace {
@@ -43,17 +47,6 @@ Addresses resolve(const std::string& host, int port, std::string& fault)
     return Addresses(error == 0 ? list : nullptr);
 }
 
-bool writeAll(int fd, const std::string& text)
-{
-    for (size_t done = 0; done < text.size();) {
-        ssize_t count = write(fd, text.data() + done, text.size() - done);
-        if (count < 0 && errno != EINTR && errno != EAGAIN)
-            return false;
-        done += count > 0 ? static_cast<size_t>(count) : 0;
-    }
-    return true;
-}
-
 } // namespace
 
 FetchTimes fetchTimes()
@@ -69,6 +62,53 @@ FetchTimes fetchTimes()
 Connection::Connection(const FetchTimes& times)
     : times(times)
 {
+}
+
+long Connection::readSome(char* data, size_t size)
+{
+#if NIMBREL_TLS
+    if (tls)
+        return tls->read(data, size);
+#endif
+    return static_cast<long>(::read(socket.get(), data, size));
+}
+
+bool Connection::writeAll(const std::string& text)
+{
+    for (size_t done = 0; done < text.size();) {
+#if NIMBREL_TLS
+        long count = tls ? tls->write(text.data() + done, text.size() - done) :
+                           static_cast<long>(::write(socket.get(), text.data() + done, text.size() - done));
+        bool out = !tls || tls->wantsWrite();
+#else
+        long count = static_cast<long>(::write(socket.get(), text.data() + done, text.size() - done));
+        bool out = true;
+#endif
+        if (count < 0 && errno != EINTR && (errno != EAGAIN || !wait(out ? POLLOUT : POLLIN, times.stall)))
+            return false;
+        done += count > 0 ? static_cast<size_t>(count) : 0;
+    }
+    return true;
+}
+
+// Reads first and waits only when nothing is there: one system call a
+// piece while the data flows, and no wait on bytes TLS holds already.
+long Connection::readWithin(char* data, size_t size, int seconds)
+{
+    for (;;) {
+        long count = readSome(data, size);
+        if (count >= 0 || (errno != EINTR && errno != EAGAIN))
+            return count;
+#if NIMBREL_TLS
+        short events = tls && tls->wantsWrite() ? POLLOUT : POLLIN;
+#else
+        short events = POLLIN;
+#endif
+        if (errno == EAGAIN && !wait(events, seconds)) {
+            errno = ETIMEDOUT;
+            return -1;
+        }
+    }
 }
 
 bool Connection::wait(short events, int seconds)
@@ -124,7 +164,16 @@ std::string Connection::get(const Url& u, const std::string& extra, ServerAnswer
     std::string request = "GET " + u.target + " HTTP/1.0\r\nHost: " + (v6 ? "[" + u.host + "]" : u.host) +
         (usual ? "" : ":" + std::to_string(u.port)) + "\r\nUser-Agent: nimbrel\r\nAccept-Encoding: identity\r\n" +
         extra + "\r\n";
-    if (!wait(POLLOUT, times.stall) || !writeAll(socket.get(), request))
+    if (u.scheme == "https") {
+#if NIMBREL_TLS
+        tls = TlsSession::start(socket.get(), u.host, times.stall, fault);
+        if (!tls)
+            return fault;
+#else
+        return "https is not supported by this build: it has no TLS library";
+#endif
+    }
+    if (!writeAll(request))
         return "could not send the request to " + host;
     return readHeader(answer);
 }
@@ -142,12 +191,12 @@ std::string Connection::readHeader(ServerAnswer& answer)
     while (!parser.is_header_done()) {
         char piece[4096];
         int left = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(until - Clock::now()).count());
-        if (left <= 0 || !wait(POLLIN, left))
+        long count = left > 0 ? readWithin(piece, sizeof piece, left) : -1;
+        if (count < 0 && (left <= 0 || errno == ETIMEDOUT))
             return "no answer from " + host + " within " + std::to_string(times.stall) + " s";
-        ssize_t count = ::read(socket.get(), piece, sizeof piece);
-        if (count <= 0 && !(count < 0 && (errno == EINTR || errno == EAGAIN)))
+        if (count <= 0)
             return "the connection to " + host + " ended before the answer's header";
-        buffer.append(piece, count > 0 ? static_cast<size_t>(count) : 0);
+        buffer.append(piece, static_cast<size_t>(count));
         boost::system::error_code error;
         size_t used = parser.put(boost::asio::buffer(buffer), error);
         if (error && error != http::error::need_more)
@@ -177,19 +226,9 @@ long Connection::read(char* data, size_t size, std::string& fault)
         leftover.erase(0, count);
         return static_cast<long>(count);
     }
-    // Reads first and waits only when nothing is there: one system call a
-    // piece while the data flows.
-    for (;;) {
-        ssize_t count = ::read(socket.get(), data, size);
-        if (count >= 0)
-            return static_cast<long>(count);
-        if (errno != EINTR && errno != EAGAIN) {
-            fault = "the connection to " + host + " failed: " + std::strerror(errno);
-            return -1;
-        }
-        if (errno == EAGAIN && !wait(POLLIN, times.stall)) {
-            fault = "no data from " + host + " for " + std::to_string(times.stall) + " s";
-            return -1;
-        }
-    }
+    long count = readWithin(data, size, times.stall);
+    if (count < 0)
+        fault = errno == ETIMEDOUT ? "no data from " + host + " for " + std::to_string(times.stall) + " s" :
+                                     "the connection to " + host + " failed: " + std::strerror(errno);
+    return count;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "fetch/url.h"
@@ -6,8 +7,11 @@
 
 // One HTTP exchange with a server, bounded in time: a request out, the
 // answer's header parsed, its body read in large pieces straight from the
-// socket. Plain sockets and poll rather than Asio: the box's nimbrel reads
-// one body at a time and needs nothing of an event loop.
+// socket (through TLS for https, on builds that have it). Plain sockets
+// and poll rather than Asio: the box's nimbrel reads one body at a time
+// and needs nothing of an event loop.
+
+class TlsSession;
 
 // The time limits, in seconds. NIMBREL_FETCH_TIMES=CONNECT,STALL shortens
 // them where a test must not wait half a minute for each stall.
@@ -41,9 +45,15 @@ public:
 private:
     std::string connect(const Url& u);
     bool wait(short events, int seconds);
+    // As read and write, through TLS where there is one.
+    long readSome(char* data, size_t size);
+    bool writeAll(const std::string& text);
+    // Reads into DATA, waiting up to SECONDS for something to read.
+    long readWithin(char* data, size_t size, int seconds);
     std::string readHeader(ServerAnswer& answer);
 
     FetchTimes times;
     Descriptor socket;
+    std::shared_ptr<TlsSession> tls;  // shared: its type is complete only where it is made
     std::string host, leftover;
 };

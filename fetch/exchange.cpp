@@ -19,7 +19,7 @@ std::string credentialsFor(const Url& start, const Url& hop)
 
 std::optional<Outcome> refuseScheme(const Url& u, const std::string& shown)
 {
-    if (u.scheme == "https")
+    if (u.scheme == "https" && !NIMBREL_TLS)
         return Outcome::refused("https is not supported by this build: it has no TLS library (" + shown +
             "); fetch it over http, or copy it into the store");
     return std::nullopt;

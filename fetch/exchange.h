@@ -22,5 +22,5 @@ inline constexpr int redirectLimit = 5;
 // and the limit it met, refuses a redirect to another scheme naming it.
 std::optional<Outcome> exchange(const Url& start, const std::string& extra, Exchange& out);
 
-// Whether this build reads https: none has a TLS library yet.
+// The refusal of https on a build without TLS (the box's).
 std::optional<Outcome> refuseScheme(const Url& u, const std::string& shown);

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Usage: fetch_server.py DIR PORT
+"""Usage: fetch_server.py DIR PORT [CERTIFICATE]
 
 An http server on 127.0.0.1 for fetch_test: the files of DIR under /files/,
 with ETag, Last-Modified and byte ranges, and the faults a server may have.
@@ -9,9 +9,11 @@ more (a length 1000 bytes short), less (a length 1000 bytes long),
 nolength, disposition=NAME, weak (a weak ETag and no Last-Modified: no
 resume). DIR/.throttle (kB/s) slows every body, DIR/.norange makes ranges
 ignored. /redirect/N/NAME: N redirects to /files/NAME; /loop; /toscheme
-(to file:); /hang (never answers)."""
+(to file:); /hang (never answers). With CERTIFICATE (a PEM file holding
+its key too), https."""
 import email.utils
 import os
+import ssl
 import sys
 import time
 import urllib.parse
@@ -112,4 +114,9 @@ class Server(ThreadingHTTPServer):
         pass  # a client that went away: what the faults are for
 
 
-Server(("127.0.0.1", int(sys.argv[2])), Handler).serve_forever()
+server = Server(("127.0.0.1", int(sys.argv[2])), Handler)
+if len(sys.argv) > 3:
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[3])
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+server.serve_forever()
