@@ -158,9 +158,11 @@ serve=$!
 wait_until grep -qs serving /tmp/serve.out
 password=$(cat $s/nimbrel-web.password) page=http://127.0.0.1:$((port + 2))
 token=$(curl -s -u "me:$password" $page/api/session | sed 's/.*"token":"\([a-z0-9]*\)".*/\1/')
-post() { curl -s -u "me:$password" -H "X-Nimbrel-Token: $1" -H "Origin: $page" -d "$2" $page/api/fetch; }
+post() { curl -s -u "me:$password" -H "X-Nimbrel-Token: $1" -H "Origin: ${origin-$page}" -d "$2" $page/api/fetch; }
 check "the page: no fetch without the token" has "$(post wrong "{\"url\":\"$url/files/a.img\",\"name\":\"p.img\"}")" \
     "no valid session token"
+check "the page: no fetch from another site" has "$(origin=http://evil post $token "{\"url\":\"$url/files/a.img\"}")" \
+    "request from another site"
 check "the page: a fetch started as a job" has "$(post $token "{\"url\":\"$url/files/a.img\",\"name\":\"p.img\"}")" \
     "fetch started"
 check "the page: its outcome polled" wait_until eval 'curl -s -u "me:$password" $page/api/progress |
