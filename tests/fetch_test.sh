@@ -16,6 +16,7 @@ mkdir -p $s $d && mount -t tmpfs -o size=128m tmpfs $s
 cp $d/a.img $d/bad.img && echo "0123456789abcdef0123456789abcdef  bad.img" >$d/bad.img.md5
 head -c 100000 /dev/urandom >$d/noise.img
 truncate -s 200M $d/huge.img
+truncate -s 3G $d/over.img
 python3 "$NIMBREL_SOURCE/tests/fetch_server.py" $d $port &
 server=$!
 trap 'kill $server $serve 2>/dev/null' EXIT
@@ -75,6 +76,7 @@ a checksum file's name|$url/files/a.img.md5|2 no image file (a checksum file's n
 the server's checksum differs|$url/files/bad.img|1 image file is damaged: bad.img differs from the server's bad.img.md5
 no image file|$url/files/noise.img|1 not an image file
 more than the free space and its floor|$url/files/huge.img|2 no Space
+more than 2 GB|$url/files/over.img|2 file larger than 2048 MB
 more bytes than said|$url/files/a.img?more|1 the server sent more than the
 TABLE
 # https: refused, naming why, where the build has no TLS (the box's);
@@ -136,6 +138,16 @@ kept=$(stat -c %s "$s/$(partial)")
 fetch $url/files/a.img k.img
 check "killed, then fetched again: it went on from the bytes kept" eval 'said 0 "fetched k.img" && same k.img &&
     [ "${kept:-0}" -gt 0 ] && grep -q "range=bytes=[1-9][0-9]*- if-range=\"" $d/.log && ! leftovers'
+echo 300 >$d/.throttle
+"$cli" --store $s fetch $url/files/a.img s.img 2>/tmp/int.err &
+wait_until eval 'ls $s/.fetch-*.record >/dev/null 2>&1'
+kill -INT $!
+wait $!
+status=$?
+rm $d/.throttle
+check "Ctrl-C: stopped, what came kept for the next fetch" eval '[ $status = 1 ] && [ -n "$(partial)" ] &&
+    grep -q "fetch interrupted; run the same fetch again to go on" /tmp/int.err'
+rm $s/.fetch-*
 kill_midway g.img
 touch $d/.norange
 fetch $url/files/a.img g.img
