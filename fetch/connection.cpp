@@ -47,6 +47,20 @@ Addresses resolve(const std::string& host, int port, std::string& fault)
     return Addresses(error == 0 ? list : nullptr);
 }
 
+// What a fetch acts on of HEADER's fields.
+void takeFields(const http::response_header<>& header, ServerAnswer& answer)
+{
+    answer.status = header.result_int();
+    std::string length(header[http::field::content_length]);
+    if (!length.empty() && length.size() <= 18 && length.find_first_not_of("0123456789") == std::string::npos)
+        answer.length = std::stoll(length);
+    answer.etag = std::string(header[http::field::etag]);
+    answer.lastModified = std::string(header[http::field::last_modified]);
+    answer.location = std::string(header[http::field::location]);
+    answer.disposition = std::string(header[http::field::content_disposition]);
+    answer.contentRange = std::string(header[http::field::content_range]);
+}
+
 } // namespace
 
 FetchTimes fetchTimes()
@@ -204,16 +218,7 @@ std::string Connection::readHeader(ServerAnswer& answer)
         buffer.erase(0, used);
     }
     leftover = buffer;
-    const auto& header = parser.get();
-    answer.status = header.result_int();
-    std::string length(header[http::field::content_length]);
-    if (!length.empty() && length.size() <= 18 && length.find_first_not_of("0123456789") == std::string::npos)
-        answer.length = std::stoll(length);
-    answer.etag = std::string(header[http::field::etag]);
-    answer.lastModified = std::string(header[http::field::last_modified]);
-    answer.location = std::string(header[http::field::location]);
-    answer.disposition = std::string(header[http::field::content_disposition]);
-    answer.contentRange = std::string(header[http::field::content_range]);
+    takeFields(parser.get(), answer);
     answer.chunked = parser.chunked();
     return "";
 }

@@ -67,6 +67,8 @@ class Handler(BaseHTTPRequestHandler):
         if start >= size > 0:
             self.send_error(416)
             return
+        with open(os.path.join(root, ".log"), "a") as log:
+            log.write(f"status {206 if start else 200} from {start}\n")
         self.send_response(206 if start else 200)
         if start:
             self.send_header("Content-Range", f"bytes {start}-{size - 1}/{size}")
