@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Usage: fetch_server.py DIR PORT [CERTIFICATE]
+"""Usage: fetch_server.py DIR PORT [CERTIFICATE] | fetch_server.py --full PORT
 
 An http server on 127.0.0.1 for fetch_test: the files of DIR under /files/,
 with ETag, Last-Modified and byte ranges, and the faults a server may have.
@@ -10,9 +10,11 @@ nolength, disposition=NAME, weak (a weak ETag and no Last-Modified: no
 resume). DIR/.throttle (kB/s) slows every body, DIR/.norange makes ranges
 ignored. /redirect/N/NAME: N redirects to /files/NAME; /loop; /toscheme
 (to file:); /hang (never answers). With CERTIFICATE (a PEM file holding
-its key too), https."""
+its key too), https. --full: a port whose queue of connections is full,
+so that a connect to it hangs."""
 import email.utils
 import os
+import socket
 import ssl
 import sys
 import time
@@ -20,6 +22,16 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 root = sys.argv[1]
+if root == "--full":
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", int(sys.argv[2])))
+    listener.listen(0)
+    held = [socket.socket() for _ in range(3)]  # the kernel drops SYNs beyond them
+    for c in held:
+        c.setblocking(False)
+        c.connect_ex(("127.0.0.1", int(sys.argv[2])))
+    time.sleep(120)
+    sys.exit(0)
 
 
 class Handler(BaseHTTPRequestHandler):

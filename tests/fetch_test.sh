@@ -19,7 +19,9 @@ truncate -s 200M $d/huge.img
 truncate -s 3G $d/over.img
 python3 "$NIMBREL_SOURCE/tests/fetch_server.py" $d $port &
 server=$!
-trap 'kill $server $serve 2>/dev/null' EXIT
+python3 "$NIMBREL_SOURCE/tests/fetch_server.py" --full $((port + 4)) &
+full=$!
+trap 'kill $server $full $serve 2>/dev/null' EXIT
 serve=
 wait_until curl -sf -o /dev/null $url/files/a.img.md5
 export NIMBREL_FETCH_TIMES=2,2
@@ -68,6 +70,7 @@ a space in the URL|$url/files/a b.img|2 URL with a space, control or non-ASCII c
 port 0|http://127.0.0.1:0/a.img|2 the URL's port must be 1..65535
 port 70000|http://127.0.0.1:70000/a.img|2 the URL's port must be 1..65535
 no host|http:///a.img|2 no valid host in the URL
+a connection never accepted|http://127.0.0.1:$((port + 4))/a.img|1 could not connect to 127.0.0.1:$((port + 4)) within 2 s
 a port nobody listens on|http://127.0.0.1:$((port + 1))/a.img|1 could not connect to 127.0.0.1:$((port + 1))
 no answer to the request|$url/hang|1 no answer from 127.0.0.1:$port within 2 s
 a missing file|$url/files/none.img|1 the server answered 404
