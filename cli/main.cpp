@@ -135,9 +135,13 @@ void addInstalling(CLI::App& app, Request& request)
     fetch->add_option("NAME", request.fetch.name, "its name in the store (default: the server's, or the URL's last part)");
     fetch->callback([&] {
         request.command = [&] {
-            ProgressLine line;
-            request.fetch.progress = line.shown();
-            return report(fetchCommand(request.fetch), request.json);
+            std::optional<Outcome> outcome;
+            {
+                ProgressLine line;  // cleared before the outcome is printed
+                request.fetch.progress = line.shown();
+                outcome = fetchCommand(request.fetch);
+            }
+            return report(*outcome, request.json);
         };
     });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
