@@ -1,11 +1,13 @@
 #include "commands/commands.h"
 
+#include <strings.h>
+
 #include "commands/interrupt.h"
 #include "fetch/fetch.h"
 
 bool isFetchUrl(const std::string& file)
 {
-    return file.compare(0, 7, "http://") == 0 || file.compare(0, 8, "https://") == 0;
+    return strncasecmp(file.c_str(), "http://", 7) == 0 || strncasecmp(file.c_str(), "https://", 8) == 0;
 }
 
 Outcome fetchCommand(const FetchArguments& arguments, std::string* fetched)
