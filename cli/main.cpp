@@ -69,6 +69,8 @@ std::optional<bool> askOnTerminal(const std::string& question)
 const char helpFooter[] = R"(Examples:
   nimbrel --store /media/hdd status
   nimbrel install nightly.img --slot 3 --name Nightly --settings
+  nimbrel fetch http://192.168.1.10/images/nightly.img
+  nimbrel install http://192.168.1.10/images/nightly.img --name Nightly
   nimbrel rename Nightly Stable
   nimbrel --wait=60 erase 3 --yes --json
   nimbrel remove nightly.img --yes
@@ -85,6 +87,7 @@ struct Request {
     std::function<int()> command;
     bool json = false, yes = false;
     InstallArguments install;
+    FetchArguments fetch;
     BackupArguments backup;
     std::string slot, text;
     std::optional<int> wait;  // seconds; 0: as long as it takes
@@ -120,13 +123,27 @@ void addInstalling(CLI::App& app, Request& request)
 {
     InstallArguments& install = request.install;
     CLI::App* installing = app.add_subcommand("install", "install an image file of the store into a free slot");
-    installing->add_option("FILE", install.file, "the image file")->required();
+    installing->add_option("FILE", install.file, "the image file, or an http:// URL to fetch it from first")->required();
     installing->add_option("--slot", install.slot, "the free slot (default: the first)")->check(slotRange);
     installing->add_option("--name", install.name, "the name (default: Image-N)")->check(imageNameRule);
     installing->add_flag("--settings", install.settings, "copy the running system's settings along");
     installing->add_flag("--remove-file", install.removeFile,
         "remove the image file and its checksum files once installed (a backup stays)");
     installing->callback([&] { request.command = [&] { return report(withProgressLine(installCommand, install), request.json); }; });
+    CLI::App* fetch = app.add_subcommand("fetch", "download an image file from an http server into the store");
+    fetch->add_option("URL", request.fetch.url, "http://[USER:PASSWORD@]HOST[:PORT]/PATH")->required();
+    fetch->add_option("NAME", request.fetch.name, "its name in the store (default: the server's, or the URL's last part)");
+    fetch->callback([&] {
+        request.command = [&] {
+            std::optional<Outcome> outcome;
+            {
+                ProgressLine line;  // cleared before the outcome is printed
+                request.fetch.progress = line.shown();
+                outcome = fetchCommand(request.fetch);
+            }
+            return report(*outcome, request.json);
+        };
+    });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
     verify->add_option("FILE", install.file, "the image file")->required();
     verify->add_option("--slot", install.slot, "the slot it would go into (default: the first free)")->check(slotRange);
@@ -225,7 +242,7 @@ int main(int argc, char** argv)
     addBootMenu(app, request);
     addBackup(app, request);
     addServe(app, request.command);
-    for (const char* name : {"install", "verify", "rename", "erase", "remove", "color", "menu", "default"})
+    for (const char* name : {"install", "fetch", "verify", "rename", "erase", "remove", "color", "menu", "default"})
         app.get_subcommand(name)->add_flag("--json", request.json, "the outcome as one JSON object on stdout");
     int waitSeconds = 0;
     CLI::Option* wait = app.add_flag("--wait{0}", waitSeconds, "wait for a busy store, SECONDS at most (--wait=SECONDS), instead of refusing");

@@ -126,6 +126,8 @@ std::optional<Outcome> prepare(const InstallArguments& arguments, InstallRequest
 
 Outcome installCommand(const InstallArguments& arguments)
 {
+    if (isFetchUrl(arguments.file))
+        return fetchAndInstall(arguments);
     InstallRequest request;
     if (std::optional<Outcome> refused = prepare(arguments, request))
         return *refused;

@@ -23,6 +23,21 @@ struct InstallArguments {
 };
 
 Outcome installCommand(const InstallArguments& arguments);
+
+struct FetchArguments {
+    std::string url;  // http://[user:password@]host[:port]/path
+    std::string name;  // the file's name in the store; empty: the server's
+    ProgressShown progress;  // may be empty
+};
+
+// Whether FILE is an http or https URL rather than a file of the store.
+bool isFetchUrl(const std::string& file);
+// An image file from a server into the store (fetch/fetch.h); Ctrl-C stops
+// it, kept for the next fetch. FETCHED, when given, gets its name.
+Outcome fetchCommand(const FetchArguments& arguments, std::string* fetched = nullptr);
+// installCommand of the file that a fetch of the URL FILE stored; the file
+// stays unless removeFile, as any other.
+Outcome fetchAndInstall(InstallArguments arguments);
 // Every check installCommand makes, writing nothing.
 Outcome verifyCommand(const InstallArguments& arguments);
 Outcome renameCommand(int slot, const std::string& name);

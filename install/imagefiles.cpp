@@ -1,5 +1,6 @@
 #include "install/imagefiles.h"
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,4 +32,31 @@ bool unlinkWithChecksumFiles(const eString& file)
     for (const eString& sum : sums)
         gone = gone && unlink((mpoint + "/" + sum).c_str()) == 0;
     return gone;
+}
+
+std::string badFileName(const std::string& name)
+{
+    if (name.empty() || name.size() > 200)
+        return "no file name of the store";
+    if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
+        return "file name with / or ..";
+    for (unsigned char c : name) {
+        if (c < ' ' || c == 0x7f)
+            return "file name with a control character";
+    }
+    if (name.find(".img") == std::string::npos)
+        return "no image file (its name has no .img): " + name;
+    return "";
+}
+
+bool publishFile(const std::string& temporary, const std::string& path)
+{
+    if (link(temporary.c_str(), path.c_str()) == 0) {
+        unlink(temporary.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP)
+        return false;
+    struct stat st;
+    return lstat(path.c_str(), &st) != 0 && rename(temporary.c_str(), path.c_str()) == 0;  // no links on FAT
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <vector>
 
 #include "host/estring.h"
@@ -19,3 +20,14 @@ std::vector<eString> checksumFilesBeside(const eString& file);
 // Removes FILE of the store and its checksum files; true when every one
 // went. The caller makes the removal durable.
 bool unlinkWithChecksumFiles(const eString& file);
+
+// The largest image file taken from a browser or a server, in bytes.
+inline constexpr long long uploadLimit = 2LL << 30;
+
+// Why NAME from a request or a server is not a name for an image file of
+// the store (nor its .md5 or .sha256); empty when it is one.
+std::string badFileName(const std::string& name);
+
+// Gives the whole file TEMPORARY the name PATH without replacing a file of
+// that name: link fails where one is there. False when it could not.
+bool publishFile(const std::string& temporary, const std::string& path);

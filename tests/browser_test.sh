@@ -2,8 +2,9 @@
 # nimbrel serve in a real browser on a phone's screen: headless Chromium
 # driven by Selenium logs in, uploads the demo's two-part image with its
 # .md5, installs it with a name while the progress shows, renames and erases
-# it; the store after is the one nimbrel makes with the same commands. On
-# the way: a reload cuts an upload, a rejected file is deleted. Leaves
+# it, fetches an image from a server by its URL; the store after is the one
+# nimbrel makes with the same commands. On the way: a reload cuts an
+# upload, a rejected file is deleted. Leaves
 # screenshots of the page, phone and desktop, in the build tree.
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
@@ -12,14 +13,18 @@ port=$((20000 + RANDOM % 20000))
 "$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/s >/dev/null && cp -a /tmp/s /tmp/b
 mkdir -p /tmp/up /tmp/home && cp /tmp/s/two-part.img /tmp/up/web.img && (cd /tmp/up && md5sum web.img >web.img.md5)
 head -c 8192 /dev/urandom >/tmp/up/bad.img
+# A server to fetch from, slowed so that the fetch's progress shows.
+mkdir -p /tmp/srv && cp /tmp/s/two-part.img /tmp/srv/fetched.img && echo 200 >/tmp/srv/.throttle
+python3 "$NIMBREL_SOURCE/tests/fetch_server.py" /tmp/srv $((port + 1)) &
+files=$!
 # The copy stays at 100 % until the page has shown it before and after a reload.
 mkdir -p /tmp/slow && printf '#!/bin/sh\n/bin/cp "$@" || exit\ncase "$*" in *" /tmp/image "*) %s ;; esac\n' "$held" >/tmp/slow/cp
 chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store /tmp/s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
-trap 'kill $server' EXIT
+trap 'kill $server $files' EXIT
 wait_until grep -qs serving /tmp/serve.out
-HOME=/tmp/home URL=http://127.0.0.1:$port PASSWORD=$(cat /tmp/s/nimbrel-web.password) \
+HOME=/tmp/home URL=http://127.0.0.1:$port FILES=http://127.0.0.1:$((port + 1))/files/fetched.img PASSWORD=$(cat /tmp/s/nimbrel-web.password) \
     SHOT=$NIMBREL_BUILD/web-page.png DESKTOP=$NIMBREL_BUILD/web-page-desktop.png /usr/bin/python3 - >/tmp/browser.out <<'PY'
 import base64, os
 from selenium import webdriver
@@ -98,6 +103,10 @@ driver.execute_script("window.scrollTo(0, 0)")
 driver.save_screenshot(os.environ["SHOT"])
 answer("Erase")
 seen("erased slot 3 (Renamed)")
+driver.find_element(By.ID, "url").send_keys(os.environ["FILES"])
+tap(driver.find_element(By.ID, "fetch"))
+seen(" left)", "fetching: ")
+seen("fetched fetched.img from", "fetched: ")
 driver.set_window_size(1280, 900)
 driver.refresh()
 wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, "#slots tr"))
@@ -119,8 +128,14 @@ check "the progress reached 100 % as the status line shows it" grep -qx "install
 check "the page reloaded during the installation shows it running" grep -q "^reloaded: install: please wait" /tmp/browser.out
 check "the default set from the page, in the store's log" grep -q " default 3 done " /tmp/s/nimbrel.log
 check "erase asked, naming the slot and its image" grep -q "asked: Erase slot 3 (Renamed)" /tmp/browser.out
+check "a fetch shows its share, speed and time left" grep -qE \
+    "^fetching: fetch: please wait !!! [0-9]+ % at [0-9.]+ MB/s \([0-9]+:[0-9]{2} left\)" /tmp/browser.out
+check "a fetch's outcome, as nimbrel fetch says it" grep -qx \
+    "fetched: fetched fetched.img from http://127.0.0.1:$((port + 1))/files/fetched.img" /tmp/browser.out
 cp /tmp/up/web.img* /tmp/b/
-for command in "install web.img --slot 3 --name Web" "rename 3 Renamed" "default 3" "erase 3 --yes"; do
+rm /tmp/srv/.throttle
+for command in "install web.img --slot 3 --name Web" "rename 3 Renamed" "default 3" "erase 3 --yes" \
+    "fetch http://127.0.0.1:$((port + 1))/files/fetched.img"; do
     "$cli" --store /tmp/b $command >/dev/null 2>&1
 done
 rm /tmp/s/nimbrel-web.password

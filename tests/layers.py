@@ -13,11 +13,12 @@ BELOW = {
     "store": ["host"],
     "install": ["host", "store"],
     "manage": ["host", "store", "install"],
-    "commands": ["host", "store", "install", "manage"],  # nimbrel's and serve's, not the windows'
+    "fetch": ["host", "store", "install", "manage"],
+    "commands": ["host", "store", "install", "manage", "fetch"],  # nimbrel's and serve's, not the windows'
     # The front ends, each on the procedures alone.
     "plugin": ["host", "store", "install", "manage"],
-    "web": ["host", "store", "install", "manage", "commands"],
-    "cli": ["host", "store", "install", "manage", "commands"],
+    "web": ["host", "store", "install", "manage", "fetch", "commands"],
+    "cli": ["host", "store", "install", "manage", "fetch", "commands"],
 }
 # serve is one of nimbrel's commands; and nimbrel finds the stand-in mount
 # in pchost-bin beside itself, as nimbrel-host does.

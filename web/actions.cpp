@@ -73,6 +73,15 @@ Outcome startVerify(const json& body, Jobs& jobs)
     });
 }
 
+Outcome startFetch(const json& body, Jobs& jobs)
+{
+    FetchArguments arguments{text(body, "url"), text(body, "name", false), nullptr};
+    return started("fetch", jobs, [arguments](const ProgressShown& shown) mutable {
+        arguments.progress = shown;
+        return fetchCommand(arguments);
+    });
+}
+
 Outcome startBackup(const json& body, Jobs& jobs)
 {
     BackupRequest request;

@@ -20,6 +20,8 @@ struct BadRequest : std::runtime_error {
 Outcome startInstall(const nlohmann::json& body, Jobs& jobs);
 // {file, slot?}
 Outcome startVerify(const nlohmann::json& body, Jobs& jobs);
+// {url, name?}: an image file from an http server into the store.
+Outcome startFetch(const nlohmann::json& body, Jobs& jobs);
 // {slot}: into the store under the backup's own name.
 Outcome startBackup(const nlohmann::json& body, Jobs& jobs);
 // {slot, name}

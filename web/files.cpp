@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "install/imagefiles.h"
 #include "install/procedure.h"
 #include "install/space.h"
 #include "store/context.h"
@@ -49,19 +50,6 @@ bool copyBody(const Request& request, int fd, long long length)
     return whole && received == length;
 }
 
-// Gives the whole file TEMPORARY its NAME without replacing a file of
-// that name: link fails where one is there.
-bool publish(const std::string& temporary, const std::string& path)
-{
-    if (link(temporary.c_str(), path.c_str()) == 0) {
-        unlink(temporary.c_str());
-        return true;
-    }
-    if (errno != EPERM && errno != ENOTSUP)
-        return false;
-    return !exists(path) && rename(temporary.c_str(), path.c_str()) == 0;  // no links on FAT
-}
-
 std::optional<Outcome> refuseUpload(const std::string& name, long long length)
 {
     std::string bad = badFileName(name);
@@ -89,21 +77,6 @@ long long contentLength(const Request& request)
     return std::stoll(text);
 }
 
-std::string badFileName(const std::string& name)
-{
-    if (name.empty() || name.size() > 200)
-        return "no file name of the store";
-    if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
-        return "file name with / or ..";
-    for (unsigned char c : name) {
-        if (c < ' ' || c == 0x7f)
-            return "file name with a control character";
-    }
-    if (name.find(".img") == std::string::npos)
-        return "no image file (its name has no .img): " + name;
-    return "";
-}
-
 Outcome receiveUpload(const std::string& name, const Request& request)
 {
     long long length = contentLength(request);
@@ -119,7 +92,7 @@ Outcome receiveUpload(const std::string& name, const Request& request)
     // As a copy by FTP or cp would leave it, not mkstemp's 600.
     bool whole = copyBody(request, fd.get(), length) && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 &&
         fd.close();
-    if (!whole || !publish(temporary, mpoint + "/" + name)) {
+    if (!whole || !publishFile(temporary, mpoint + "/" + name)) {
         unlink(temporary.c_str());
         return Outcome::failed(whole ? "could not store " + name : "upload incomplete: " + name);
     }

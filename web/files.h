@@ -9,13 +9,6 @@ struct Response;
 // Image files going into the store from a browser and backups coming out,
 // each by a name that must be one of the store's own files.
 
-// The largest upload taken, in bytes.
-inline constexpr long long uploadLimit = 2LL << 30;
-
-// Why NAME from a request is not a name for an image file of the store
-// (nor its .md5 or .sha256); empty when it is one.
-std::string badFileName(const std::string& name);
-
 // REQUEST's Content-Length; -1 without one or for anything but a number.
 long long contentLength(const Request& request);
 

@@ -2,7 +2,7 @@
 // this CPU only through socketcall, and the C library (built for 3.2 and
 // later) makes each directly, which such a kernel answers with ENOSYS. The
 // link (web/CMakeLists.txt) hands each call serve's sockets make to these
-// first: the C library's call, and socketcall where the kernel lacks it.
+// first (fetch's connect too): the C library's call, and socketcall where the kernel lacks it.
 #include <cerrno>
 #include <initializer_list>
 #include <linux/net.h>
@@ -39,6 +39,7 @@ Result orOld(Result result, int call, std::initializer_list<unsigned long> argum
 extern "C" {
 
 int __real_socket(int, int, int);
+int __real_connect(int, const sockaddr*, socklen_t);
 int __real_bind(int, const sockaddr*, socklen_t);
 int __real_listen(int, int);
 int __real_accept(int, sockaddr*, socklen_t*);
@@ -52,6 +53,11 @@ int __real___setsockopt64(int, int, int, const void*, socklen_t);
 int __wrap_socket(int domain, int type, int protocol)
 {
     return orOld(__real_socket(domain, type, protocol), SYS_SOCKET, {word(domain), word(type), word(protocol)});
+}
+
+int __wrap_connect(int fd, const sockaddr* address, socklen_t length)
+{
+    return orOld(__real_connect(fd, address, length), SYS_CONNECT, {word(fd), word(address), word(length)});
 }
 
 int __wrap_bind(int fd, const sockaddr* address, socklen_t length)

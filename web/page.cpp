@@ -25,6 +25,7 @@ border-top:2px solid #2b6cb0;white-space:pre-wrap;z-index:9}
 <h2>Image files</h2>
 <table><tbody id="images"></tbody></table>
 <p><input type="file" id="upload" multiple> <button id="send">Upload</button></p>
+<p><input type="url" id="url" placeholder="http://server/image.img" size="30"> <button id="fetch">Fetch</button></p>
 <h2>Install</h2>
 <p><select id="file"></select> into <select id="slot"></select>
 <input id="name" maxlength="10" placeholder="name" size="10">
@@ -151,6 +152,8 @@ function install(path) {
     settings: $("settings").checked, remove_file: $("removefile").checked});
 }
 $("send").onclick = upload;
+// The server fetches it as a job: its progress and outcome as an installation's.
+$("fetch").onclick = () => send("/api/fetch", {url: $("url").value});
 $("install").onclick = () => install("/api/install");
 $("verify").onclick = () => install("/api/verify");
 $("setcolour").onclick = () => send("/api/colour", {colour: $("colour").value});

@@ -122,6 +122,7 @@ void addChanging(Routes& routes, Jobs& jobs)
     };
     post("/api/install", [&jobs](const json& body) { return startInstall(body, jobs); });
     post("/api/verify", [&jobs](const json& body) { return startVerify(body, jobs); });
+    post("/api/fetch", [&jobs](const json& body) { return startFetch(body, jobs); });
     post("/api/backup", [&jobs](const json& body) { return startBackup(body, jobs); });
     post("/api/rename", renameAction);
     post("/api/erase", eraseAction);

@@ -1,0 +1,174 @@
+#include "fetch/url.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+bool hostChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_';
+}
+
+// HOST[:PORT] or [IPV6][:PORT] into U; false with FAULT set otherwise.
+bool parseHostPort(const std::string& text, Url& u, std::string& fault)
+{
+    size_t end = 0;
+    if (!text.empty() && text[0] == '[') {
+        end = text.find(']');
+        if (end == std::string::npos || end == 1)
+            return fault = "malformed IPv6 address in the URL", false;
+        u.host = text.substr(1, end - 1);
+        if (u.host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos)
+            return fault = "malformed IPv6 address in the URL", false;
+        ++end;
+    } else {
+        end = std::min(text.find(':'), text.size());
+        u.host = text.substr(0, end);
+        if (u.host.empty() || !std::all_of(u.host.begin(), u.host.end(), hostChar))
+            return fault = "no valid host in the URL", false;
+    }
+    u.port = u.scheme == "https" ? 443 : 80;
+    if (end == text.size())
+        return true;
+    std::string port = text.substr(end + 1);
+    if (text[end] != ':' || port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(port) < 1 || std::stoi(port) > 65535)
+        return fault = "the URL's port must be 1..65535", false;
+    u.port = std::stoi(port);
+    return true;
+}
+
+int hexValue(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' :
+        std::isxdigit(static_cast<unsigned char>(c)) ? (std::tolower(c) - 'a' + 10) : -1;
+}
+
+std::string percentDecoded(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string base64(const std::string& text)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < text.size(); i += 3) {
+        unsigned long group = static_cast<unsigned char>(text[i]) << 16;
+        group |= i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) << 8 : 0;
+        group |= i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+        out += digits[(group >> 18) & 63];
+        out += digits[(group >> 12) & 63];
+        out += i + 1 < text.size() ? digits[(group >> 6) & 63] : '=';
+        out += i + 2 < text.size() ? digits[group & 63] : '=';
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<Url> parseUrl(const std::string& text, std::string& fault)
+{
+    for (unsigned char c : text) {
+        if (c <= ' ' || c >= 0x7f)
+            return fault = "URL with a space, control or non-ASCII character", std::nullopt;
+    }
+    size_t colon = text.find("://");
+    Url u;
+    u.scheme = colon == std::string::npos ? "" : text.substr(0, colon);
+    std::transform(u.scheme.begin(), u.scheme.end(), u.scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (u.scheme != "http" && u.scheme != "https") {
+        fault = colon == std::string::npos ? "no http:// or https:// URL" : "only http and https URLs, not " + u.scheme + ":";
+        return std::nullopt;
+    }
+    std::string rest = text.substr(colon + 3);
+    size_t slash = std::min(rest.find_first_of("/?#"), rest.size());
+    std::string authority = rest.substr(0, slash);
+    size_t at = authority.rfind('@');
+    if (at != std::string::npos) {
+        u.userInfo = authority.substr(0, at);
+        authority.erase(0, at + 1);
+    }
+    if (!parseHostPort(authority, u, fault))
+        return std::nullopt;
+    u.target = rest.substr(slash);
+    u.target.erase(std::min(u.target.find('#'), u.target.size()));
+    if (u.target.empty() || u.target[0] != '/')
+        u.target = "/" + u.target;
+    return u;
+}
+
+std::string shownUrl(const std::string& text)
+{
+    std::string shown = text;
+    size_t start = shown.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    size_t end = std::min(shown.find_first_of("/?#", start), shown.size());
+    size_t at = shown.rfind('@', end == 0 ? 0 : end - 1);
+    if (at != std::string::npos && at >= start && at < end)
+        shown.erase(start, at + 1 - start);
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f)
+            c = '?';
+    }
+    return shown;
+}
+
+std::string plainUrl(const Url& u)
+{
+    bool v6 = u.host.find(':') != std::string::npos;
+    bool usual = u.port == (u.scheme == "https" ? 443 : 80);
+    return u.scheme + "://" + (v6 ? "[" + u.host + "]" : u.host) + (usual ? "" : ":" + std::to_string(u.port)) + u.target;
+}
+
+std::string resolveLocation(const Url& base, const std::string& location)
+{
+    size_t colon = location.find(':');
+    size_t slash = location.find('/');
+    if (colon != std::string::npos && (slash == std::string::npos || colon < slash))
+        return location;  // a scheme of its own, which parseUrl judges
+    if (location.compare(0, 2, "//") == 0)
+        return base.scheme + ":" + location;
+    std::string root = plainUrl(Url{base.scheme, "", base.host, base.port, ""});
+    if (!location.empty() && location[0] == '/')
+        return root + location;
+    std::string path = base.target.substr(0, base.target.find('?'));
+    return root + path.substr(0, path.rfind('/') + 1) + location;
+}
+
+std::string nameFromUrl(const Url& u)
+{
+    std::string path = u.target.substr(0, u.target.find('?'));
+    return percentDecoded(path.substr(path.rfind('/') + 1));
+}
+
+std::string nameFromDisposition(const std::string& value)
+{
+    size_t key = value.find("filename=");
+    if (key == std::string::npos)
+        return "";
+    std::string rest = value.substr(key + 9);
+    if (!rest.empty() && rest[0] == '"') {
+        size_t end = rest.find('"', 1);
+        return end == std::string::npos ? "" : rest.substr(1, end - 1);
+    }
+    rest.erase(std::min(rest.find(';'), rest.size()));
+    rest.erase(rest.find_last_not_of(" \t") + 1);
+    return rest;
+}
+
+
+std::string basicCredentials(const Url& u)
+{
+    return u.userInfo.empty() ? "" : "Basic " + base64(percentDecoded(u.userInfo));
+}
