@@ -12,18 +12,6 @@ namespace {
 
 const char recordHead[] = "nimbrel fetch record 1";
 
-bool writeAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t count = write(fd, text.data() + done, text.size() - done);
-        if (count <= 0)
-            return false;
-        done += static_cast<size_t>(count);
-    }
-    return true;
-}
-
 } // namespace
 
 std::string fetchKey(const std::string& url)

@@ -10,6 +10,7 @@
 #include "install/installrequest.h"
 #include "install/space.h"
 #include "store/context.h"
+#include "store/durable.h"
 
 namespace {
 
@@ -23,16 +24,6 @@ constexpr long long spaceEvery = 4LL << 20;
 constexpr std::chrono::seconds recordEvery(2);
 constexpr std::chrono::milliseconds progressEvery(500);
 
-bool writeAll(int fd, const char* data, size_t size)
-{
-    for (size_t done = 0; done < size;) {
-        ssize_t count = write(fd, data + done, size - done);
-        if (count < 0 && errno != EINTR)
-            return false;
-        done += count > 0 ? static_cast<size_t>(count) : 0;
-    }
-    return true;
-}
 
 std::string megabytes(double bytes)
 {
@@ -86,6 +77,8 @@ struct Run {
     {
         if (!writeAll(r.fd, buffer.get(), filled))
             return stop(Received::Spoilt, std::string("could not write the store: ") + std::strerror(errno));
+        // The disk works while the next piece comes.
+        startWriteback(r.fd, total(), static_cast<long long>(filled));
         received += static_cast<long long>(filled);
         if (received - checkedAt >= spaceEvery) {
             checkedAt = received;

@@ -85,3 +85,21 @@ bool makePipe(int ends[2])
     }
     return false;
 }
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    for (size_t done = 0; done < size;) {
+        ssize_t count = write(fd, data + done, size - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += static_cast<size_t>(count);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::string& text)
+{
+    return writeAll(fd, text.data(), text.size());
+}

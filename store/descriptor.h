@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <string>
 
 // An open file descriptor that closes itself; empty when the open failed.
 class Descriptor {
@@ -30,6 +32,11 @@ private:
 // FD, opened with O_CLOEXEC (by open, mkostemp), with close-on-exec set
 // for sure; when FD is -1 or the flag cannot be set, -1 (FD closed).
 int closeOnExec(int fd);
+
+// Writes all SIZE bytes of DATA to FD, again after a signal; false at the
+// first failure (errno tells it), with part of them written perhaps.
+bool writeAll(int fd, const char* data, size_t size);
+bool writeAll(int fd, const std::string& text);
 
 // A copy of FD at LOWEST or above, close-on-exec.
 int duplicateNoInherit(int fd, int lowest);

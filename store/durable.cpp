@@ -10,17 +10,6 @@
 
 namespace {
 
-bool writeAll(int fd, const std::string& content)
-{
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t written = ::write(fd, content.data() + done, content.size() - done);
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
 
 bool syncOpened(const eString& path, int flags, int (*flush)(int))
 {
@@ -105,6 +94,11 @@ bool syncFileSystem(const eString& path)
 bool makeDirectory(const eString& path, unsigned mode)
 {
     return mkdir(path.c_str(), mode) == 0 && chmod(path.c_str(), mode) == 0;
+}
+
+void startWriteback(int fd, long long offset, long long size)
+{
+    sync_file_range(fd, offset, size, SYNC_FILE_RANGE_WRITE);  // unchecked: a hint, as above
 }
 
 eString realPathOf(const eString& path)

@@ -53,5 +53,12 @@ bool syncDirectory(const eString& path);
 // writes every file system, and waits for it as syncfs does.
 bool syncFileSystem(const eString& path);
 
+// Starts writing SIZE bytes of FD from OFFSET to the disk and returns at
+// once: a long write's closing fsync then finds most of it there, and the
+// box's few MB of RAM never fill with its dirty pages. Only a hint: a
+// kernel without the call (before 2.6.17) or a file system that ignores it
+// leaves everything to the fsync, which stays the barrier.
+void startWriteback(int fd, long long offset, long long size);
+
 // PATH with every link and ".." resolved; empty when it cannot be told.
 eString realPathOf(const eString& path);

@@ -26,16 +26,6 @@ bool exists(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-bool writeAll(int fd, const char* data, size_t size)
-{
-    for (size_t done = 0; done < size;) {
-        ssize_t count = write(fd, data + done, size - done);
-        if (count < 0 && errno != EINTR)
-            return false;
-        done += count > 0 ? static_cast<size_t>(count) : 0;
-    }
-    return true;
-}
 
 // Writes REQUEST's body into FD as it comes, in the transport's large
 // pieces; false when the client went away or stalled or a write failed, or
@@ -44,8 +34,12 @@ bool copyBody(const Request& request, int fd, long long length)
 {
     long long received = 0;
     bool whole = request.readBody([&](const char* data, size_t size) {
+        long long at = received;
         received += static_cast<long long>(size);
-        return received <= length && writeAll(fd, data, size);
+        if (received > length || !writeAll(fd, data, size))
+            return false;
+        startWriteback(fd, at, static_cast<long long>(size));  // the disk works while the next piece comes
+        return true;
     });
     return whole && received == length;
 }
