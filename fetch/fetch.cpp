@@ -111,8 +111,8 @@ std::optional<Outcome> publish(FetchJob& job)
         Descriptor fd = createFresh(temporary);
         // As md5sum and sha256sum write it, naming the file as it is stored.
         std::string line = sum.hex + "  " + job.name + "\n";
-        bool written = fd && write(fd.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size()) &&
-            fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 && fd.close();
+        bool written = fd && writeAll(fd.get(), line) && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 &&
+            fd.close();
         std::string path = mpoint + "/" + job.name + sum.suffix;
         if (!written || !publishFile(temporary, path))
             return Outcome::failed("could not store " + job.name + sum.suffix);
