@@ -1,9 +1,11 @@
 #include "pchost/boxlike/oldkernel.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <sys/personality.h>
 #include <sys/prctl.h>
 
 #if defined(__x86_64__)
@@ -126,6 +128,12 @@ bool underSyscallFilter()
 
 void enterOldKernel()
 {
-    if (!underSyscallFilter())
-        installFilter();
+    if (underSyscallFilter())
+        return;
+    // uname then says 2.6 too, as the box's does: a library that picks its
+    // fallback by the kernel's version (OpenSSL's seeding from /dev/random
+    // when getrandom is missing) takes the one the box takes.
+    if (personality(PER_LINUX | UNAME26) == -1)
+        throw std::runtime_error(std::string("personality: ") + std::strerror(errno));
+    installFilter();
 }

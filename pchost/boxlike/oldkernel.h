@@ -9,7 +9,8 @@
 // getrlimit), so that Debian's tools run as the box's own would. Not taken
 // away: O_CLOEXEC, which such a kernel ignores, and F_DUPFD_CLOEXEC, which
 // it refuses but Debian's busybox ash needs. Other CPUs' calls pass (an
-// emulated program's are the emulator's x86-64 calls). Throws
+// emulated program's are the emulator's x86-64 calls). uname says 2.6.
+// Throws
 // std::runtime_error when the kernel refuses. A process already under a
 // filter (the wrapper of an emulated run) keeps the one it has.
 void enterOldKernel();
