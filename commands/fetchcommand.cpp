@@ -20,6 +20,25 @@ Outcome fetchCommand(const FetchArguments& arguments, std::string* fetched)
     return result.outcome;
 }
 
+namespace {
+
+// A file of the URL's name already there is most likely the one wanted.
+Outcome withInstallHint(Outcome refused)
+{
+    const std::string there = "file already in the store: ";
+    if (refused.kind != Outcome::Refused || refused.message.compare(0, there.size(), there) != 0)
+        return refused;
+    std::string name = refused.message.substr(there.size());
+    for (const std::string suffix : {".md5", ".sha256"}) {
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            name.erase(name.size() - suffix.size());
+    }
+    refused.detail = "to install the one there: nimbrel install " + name;
+    return refused;
+}
+
+} // namespace
+
 // The fetched file is the store's like any other: installCommand takes it
 // under the lock, and checks it again against what lies beside it.
 Outcome fetchAndInstall(InstallArguments arguments)
@@ -27,7 +46,7 @@ Outcome fetchAndInstall(InstallArguments arguments)
     std::string name;
     Outcome fetched = fetchCommand(FetchArguments{arguments.file, "", arguments.progress}, &name);
     if (fetched.kind != Outcome::Done)
-        return fetched;
+        return withInstallHint(fetched);
     arguments.file = name;
     Outcome installed = installCommand(arguments);
     if (installed.kind != Outcome::Done) {

@@ -35,8 +35,11 @@ std::optional<Outcome> refuseName(const std::string& name)
     if (isChecksumName(name))
         return Outcome::refused("no image file (a checksum file's name): " + name);
     for (const char* suffix : {"", ".md5", ".sha256"}) {
-        if (exists(mpoint + "/" + name + suffix))
-            return Outcome::refused("file already in the store: " + name + suffix);
+        if (!exists(mpoint + "/" + name + suffix))
+            continue;
+        Outcome refused = Outcome::refused("file already in the store: " + name + suffix);
+        refused.detail = "give the fetch another name, or use or remove the one there";
+        return refused;
     }
     return std::nullopt;
 }

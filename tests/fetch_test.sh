@@ -42,7 +42,11 @@ check "a fetch: stored whole, its checksum files beside it" eval 'said 0 "fetche
     same a.img && cmp -s $d/a.img.md5 $s/a.img.md5 && cmp -s $d/a.img.sha256 $s/a.img.sha256 && ! leftovers'
 check "it is listed as an image file" has "$("$cli" --store $s images)" "a.img"
 fetch $url/files/a.img
-check "a second fetch of a name there: refused, nothing replaced" eval 'said 2 "file already in the store: a.img" && same a.img'
+check "a second fetch of a name there: refused, nothing replaced" eval 'said 2 "file already in the store: a.img: give the fetch another name" && same a.img'
+out=$("$cli" --store $s install $url/files/a.img 2>&1)
+status=$?
+check "install URL of a file there: refused, naming the install of the one there" said 2 \
+    "file already in the store: a.img: to install the one there: nimbrel install a.img"
 rm $s/a.img $s/a.img.md5 $s/a.img.sha256
 
 # The cases that store a file under a name: the URL, the NAME given, what it is stored as.
