@@ -155,6 +155,12 @@ rm $d/.throttle
 check "Ctrl-C: stopped, what came kept for the next fetch" eval '[ $status = 1 ] && [ -n "$(partial)" ] &&
     grep -q "fetch interrupted; run the same fetch again to go on" /tmp/int.err'
 rm $s/.fetch-*
+kill_midway v.img
+sed -i '3s/$/\r/' $s/.fetch-*.record  # a validator that would end the Range request's header early
+fetch $url/files/a.img v.img
+check "a record's validator with a control character: never sent, the file asked afresh" eval 'said 0 "fetched v.img" &&
+    same v.img && [ "$(head -n 2 $d/.log | cut -d" " -f1-2 | paste -sd" ")" = "/files/a.img range=None status 200" ] &&
+    ! leftovers'
 kill_midway g.img
 touch $d/.norange
 fetch $url/files/a.img g.img
