@@ -49,9 +49,10 @@ const CLI::Validator imageNameRule(
 
 const CLI::Range slotRange(0, 9);
 
-// COMMAND (installCommand or verifyCommand) with its progress on the
-// terminal's line.
-Outcome withProgressLine(Outcome (*command)(const InstallArguments&), InstallArguments arguments)
+// COMMAND (installCommand, verifyCommand, fetchCommand) with its progress
+// on the terminal's line, which is cleared before the outcome is printed.
+template <typename Command, typename Arguments>
+Outcome withProgressLine(Command command, Arguments arguments)
 {
     ProgressLine line;
     arguments.progress = line.shown();
@@ -133,16 +134,9 @@ void addInstalling(CLI::App& app, Request& request)
     CLI::App* fetch = app.add_subcommand("fetch", "download an image file from an http server into the store");
     fetch->add_option("URL", request.fetch.url, "http://[USER:PASSWORD@]HOST[:PORT]/PATH")->required();
     fetch->add_option("NAME", request.fetch.name, "its name in the store (default: the server's, or the URL's last part)");
-    fetch->callback([&] {
-        request.command = [&] {
-            std::optional<Outcome> outcome;
-            {
-                ProgressLine line;  // cleared before the outcome is printed
-                request.fetch.progress = line.shown();
-                outcome = fetchCommand(request.fetch);
-            }
-            return report(*outcome, request.json);
-        };
+    auto fetching = [](const FetchArguments& arguments) { return fetchCommand(arguments); };
+    fetch->callback([&, fetching] {
+        request.command = [&, fetching] { return report(withProgressLine(fetching, request.fetch), request.json); };
     });
     CLI::App* verify = app.add_subcommand("verify", "check an image file as an installation would, without it");
     verify->add_option("FILE", install.file, "the image file")->required();

@@ -1,6 +1,5 @@
 #include "fetch/connection.h"
 
-#include <arpa/inet.h>
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <cerrno>
@@ -37,9 +36,7 @@ Addresses resolve(const std::string& host, int port, std::string& fault)
 {
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
-    in6_addr numeric;
-    bool literal = inet_pton(AF_INET, host.c_str(), &numeric) == 1 || inet_pton(AF_INET6, host.c_str(), &numeric) == 1;
-    hints.ai_flags = literal ? AI_NUMERICHOST : 0;
+    hints.ai_flags = isAddress(host) ? AI_NUMERICHOST : 0;
     addrinfo* list = nullptr;
     int error = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
     if (error != 0)
@@ -171,13 +168,10 @@ std::string Connection::get(const Url& u, const std::string& extra, ServerAnswer
     std::string fault = connect(u);
     if (!fault.empty())
         return fault;
-    bool v6 = u.host.find(':') != std::string::npos;
-    bool usual = u.port == (u.scheme == "https" ? 443 : 80);
     // HTTP/1.0: no chunks, no connection kept; every server still takes
     // Host and Range.
-    std::string request = "GET " + u.target + " HTTP/1.0\r\nHost: " + (v6 ? "[" + u.host + "]" : u.host) +
-        (usual ? "" : ":" + std::to_string(u.port)) + "\r\nUser-Agent: nimbrel\r\nAccept-Encoding: identity\r\n" +
-        extra + "\r\n";
+    std::string request = "GET " + u.target + " HTTP/1.0\r\nHost: " + hostPort(u) +
+        "\r\nUser-Agent: nimbrel\r\nAccept-Encoding: identity\r\n" + extra + "\r\n";
     if (u.scheme == "https") {
 #if NIMBREL_TLS
         tls = TlsSession::start(socket.get(), u.host, times.stall, fault);

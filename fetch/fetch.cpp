@@ -13,6 +13,7 @@
 #include "install/imagecheck.h"
 #include "install/imagefiles.h"
 #include "install/installrequest.h"
+#include "install/slotpath.h"
 #include "install/space.h"
 #include "store/actionlog.h"
 #include "store/context.h"
@@ -20,12 +21,6 @@
 #include "store/lock.h"
 
 namespace {
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
 
 std::optional<Outcome> refuseName(const std::string& name)
 {
@@ -35,7 +30,7 @@ std::optional<Outcome> refuseName(const std::string& name)
     if (isChecksumName(name))
         return Outcome::refused("no image file (a checksum file's name): " + name);
     for (const char* suffix : {"", ".md5", ".sha256"}) {
-        if (!exists(mpoint + "/" + name + suffix))
+        if (!entryExists(mpoint + "/" + name + suffix))
             continue;
         Outcome refused = Outcome::refused("file already in the store: " + name + suffix);
         refused.detail = "give the fetch another name, or use or remove the one there";

@@ -24,7 +24,6 @@ constexpr long long spaceEvery = 4LL << 20;
 constexpr std::chrono::seconds recordEvery(2);
 constexpr std::chrono::milliseconds progressEvery(500);
 
-
 std::string megabytes(double bytes)
 {
     char text[32];
@@ -119,7 +118,10 @@ ReceiveResult receiveBody(Connection& connection, Receiving& receiving)
         size_t filled = 0;
         long count = 1;
         std::string fault;
-        while (filled < writeAtLeast && count > 0) {
+        // From a slow server a piece goes after half a second however small:
+        // the progress, a Ctrl-C and the record keep up at any speed.
+        Clock::time_point pieceEnd = Clock::now() + progressEvery;
+        while (filled < writeAtLeast && count > 0 && Clock::now() < pieceEnd) {
             count = connection.read(run.buffer.get() + filled, bufferBytes - filled, fault);
             filled += count > 0 ? static_cast<size_t>(count) : 0;
         }

@@ -1,12 +1,13 @@
 #include "fetch/tls.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+
+#include "fetch/url.h"
 
 struct TlsSession::State {
     SSL_CTX* context = nullptr;
@@ -20,12 +21,6 @@ struct TlsSession::State {
 };
 
 namespace {
-
-bool literalAddress(const std::string& host)
-{
-    unsigned char address[16];
-    return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
-}
 
 // A context that checks the server's certificate and its name, or address.
 bool prepare(TlsSession::State& s, int fd, const std::string& host)
@@ -41,7 +36,7 @@ bool prepare(TlsSession::State& s, int fd, const std::string& host)
     s.ssl = SSL_new(s.context);
     if (!s.ssl || SSL_set_fd(s.ssl, fd) != 1)
         return false;
-    if (literalAddress(host))
+    if (isAddress(host))
         return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s.ssl), host.c_str()) == 1;
     return SSL_set_tlsext_host_name(s.ssl, host.c_str()) == 1 && SSL_set1_host(s.ssl, host.c_str()) == 1;
 }

@@ -1,6 +1,8 @@
 #include "fetch/url.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <boost/beast/core/detail/base64.hpp>
 #include <cctype>
 
 namespace {
@@ -37,42 +39,6 @@ bool parseHostPort(const std::string& text, Url& u, std::string& fault)
         return fault = "the URL's port must be 1..65535", false;
     u.port = std::stoi(port);
     return true;
-}
-
-int hexValue(char c)
-{
-    return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' :
-        std::isxdigit(static_cast<unsigned char>(c)) ? (std::tolower(c) - 'a' + 10) : -1;
-}
-
-std::string percentDecoded(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::string base64(const std::string& text)
-{
-    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < text.size(); i += 3) {
-        unsigned long group = static_cast<unsigned char>(text[i]) << 16;
-        group |= i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) << 8 : 0;
-        group |= i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
-        out += digits[(group >> 18) & 63];
-        out += digits[(group >> 12) & 63];
-        out += i + 1 < text.size() ? digits[(group >> 6) & 63] : '=';
-        out += i + 2 < text.size() ? digits[group & 63] : '=';
-    }
-    return out;
 }
 
 } // namespace
@@ -124,11 +90,53 @@ std::string shownUrl(const std::string& text)
     return shown;
 }
 
-std::string plainUrl(const Url& u)
+std::string hostPort(const Url& u)
 {
     bool v6 = u.host.find(':') != std::string::npos;
     bool usual = u.port == (u.scheme == "https" ? 443 : 80);
-    return u.scheme + "://" + (v6 ? "[" + u.host + "]" : u.host) + (usual ? "" : ":" + std::to_string(u.port)) + u.target;
+    return (v6 ? "[" + u.host + "]" : u.host) + (usual ? "" : ":" + std::to_string(u.port));
+}
+
+std::string plainUrl(const Url& u)
+{
+    return u.scheme + "://" + hostPort(u) + u.target;
+}
+
+bool isAddress(const std::string& host)
+{
+    unsigned char address[16];
+    return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string percentDecoded(const std::string& text, bool plus)
+{
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        int high = i + 2 < text.size() && text[i] == '%' ? hexDigit(text[i + 1]) : -1;
+        int low = high >= 0 ? hexDigit(text[i + 2]) : -1;
+        if (low >= 0) {
+            plain += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            plain += plus && text[i] == '+' ? ' ' : text[i];
+        }
+    }
+    return plain;
 }
 
 std::string resolveLocation(const Url& base, const std::string& location)
@@ -149,7 +157,7 @@ std::string resolveLocation(const Url& base, const std::string& location)
 std::string nameFromUrl(const Url& u)
 {
     std::string path = u.target.substr(0, u.target.find('?'));
-    return percentDecoded(path.substr(path.rfind('/') + 1));
+    return percentDecoded(path.substr(path.rfind('/') + 1), false);
 }
 
 std::string nameFromDisposition(const std::string& value)
@@ -167,8 +175,13 @@ std::string nameFromDisposition(const std::string& value)
     return rest;
 }
 
-
 std::string basicCredentials(const Url& u)
 {
-    return u.userInfo.empty() ? "" : "Basic " + base64(percentDecoded(u.userInfo));
+    if (u.userInfo.empty())
+        return "";
+    // Boost.Beast's encoder, whose decoder the page's server takes the password with.
+    std::string plain = percentDecoded(u.userInfo, false);
+    std::string coded(boost::beast::detail::base64::encoded_size(plain.size()), '\0');
+    coded.resize(boost::beast::detail::base64::encode(coded.data(), plain.data(), plain.size()));
+    return "Basic " + coded;
 }

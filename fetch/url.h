@@ -31,6 +31,17 @@ std::string resolveLocation(const Url& base, const std::string& location);
 // fetch's partial file and record are keyed on.
 std::string plainUrl(const Url& u);
 
+// U's host as a Host header names it: an IPv6 address in brackets, the
+// port only where it is not the scheme's own.
+std::string hostPort(const Url& u);
+
+// Whether HOST is an IPv4 or IPv6 address rather than a name.
+bool isAddress(const std::string& host);
+
+// TEXT with each %XX as its byte, and each '+' as a blank where PLUS (a
+// query's form encoding); a '%' without two hex digits stays as it is.
+std::string percentDecoded(const std::string& text, bool plus);
+
 // The file name U's path ends in, percent-decoded; empty when it ends in '/'.
 std::string nameFromUrl(const Url& u);
 

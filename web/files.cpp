@@ -11,6 +11,7 @@
 
 #include "install/imagefiles.h"
 #include "install/procedure.h"
+#include "install/slotpath.h"
 #include "install/space.h"
 #include "store/context.h"
 #include "store/descriptor.h"
@@ -19,12 +20,6 @@
 #include "web/http.h"
 
 namespace {
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
 
 
 // Writes REQUEST's body into FD as it comes, in the transport's large
@@ -53,7 +48,7 @@ std::optional<Outcome> refuseUpload(const std::string& name, long long length)
         return Outcome::refused("upload without its length");
     if (length > uploadLimit)
         return Outcome::refused("file larger than " + std::to_string(uploadLimit >> 20) + " MB: " + name);
-    if (exists(mpoint + "/" + name))
+    if (entryExists(mpoint + "/" + name))
         return Outcome::refused("file already in the store: " + name);
     long long needed = (length + 1023) / 1024 + InstallRequest().minfree;
     if (freeKilobytes(mpoint) < needed)

@@ -57,33 +57,3 @@ const Routes::Route* Routes::find(const std::string& method, const std::string& 
     return nullptr;
 }
 
-namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
-std::string percentDecoded(const std::string& text, bool plus)
-{
-    std::string plain;
-    for (size_t i = 0; i < text.size(); ++i) {
-        int high = i + 2 < text.size() && text[i] == '%' ? hexDigit(text[i + 1]) : -1;
-        int low = high >= 0 ? hexDigit(text[i + 2]) : -1;
-        if (low >= 0) {
-            plain += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            plain += plus && text[i] == '+' ? ' ' : text[i];
-        }
-    }
-    return plain;
-}

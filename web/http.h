@@ -71,6 +71,3 @@ struct Routes {
     void add(std::string method, std::string path, Handler handler, bool streamsBody = false);
     const Route* find(const std::string& method, const std::string& path) const;
 };
-
-// TEXT with its %XX decoded, and + as a blank where PLUS says so (a query).
-std::string percentDecoded(const std::string& text, bool plus);

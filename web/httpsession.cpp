@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "commands/refusal.h"
+#include "fetch/url.h"
 
 namespace webnet {
 
