@@ -101,6 +101,11 @@ void startWriteback(int fd, long long offset, long long size)
     sync_file_range(fd, offset, size, SYNC_FILE_RANGE_WRITE);  // unchecked: a hint, as above
 }
 
+void reserveBlocks(int fd, long long size)
+{
+    fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size);  // unchecked: a hint, as above
+}
+
 eString realPathOf(const eString& path)
 {
     std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);

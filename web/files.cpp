@@ -78,6 +78,7 @@ Outcome receiveUpload(const std::string& name, const Request& request)
     Descriptor fd(closeOnExec(mkostemp(temporary.data(), O_CLOEXEC)));
     if (!fd)
         return Outcome::failed("could not write " + name + ": " + std::strerror(errno));
+    reserveBlocks(fd.get(), length);  // the pieces then find their blocks allocated
     // As a copy by FTP or cp would leave it, not mkstemp's 600.
     bool whole = copyBody(request, fd.get(), length) && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0 &&
         fd.close();

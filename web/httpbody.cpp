@@ -83,26 +83,44 @@ void Session::readRaw(uint64_t left, Done done)
     });
 }
 
-// On a worker: each piece read on the I/O thread, handed to SINK here.
+// Asks the I/O thread for the body's next piece, into PIECE; the answer
+// whether it came whole, once FILLED holds its length.
+std::future<bool> Session::nextPiece()
+{
+    auto got = std::make_shared<std::promise<bool>>();
+    std::future<bool> future = got->get_future();
+    net::post(shared.io, [self = shared_from_this(), got] {
+        self->filled = 0;
+        self->continued([self, got] {
+            Done done = [got](bool whole) { got->set_value(whole); };
+            self->piece.resize(pieceSize);
+            self->remaining ? self->readRaw(*self->remaining, done) :
+                              self->readPiece(self->piece.size(), self->bodyDeadline, done);
+        });
+    });
+    return future;
+}
+
+// On a worker: each piece read on the I/O thread, handed to SINK here. Two
+// pieces take turns, so the socket is read while the last piece is written:
+// the copies from the socket and to the disk overlap.
 bool Session::streamBody(const BodySink& sink)
 {
+    std::future<bool> next = nextPiece();
     while (true) {
-        auto got = std::make_shared<std::promise<bool>>();
-        std::future<bool> future = got->get_future();
-        net::post(shared.io, [self = shared_from_this(), got] {
-            self->filled = 0;
-            self->continued([self, got] {
-                Done done = [got](bool whole) { got->set_value(whole); };
-                self->piece.resize(pieceSize);
-                self->remaining ? self->readRaw(*self->remaining, done) :
-                                  self->readPiece(self->piece.size(), self->bodyDeadline, done);
-            });
-        });
-        bool whole = future.get();
-        if (filled > 0 && !sink(piece.data(), filled))
-            return false;
-        if (!whole || bodyDone)
-            return whole;
+        bool whole = next.get();
+        size_t got = filled;
+        bool last = !whole || bodyDone;
+        std::swap(piece, written);  // the I/O thread touches neither until the next post
+        if (!last)
+            next = nextPiece();
+        bool taken = got == 0 || sink(written.data(), got);
+        if (!taken && !last)
+            next.wait();  // its handler holds the session's buffers until it ends
+        if (!taken || last) {
+            written = std::vector<char>();
+            return taken && whole;
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <boost/beast/http/buffer_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <chrono>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -67,6 +68,7 @@ private:
     void readPiece(size_t size, Clock::time_point until, Done done);
     void readRaw(uint64_t left, Done done);
     void continued(const std::function<void()>& then);
+    std::future<bool> nextPiece();
     bool streamBody(const BodySink& sink);
     void run(const Routes::Route& route);
     void refuse(int status, const std::string& text);
@@ -87,7 +89,7 @@ private:
     Request request;
     Response response;
     bool close = false, expects = false, bodyDone = false;
-    std::vector<char> piece;
+    std::vector<char> piece, written;  // the one being read, the one being written
     size_t filled = 0;
     std::optional<uint64_t> remaining;  // of a streamed body of known length
     Clock::time_point bodyDeadline;
