@@ -133,7 +133,8 @@ CommandEnd runWatched(const eString& line, const CommandOptions& options)
     if (!makePipe(ends))
         return CommandEnd::Failed;
     Descriptor status(ends[0]), report(ends[1]);
-    GroupShellPlan plan = {line.c_str(), getpid(), {report.get()}, 1};
+    std::string script = groupShellScript(line.c_str());
+    GroupShellPlan plan = {script.c_str(), getpid(), {report.get()}, 1};
     for (int fd : options.handed)
         plan.sources[plan.count++] = fd;
     if (sharedDescriptor >= 0)

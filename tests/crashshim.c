@@ -78,14 +78,19 @@ static int namedLast(const char* line)
 #define STEP (++steps == crashAt ? kill(0, crashSignal) : 0)
 #define FAIL (errno = error, -1)
 pid_t fork(void) { return STEP, NEXT(fork)(); }
-/* In the forked child: its shell gets the line last. */
+/* In the forked child: its shell's script, the last word, holds the line
+ * up to the newline that closes its group. */
 int execve(const char* path, char* const argv[], char* const envp[])
 {
     static char* const failing[] = {"sh", "-c", "exit 1", NULL};
     size_t last = 0;
     while (argv[last] && argv[last + 1])
         ++last;
-    return NEXT(execve)(path, argv[0] && namedLast(argv[last]) ? failing : argv, envp);
+    char line[4096] = "";
+    const char* end = argv[0] ? strstr(argv[last], "\n} 3>&-") : NULL;
+    if (end && (size_t)(end - argv[last]) < sizeof line)
+        memcpy(line, argv[last], (size_t)(end - argv[last]));
+    return NEXT(execve)(path, namedLast(line) ? failing : argv, envp);
 }
 #define BARRIER(fd) (STEP, ++barriers == failBarrier || namedFd(fd, full))
 int fsync(int fd) { return BARRIER(fd) ? FAIL : NEXT(fsync)(fd); }
