@@ -164,11 +164,17 @@ path="/api/upload?name=z.img" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origi
 check "an encoded upload: refused unread" answered 415 "request body with Content-Encoding gzip"
 
 (cd /tmp/b && cp single-part.img new.img && md5sum new.img >new.img.md5)
+# What a killed server left goes with the next upload; nothing else of the name.
+head -c 100000 /dev/zero >$s/.upload-Ab12Cd && echo kept >$s/.upload-keep.me && mkdir $s/.upload-Dir000 &&
+    echo outside >/tmp/b/outside && ln -s /tmp/b/outside $s/.upload-Ln11Kk
 for name in new.img new.img.md5; do
     path="/api/upload?name=$name" call -X PUT -H "X-Nimbrel-Token: $token" -H "Origin: $url" --data-binary @/tmp/b/$name
     check "upload $name: whole under its name" eval 'answered 200 "uploaded $name" && cmp $s/$name /tmp/b/$name &&
         [ "$(stat -c %a $s/$name)" = 644 ]'
 done
+check "an upload's leftover: removed, the rest of its name kept" eval '[ ! -e $s/.upload-Ab12Cd ] &&
+    [ -f $s/.upload-keep.me ] && [ -d $s/.upload-Dir000 ] && [ "$(cat $s/.upload-Ln11Kk)" = outside ]'
+rm -r $s/.upload-keep.me $s/.upload-Dir000 $s/.upload-Ln11Kk
 post /api/verify -d '{"file":"new.img"}'
 path=/api/progress
 check "verify the upload: its checksum file passes" wait_until eval 'call && has "$body" "new.img passes the checks, its checksum files too"'

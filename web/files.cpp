@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -16,11 +17,29 @@
 #include "store/context.h"
 #include "store/descriptor.h"
 #include "store/durable.h"
+#include "store/handles.h"
 #include "store/lock.h"
 #include "web/http.h"
 
 namespace {
 
+const std::string uploadPrefix = ".upload-";
+
+// What a server killed mid-upload left: regular files of the name
+// mkostemp gave ours, and only under the store's lock, which no running
+// upload would let this one hold. Each may hold the blocks of a whole
+// upload's length.
+void removeUploadLeftovers()
+{
+    DirHandle dir = openDir(mpoint);
+    while (const dirent* entry = dir ? readdir(dir.get()) : nullptr) {
+        std::string name = entry->d_name, path = mpoint + "/" + name;
+        struct stat st;
+        if (name.size() == uploadPrefix.size() + 6 && name.compare(0, uploadPrefix.size(), uploadPrefix) == 0 &&
+            lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            unlink(path.c_str());  // unchecked: the next upload tries again
+    }
+}
 
 // Writes REQUEST's body into FD as it comes, in the transport's large
 // pieces; false when the client went away or stalled or a write failed, or
@@ -69,12 +88,13 @@ long long contentLength(const Request& request)
 Outcome receiveUpload(const std::string& name, const Request& request)
 {
     long long length = contentLength(request);
-    if (std::optional<Outcome> refused = refuseUpload(name, length))
-        return *refused;
     StoreLock lock(mpoint, 0, "upload");  // no installation measures the space meanwhile
     if (lock.busy())
         return storeBusy();
-    std::string temporary = mpoint + "/.upload-XXXXXX";  // no .img: never listed
+    removeUploadLeftovers();  // before the space is measured: they may hold much of it
+    if (std::optional<Outcome> refused = refuseUpload(name, length))
+        return *refused;
+    std::string temporary = mpoint + "/" + uploadPrefix + "XXXXXX";  // no .img: never listed
     Descriptor fd(closeOnExec(mkostemp(temporary.data(), O_CLOEXEC)));
     if (!fd)
         return Outcome::failed("could not write " + name + ": " + std::strerror(errno));
