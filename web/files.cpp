@@ -25,6 +25,11 @@ namespace {
 
 const std::string uploadPrefix = ".upload-";
 
+// How much of an upload is written before its writeback is started: each
+// start asks the disk once, and one for every 256 kB piece cost the
+// writer more than it saved.
+constexpr long long writebackEvery = 1 << 20;
+
 // What a server killed mid-upload left: regular files of the name
 // mkostemp gave ours, and only under the store's lock, which no running
 // upload would let this one hold. Each may hold the blocks of a whole
@@ -46,13 +51,15 @@ void removeUploadLeftovers()
 // the body was not LENGTH bytes.
 bool copyBody(const Request& request, int fd, long long length)
 {
-    long long received = 0;
+    long long received = 0, started = 0;
     bool whole = request.readBody([&](const char* data, size_t size) {
-        long long at = received;
         received += static_cast<long long>(size);
         if (received > length || !writeAll(fd, data, size))
             return false;
-        startWriteback(fd, at, static_cast<long long>(size));  // the disk works while the next piece comes
+        if (received - started >= writebackEvery) {
+            startWriteback(fd, started, received - started);  // the disk works while the next pieces come
+            started = received;
+        }
         return true;
     });
     return whole && received == length;
