@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "install/imagecheck.h"
+#include "store/controls.h"
 
 BackupRun backupCommand(const BackupArguments& arguments)
 {

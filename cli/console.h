@@ -2,7 +2,6 @@
 #include <string>
 
 #include "commands/interrupt.h"
-#include "commands/refusal.h"
 #include "host/estring.h"
 #include "install/copyprogress.h"
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/console.h"
+#include "store/controls.h"
 
 namespace {
 

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 
 #include "cli/console.h"
+#include "commands/refusal.h"
 #include "commands/report.h"
 #include "store/actionlog.h"
 #include "store/context.h"
+#include "store/controls.h"
 #include "store/durable.h"
 #include "store/storecheck.h"
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "cli/console.h"
+#include "commands/refusal.h"
 #include "host/eskin.h"
 #include "pchost/front/executable.h"
 #include "store/context.h"

@@ -23,6 +23,7 @@
 #include "manage/overview.h"
 #include "manage/slotactions.h"
 #include "store/context.h"
+#include "store/controls.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/shell.h"

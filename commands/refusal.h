@@ -6,7 +6,3 @@
 struct Refusal : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-// TEXT with each control character as '?': a name from the store never
-// moves a terminal's cursor or changes its colours.
-std::string printable(std::string text);

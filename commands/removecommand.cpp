@@ -1,7 +1,7 @@
 #include "commands/commands.h"
 
-#include "commands/refusal.h"
 #include "manage/fileremoval.h"
+#include "store/controls.h"
 
 Outcome removeCommand(const std::string& file, const Confirm& confirm)
 {

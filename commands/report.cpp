@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "commands/jsonname.h"
-#include "commands/refusal.h"
 #include "install/imagefiles.h"
 #include "install/imagecheck.h"
 #include "install/space.h"
@@ -17,6 +16,7 @@
 #include "manage/colorchoice.h"
 #include "manage/overview.h"
 #include "store/context.h"
+#include "store/controls.h"
 #include "store/defaultslot.h"
 #include "store/diskcolor.h"
 #include "store/durable.h"

@@ -6,24 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "store/controls.h"
 #include "store/durable.h"
 
 namespace {
-
-bool printable(const std::string& text)
-{
-    for (unsigned char c : text) {
-        if (c < ' ' || c == 0x7f)
-            return false;
-    }
-    return true;
-}
 
 // A validator that would end the header line early (the server's, or a
 // record changed on the disk) asks for the whole file instead.
 std::string rangeHeaders(const PartialRecord& record)
 {
-    if (record.have == 0 || record.validator.empty() || !printable(record.validator))
+    if (record.have == 0 || record.validator.empty() || hasControlCharacter(record.validator))
         return "";
     return "Range: bytes=" + std::to_string(record.have) + "-\r\nIf-Range: " + record.validator + "\r\n";
 }

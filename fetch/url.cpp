@@ -5,6 +5,8 @@
 #include <boost/beast/core/detail/base64.hpp>
 #include <cctype>
 
+#include "store/controls.h"
+
 namespace {
 
 bool hostChar(char c)
@@ -83,11 +85,7 @@ std::string shownUrl(const std::string& text)
     size_t at = shown.rfind('@', end == 0 ? 0 : end - 1);
     if (at != std::string::npos && at >= start && at < end)
         shown.erase(start, at + 1 - start);
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f)
-            c = '?';
-    }
-    return shown;
+    return printable(shown);
 }
 
 std::string hostPort(const Url& u)

@@ -7,6 +7,7 @@
 
 #include "install/checksumfile.h"
 #include "store/context.h"
+#include "store/controls.h"
 
 bool isImageFileName(const eString& name)
 {
@@ -40,10 +41,8 @@ std::string badFileName(const std::string& name)
         return "no file name of the store";
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
         return "file name with / or ..";
-    for (unsigned char c : name) {
-        if (c < ' ' || c == 0x7f)
-            return "file name with a control character";
-    }
+    if (hasControlCharacter(name))
+        return "file name with a control character";
     if (name.find(".img") == std::string::npos)
         return "no image file (its name has no .img): " + name;
     return "";

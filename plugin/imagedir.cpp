@@ -9,6 +9,7 @@
 #include "install/space.h"
 #include "plugin/globals.h"
 #include "plugin/message.h"
+#include "store/controls.h"
 #include "store/handles.h"
 #include "store/imagename.h"
 #include "store/slots.h"
@@ -20,9 +21,7 @@ namespace {
 // earlier call would read as a fault of this file.
 void traceStart(const eString& file)
 {
-    std::string shown = file;
-    for (char& c : shown)
-        c = static_cast<unsigned char>(c) < ' ' || c == 0x7f ? '?' : c;
+    std::string shown = printable(file);
     errno = 0;
     std::perror(shown.c_str());
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "store/context.h"
+#include "store/controls.h"
 #include "store/durable.h"
 
 const char* logFrontEnd = "windows";
@@ -20,7 +21,7 @@ std::string oneLine(const std::string& text)
 {
     std::string line = text;
     for (char& c : line) {
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f)
+        if (isControlCharacter(static_cast<unsigned char>(c)))
             c = c == '\n' ? ' ' : '?';
     }
     return line;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "store/controls.h"
 #include "store/durable.h"
 #include "store/imagename.h"
 #include "store/slots.h"
@@ -43,7 +44,7 @@ eString escapeLine(const eString& value)
             line += "\\\\";
         else if (c == '\n')
             line += "\\n";
-        else if (c < ' ' || c == 0x7f)
+        else if (isControlCharacter(c))
             line += code.sprintf("\\x%02x", c);
         else
             line += static_cast<char>(c);

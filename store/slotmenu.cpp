@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "store/context.h"
+#include "store/controls.h"
 #include "store/defaultslot.h"
 #include "store/durable.h"
 #include "store/slots.h"
@@ -22,7 +23,7 @@ std::string menuItem(const eString& name)
 {
     std::string item;
     for (unsigned char c : name) {
-        if (c < ' ' || c == 0x7f)
+        if (isControlCharacter(c))
             break;
         item += c == ',' ? ' ' : static_cast<char>(c);
     }

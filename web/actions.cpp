@@ -1,9 +1,9 @@
 #include "web/actions.h"
 
 #include "commands/commands.h"
-#include "commands/refusal.h"
 #include "commands/report.h"
 #include "manage/backup.h"
+#include "store/controls.h"
 #include "store/imagename.h"
 #include "web/jobs.h"
 

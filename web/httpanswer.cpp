@@ -1,3 +1,4 @@
+#include "store/controls.h"
 #include "web/httpsession.h"
 
 #include <boost/asio/post.hpp>
@@ -7,7 +8,6 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include "commands/refusal.h"
 
 // How a session answers: a text or a file, then the next request or the
 // end of the connection.

@@ -4,8 +4,8 @@
 #include <boost/beast/http/read.hpp>
 #include <strings.h>
 
-#include "commands/refusal.h"
 #include "fetch/url.h"
+#include "store/controls.h"
 
 namespace webnet {
 

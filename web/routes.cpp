@@ -5,6 +5,7 @@
 
 #include "commands/refusal.h"
 #include "commands/report.h"
+#include "store/controls.h"
 #include "store/storecheck.h"
 #include "web/access.h"
 #include "web/actions.h"
