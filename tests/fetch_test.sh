@@ -6,7 +6,17 @@
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$(box_kernel nimbrel)
-port=$((20000 + RANDOM % 20000))
+# Five ports in a row, port to port + 4, none of them taken: other tests
+# beside this one pick theirs at random too.
+free_row() {
+    /usr/bin/python3 -c 'import socket, sys
+for p in range(int(sys.argv[1]), int(sys.argv[1]) + 5):
+    socket.create_server(("127.0.0.1", p)).close()' "$1" 2>/dev/null
+}
+for _ in $(seq 20); do
+    port=$((20000 + RANDOM % 20000))
+    free_row $port && break
+done
 s=/tmp/s d=/tmp/srv url=http://127.0.0.1:$port
 # A small store, so that a large file meets its floor of free space.
 mkdir -p $s $d && mount -t tmpfs -o size=128m tmpfs $s
