@@ -3,8 +3,10 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sched.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -210,9 +212,9 @@ int run(const Options& options)
 
 } // namespace
 
-// Every shell command of a plug-in passes here first (system, or fork for
-// one it starts itself), so that the screen can show what the plug-in is
-// busy with while the command blocks it.
+// Every shell command of a plug-in passes here first (system, or fork or
+// clone for one it starts itself), so that the screen can show what the
+// plug-in is busy with while the command blocks it.
 extern "C" int system(const char* command)
 {
     pchost::beforeBlocking();
@@ -227,6 +229,25 @@ extern "C" pid_t fork()
     using Fork = pid_t (*)();
     static Fork real = reinterpret_cast<Fork>(dlsym(RTLD_NEXT, "fork"));
     return real();
+}
+
+// The optional arguments are read only where FLAGS name them, as the C
+// library's own clone takes them; a thread's clone does not come here.
+extern "C" int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...)
+{
+    pchost::beforeBlocking();
+    using Clone = int (*)(int (*)(void*), void*, int, void*, ...);
+    static Clone real = reinterpret_cast<Clone>(dlsym(RTLD_NEXT, "clone"));
+    void *parentTid = nullptr, *tls = nullptr, *childTid = nullptr;
+    if (flags & (CLONE_PARENT_SETTID | CLONE_SETTLS | CLONE_CHILD_SETTID | CLONE_CHILD_CLEARTID)) {
+        va_list rest;
+        va_start(rest, arg);
+        parentTid = va_arg(rest, void*);
+        tls = va_arg(rest, void*);
+        childTid = va_arg(rest, void*);
+        va_end(rest);
+    }
+    return real(fn, stack, flags, arg, parentTid, tls, childTid);
 }
 
 int main(int argc, char** argv)

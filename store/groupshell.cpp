@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <memory>
+#include <new>
+#include <pthread.h>
+#include <sched.h>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -32,8 +36,9 @@ std::string groupShellScript(const char* line)
 
 namespace {
 
-// Everything below runs between fork and exec in the child of a host that
-// may have other threads: only async-signal-safe calls.
+// Everything below runs in the child before its exec, in the memory of a
+// host that may have other threads: only async-signal-safe calls, and no
+// write but to its own stack.
 
 // An ignored signal stays ignored across exec, a blocked one blocked: the
 // command would not stop when told, and a shell whose SIGCHLD is ignored
@@ -162,3 +167,39 @@ void closeFrom(int first)
     _exit(127);
 }
 
+
+namespace {
+
+// The child's stack, its own: the caller's stays as the caller left it.
+constexpr size_t childStackBytes = 64 * 1024;
+
+int groupShellMain(void* plan)
+{
+    becomeGroupShell(*static_cast<const GroupShellPlan*>(plan));
+}
+
+} // namespace
+
+pid_t spawnGroupShell(const GroupShellPlan& plan)
+{
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizer's shadow of a shared stack would outlive the child.
+    pid_t pid = fork();
+    if (pid == 0)
+        becomeGroupShell(plan);
+    return pid;
+#else
+    std::unique_ptr<char[]> stack(new (std::nothrow) char[childStackBytes]);
+    if (!stack)
+        return -1;
+    // Held until the child has set every handler to the default: a handler
+    // of the host's run in the child would work on the host's memory.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    pid_t pid = clone(groupShellMain, stack.get() + childStackBytes, CLONE_VM | CLONE_VFORK | SIGCHLD,
+        const_cast<GroupShellPlan*>(&plan));
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return pid;
+#endif
+}

@@ -2,7 +2,8 @@
 #include <string>
 #include <sys/types.h>
 
-// The child side of runWatched: what its child becomes between fork and exec.
+// The child side of runWatched: how its child starts, and what it becomes
+// before its exec.
 
 // Where the group shell writes the command's status, just below the handed
 // descriptors (store/shell.h); the shared one follows them (9 at most: the
@@ -10,10 +11,10 @@
 constexpr int statusDescriptor = 3;
 constexpr int maxHandedDescriptors = 5;
 
-// The script that the group shell runs LINE with, made before the fork.
+// The script that the group shell runs LINE with, made before the child.
 std::string groupShellScript(const char* line);
 
-// All the child needs, made before the fork: the SCRIPT of groupShellScript,
+// All the child needs, made before it starts: the SCRIPT of groupShellScript,
 // the PARENT's pid, and the descriptors it gets as 3, 4, ... (the status
 // pipe's end first, then the handed ones, then the shared one).
 struct GroupShellPlan {
@@ -23,7 +24,14 @@ struct GroupShellPlan {
     int count;
 };
 
-// In the child of fork: becomes a group shell that runs PLAN's script (see
+// Starts the child that becomes PLAN's group shell; its pid, or -1. It
+// shares this process's memory until its exec (clone with CLONE_VM and
+// CLONE_VFORK, as posix_spawn does), so neither side pays for a copy of the
+// host's pages; this thread waits meanwhile, with every signal held. May
+// leave errno changed by the child's calls.
+pid_t spawnGroupShell(const GroupShellPlan& plan);
+
+// In the child: becomes a group shell that runs PLAN's script (see
 // runWatched for all it gets), with only async-signal-safe calls, as the
 // child of a threaded host must. Never returns; exits 127 when it cannot.
 [[noreturn]] void becomeGroupShell(const GroupShellPlan& plan);

@@ -139,9 +139,7 @@ CommandEnd runWatched(const eString& line, const CommandOptions& options)
         plan.sources[plan.count++] = fd;
     if (sharedDescriptor >= 0)
         plan.sources[plan.count++] = sharedDescriptor;
-    pid_t pid = fork();
-    if (pid == 0)
-        becomeGroupShell(plan);
+    pid_t pid = spawnGroupShell(plan);
     report.close();  // its end then tells that the shell is gone
     if (pid < 0)
         return CommandEnd::Failed;

@@ -1,7 +1,7 @@
 /* Preloaded into nimbrel-host or nimbrel by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would (or sends it the signal
  * NIMBREL_CRASH_SIGNAL, such as 2 for Ctrl-C), right before its K-th call
- * that changes files: a shell command (a fork), a sync, a rename or a
+ * that changes files: a shell command (a clone, or a fork), a sync, a rename or a
  * removal. NIMBREL_FULL=NAME fails every write into, rename onto and sync of
  * a file called NAME as a full disk would (with the errno NIMBREL_ERRNO, if
  * set, such as 5 for EIO), and every shell command whose last word names
@@ -17,6 +17,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <stdarg.h>
 #include <signal.h>
 #include <stdio.h>
@@ -27,9 +28,12 @@ static long crashAt, steps, barriers, failBarrier;
 static int crashSignal = SIGKILL;
 static int error = ENOSPC;
 static char full[256], slow[256], counted[256];  /* NAME, FILE */
+/* Looked up before any command: the child that calls it shares the host's memory. */
+static int (*realExecve)(const char*, char* const[], char* const[]);
 
 __attribute__((constructor)) static void setUp(void)
 {
+    realExecve = (__typeof__(realExecve))dlsym(RTLD_NEXT, "execve");
     if (strcmp(program_invocation_short_name, "nimbrel-host") != 0 &&
         strcmp(program_invocation_short_name, "nimbrel") != 0)
         return;
@@ -78,7 +82,12 @@ static int namedLast(const char* line)
 #define STEP (++steps == crashAt ? kill(0, crashSignal) : 0)
 #define FAIL (errno = error, -1)
 pid_t fork(void) { return STEP, NEXT(fork)(); }
-/* In the forked child: its shell's script, the last word, holds the line
+/* The group shell's start passes no optional argument. */
+int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...)
+{
+    return STEP, NEXT(clone)(fn, stack, flags, arg);
+}
+/* In the command's child: its shell's script, the last word, holds the line
  * up to the newline that closes its group. */
 int execve(const char* path, char* const argv[], char* const envp[])
 {
@@ -90,7 +99,7 @@ int execve(const char* path, char* const argv[], char* const envp[])
     const char* end = argv[0] ? strstr(argv[last], "\n} 3>&-") : NULL;
     if (end && (size_t)(end - argv[last]) < sizeof line)
         memcpy(line, argv[last], (size_t)(end - argv[last]));
-    return NEXT(execve)(path, namedLast(line) ? failing : argv, envp);
+    return realExecve(path, namedLast(line) ? failing : argv, envp);
 }
 #define BARRIER(fd) (STEP, ++barriers == failBarrier || namedFd(fd, full))
 int fsync(int fd) { return BARRIER(fd) ? FAIL : NEXT(fsync)(fd); }
