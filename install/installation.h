@@ -6,6 +6,7 @@
 #include "install/installrequest.h"
 #include "store/bootmenu.h"
 #include "store/outcome.h"
+#include "store/shell.h"
 
 class CheckedImage;
 
@@ -33,6 +34,7 @@ private:
     const char* commitSlot();
     bool publish(const CheckedImage& image);
     std::optional<Outcome> refuseChecked(const CheckedImage& image, bool& partBehind);
+    const char* unmountEnded();
     Outcome finish(const char* failure, const CheckedImage& image);
     Outcome withdraw(const Outcome& refusal);
     void tell(const char* progress) const;
@@ -50,4 +52,5 @@ private:
     std::optional<MenuSwitch> menu;  // once the boot menu's head could be read
     bool headReady = false;  // tools/menu holds its head, or it waits beside
     const char* unsynced = nullptr;  // set when the slot's rename may not be on the disk
+    std::optional<StartedCommand> unmounting;  // the copied tree's, once the copy is done
 };

@@ -120,10 +120,22 @@ const char* Installation::copyIntoScratch()
         return copyFailed;
     }
     tell("100 %");
+    // The tree is unmounted while the slot is made startable and its copy
+    // made durable, another file system's work: unmountEnded judges it
+    // before the slot's rename, so a tree that stays mounted still fails
+    // the installation.
     markStep("unmount");
-    if (!unmountImage())
-        return "could not unmount squashfs";
+    startUnmount(unmounting);
     tell("");
+    return nullptr;
+}
+
+// The failure of the copied tree's unmount, waited for; null when it went
+// or was never started.
+const char* Installation::unmountEnded()
+{
+    if (unmounting && unmounting->end() != CommandEnd::Succeeded)
+        return "could not unmount squashfs";
     return nullptr;
 }
 

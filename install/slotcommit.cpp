@@ -34,6 +34,9 @@ const char* Installation::commitSlot()
     markStep("barrier 1");
     if (!syncFileSystem(mpoint))
         return copyFailed;
+    markStep("unmount end");
+    if (const char* failure = unmountEnded())
+        return failure;
     // The last instant to stop: from the rename on, the slot is installed.
     if (cancelled())
         return cancelledText;
@@ -82,6 +85,7 @@ bool Installation::publish(const CheckedImage& image)
 
 Outcome Installation::finish(const char* failure, const CheckedImage& image)
 {
+    unmountEnded();  // unchecked here: commitSlot judged it; the run's loop devices go only after it
     if (cutMade)
         unlink(cutFile.c_str());  // unchecked: the next installation removes it too
     if (failure) {

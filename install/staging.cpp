@@ -44,20 +44,36 @@ bool mountPointReady()
     return true;
 }
 
-bool runMount(const eString& line)
+namespace {
+
+CommandOptions mountOptions()
 {
     CommandOptions mount;
     mount.limitMs = mountLimitMs;
-    return runWatched(line, mount) == CommandEnd::Succeeded;
+    return mount;
+}
+
+// The system's umount, not umount(2): it keeps a box's /etc/mtab, where its
+// mount writes one, in step. A loop device that a box's older mount bound
+// without auto-clear stays bound after it: the installation's LoopRelease
+// (install/loopdevices.h) frees that.
+const char unmountLine[] = "umount /tmp/image";
+
+} // namespace
+
+bool runMount(const eString& line)
+{
+    return runWatched(line, mountOptions()) == CommandEnd::Succeeded;
 }
 
 bool unmountImage()
 {
-    // The system's umount, not umount(2): it keeps a box's /etc/mtab, where
-    // its mount writes one, in step. A loop device that a box's older mount
-    // bound without auto-clear stays bound after it: the installation's
-    // LoopRelease (install/loopdevices.h) frees that.
-    return runMount("umount /tmp/image");
+    return runMount(unmountLine);
+}
+
+void startUnmount(std::optional<StartedCommand>& unmount)
+{
+    unmount.emplace(unmountLine, mountOptions());
 }
 
 eString scratchName(const eString& nr)

@@ -1,5 +1,8 @@
 #pragma once
+#include <optional>
+
 #include "host/estring.h"
+#include "store/shell.h"
 
 // Where an installation works before its slot exists: /tmp/image, on which
 // the image is mounted, and a scratch directory beside the slots.
@@ -19,6 +22,10 @@ constexpr int mountLimitMs = 120000;  // room for a slow box and a large cramfs 
 // Unmounts what is mounted on /tmp/image. False when that fails (a busy
 // mount, or none there).
 bool unmountImage();
+
+// unmountImage's command, started into UNMOUNT: it succeeded when its end()
+// is Succeeded.
+void startUnmount(std::optional<StartedCommand>& unmount);
 
 // The scratch directory's name under image/ for slot NR, ".install-NR": no
 // slot scan looks at it, so a half-made slot there is never listed.

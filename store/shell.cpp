@@ -79,10 +79,10 @@ std::optional<CommandEnd> forcedEnd(pid_t pid, const CommandOptions& options, Cl
     return std::nullopt;
 }
 
-CommandEnd watch(pid_t pid, const Descriptor& status, const CommandOptions& options)
+CommandEnd watch(pid_t pid, const Descriptor& status, const CommandOptions& options, Clock::time_point start)
 {
     std::string text;
-    Clock::time_point start = Clock::now(), forcedAt;
+    Clock::time_point forcedAt;
     std::optional<CommandEnd> forced;
     bool ended = false;
     while (!ended) {
@@ -125,26 +125,42 @@ eString shellQuote(const eString& value)
     return quoted;
 }
 
-CommandEnd runWatched(const eString& line, const CommandOptions& options)
+StartedCommand::StartedCommand(const eString& line, const CommandOptions& options)
+    : options(options)
+    , start(Clock::now())
 {
-    if (options.handed.size() > maxHandedDescriptors)
-        return CommandEnd::Failed;
     int ends[2];
-    if (!makePipe(ends))
-        return CommandEnd::Failed;
-    Descriptor status(ends[0]), report(ends[1]);
+    if (options.handed.size() > maxHandedDescriptors || !makePipe(ends))
+        return;
+    Descriptor report(ends[1]);
+    status = Descriptor(ends[0]);
     std::string script = groupShellScript(line.c_str());
     GroupShellPlan plan = {script.c_str(), getpid(), {report.get()}, 1};
     for (int fd : options.handed)
         plan.sources[plan.count++] = fd;
     if (sharedDescriptor >= 0)
         plan.sources[plan.count++] = sharedDescriptor;
-    pid_t pid = spawnGroupShell(plan);
+    pid = spawnGroupShell(plan);
     report.close();  // its end then tells that the shell is gone
-    if (pid < 0)
-        return CommandEnd::Failed;
-    setpgid(pid, pid);  // unchecked: the child does so too; this only closes the race with a kill
-    return watch(pid, status, options);
+    if (pid > 0)
+        setpgid(pid, pid);  // unchecked: the child does so too; this only closes the race with a kill
+}
+
+StartedCommand::~StartedCommand()
+{
+    end();
+}
+
+CommandEnd StartedCommand::end()
+{
+    if (!ended)
+        ended = pid > 0 ? watch(pid, status, options, start) : CommandEnd::Failed;
+    return *ended;
+}
+
+CommandEnd runWatched(const eString& line, const CommandOptions& options)
+{
+    return StartedCommand(line, options).end();
 }
 
 bool runCommand(const eString& line)

@@ -1,9 +1,13 @@
 #pragma once
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <optional>
+#include <sys/types.h>
 #include <vector>
 
 #include "host/estring.h"
+#include "store/descriptor.h"
 
 // Quotes VALUE as one word for a shell command line: wrapped in single
 // quotes, each embedded single quote written as '\''. Every value that goes
@@ -40,6 +44,28 @@ enum class CommandEnd { Succeeded, Failed, Stopped, TimedOut };
 // nothing of it outlives a host that dies. Stopped, or over its limit, it
 // is ended with all it started (SIGTERM, then SIGKILL to its group).
 CommandEnd runWatched(const eString& line, const CommandOptions& options);
+
+// runWatched in two halves: LINE starts with the object and runs while the
+// caller goes on; end() waits for it (its TICK and STOP are asked only
+// then; the limit counts from the start) and answers alike when asked
+// again. Destroyed before end() was asked, it waits all the same: nothing
+// it started is left running.
+class StartedCommand {
+public:
+    StartedCommand(const eString& line, const CommandOptions& options);
+    ~StartedCommand();
+    StartedCommand(const StartedCommand&) = delete;
+    StartedCommand& operator=(const StartedCommand&) = delete;
+
+    CommandEnd end();
+
+private:
+    CommandOptions options;
+    std::chrono::steady_clock::time_point start;
+    pid_t pid = -1;
+    Descriptor status;
+    std::optional<CommandEnd> ended;
+};
 
 // runWatched without ticks, stop, descriptors or limit: whether it succeeded.
 bool runCommand(const eString& line);

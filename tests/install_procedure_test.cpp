@@ -198,7 +198,7 @@ TEST_F(InstallTest, CancelTakenOnlyUntilTheSlotIsInPlace)
 // the order it ran, on one clock, none lost or left out.
 TEST_F(InstallTest, StepMarksFollowTheRunInOrder)
 {
-    const std::string trace = "/tmp/steps", copy = "copy unmount adapt details barrier 1 rename menu barrier 2 "
+    const std::string trace = "/tmp/steps", copy = "copy unmount adapt details barrier 1 unmount end rename menu barrier 2 "
         "removal configuration barrier 3 barrier 4 log end ";
     for (const char* options : {"", "--two-part"}) {
         SCOPED_TRACE(options);

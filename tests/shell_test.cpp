@@ -92,6 +92,30 @@ TEST(RunWatched, StoppedOrOutOfTimeItEndsWithAllItStarted)
     }
 }
 
+// A started command runs while its caller goes on. end() gives its own
+// status, alike when asked again; its limit counts from the start, not from
+// the end() that waits; one never asked is waited for all the same.
+TEST(StartedCommand, RunsBesideTheCallerAndEndsBeforeItGoes)
+{
+    unlink("/tmp/started");
+    unlink("/tmp/unasked");
+    {
+        StartedCommand command("sleep 1; echo >/tmp/started; exit 3", {});
+        EXPECT_FALSE(pathExists("/tmp/started"));
+        EXPECT_EQ(command.end(), CommandEnd::Failed);
+        EXPECT_TRUE(pathExists("/tmp/started"));
+        EXPECT_EQ(command.end(), CommandEnd::Failed);
+        StartedCommand unasked("sleep 0.3; echo >/tmp/unasked", {});
+    }
+    EXPECT_TRUE(pathExists("/tmp/unasked"));
+    // Counted from end(), the limit would let it end on its own, at 2.8 s.
+    CommandOptions limited;
+    limited.limitMs = 1000;
+    StartedCommand late("sleep 2.8", limited);
+    usleep(2000000);
+    EXPECT_EQ(late.end(), CommandEnd::TimedOut);
+}
+
 // A command gets standard input, output and error, and what it is handed at
 // 4, 5, ... whatever its numbers here (this process holds 3 to 40): no other
 // descriptor, and default signals, an empty mask and umask 0, whatever the
