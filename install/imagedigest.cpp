@@ -11,7 +11,7 @@
 #if NIMBREL_GNULIB_DIGESTS
 #include <gnulibdigests.h>
 #else
-#include <openssl/evp.h>
+#include "install/libcrypto.h"
 #endif
 
 #include "store/context.h"
@@ -71,32 +71,36 @@ private:
 };
 #else
 struct ContextFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+    const LibCrypto* crypto;
+    void operator()(EVP_MD_CTX* context) const { crypto->freeContext(context); }
 };
 
 class Digest {
 public:
-    explicit Digest(DigestKind kind) : context(EVP_MD_CTX_new())
+    explicit Digest(DigestKind kind) : crypto(libCrypto()), context(nullptr, ContextFree{crypto})
     {
-        const EVP_MD* algorithm = kind == DigestKind::Md5 ? EVP_md5() : EVP_sha256();
-        if (context && EVP_DigestInit_ex(context.get(), algorithm, nullptr) != 1)
+        if (crypto)
+            context.reset(crypto->newContext());
+        const EVP_MD* algorithm = context ? (kind == DigestKind::Md5 ? crypto->md5() : crypto->sha256()) : nullptr;
+        if (context && crypto->init(context.get(), algorithm, nullptr) != 1)
             context.reset();
     }
     bool update(const unsigned char* data, size_t size)
     {
-        return EVP_DigestUpdate(context.get(), data, size) == 1;
+        return crypto->update(context.get(), data, size) == 1;
     }
     eString hex()
     {
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
-        if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+        if (crypto->finish(context.get(), digest, &length) != 1)
             return eString();
         return hexOf(digest, length);
     }
     bool ready() const { return context != nullptr; }
 
 private:
+    const LibCrypto* crypto;
     std::unique_ptr<EVP_MD_CTX, ContextFree> context;
 };
 #endif
@@ -127,6 +131,12 @@ Outcome damaged(const ExpectedDigest& digest, const eString& hex)
 {
     Outcome refused = Outcome::refused("image file is damaged");
     const char* kind = digest.kind == DigestKind::Md5 ? "md5" : "sha256";
+#if !NIMBREL_GNULIB_DIGESTS
+    if (hex.empty() && !libCrypto()) {
+        refused.detail = eString("the digests' library ") + libCryptoName + " could not be loaded";
+        return refused;
+    }
+#endif
     if (hex.empty())
         refused.detail = eString("it could not be read to its end");
     else

@@ -9,6 +9,8 @@ check "plugin_exec is the only exported symbol" test plugin_exec = \
 check "nothing keeps nimbrel.so loaded once the host unloads it" eval '! nm -D "$NIMBREL_BUILD/nimbrel.so" | grep -q thread_atexit'
 check "the pixel libraries are loaded only for pictures and the window" \
     eval '! ldd "$NIMBREL_BUILD/nimbrel-host" | grep -qiE "cairo|sdl"'
+check "libcrypto is loaded only for a check against checksum files" \
+    eval '! readelf -d "$NIMBREL_BUILD/nimbrel.so" | grep -q "NEEDED.*libcrypto"'
 mkdir -p /tmp/store/tools
 run_host --store /tmp/store --fontsize 26 --keys "snap"
 check "--store writes /tmp/org; main menu, no box, exit 0" \
