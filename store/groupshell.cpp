@@ -167,7 +167,16 @@ void closeFrom(int first)
     _exit(127);
 }
 
-
+#ifdef __SANITIZE_ADDRESS__
+pid_t spawnGroupShell(const GroupShellPlan& plan)
+{
+    // The sanitizer's shadow of a shared stack would outlive the child.
+    pid_t pid = fork();
+    if (pid == 0)
+        becomeGroupShell(plan);
+    return pid;
+}
+#else
 namespace {
 
 // The child's stack, its own: the caller's stays as the caller left it.
@@ -182,13 +191,6 @@ int groupShellMain(void* plan)
 
 pid_t spawnGroupShell(const GroupShellPlan& plan)
 {
-#ifdef __SANITIZE_ADDRESS__
-    // The sanitizer's shadow of a shared stack would outlive the child.
-    pid_t pid = fork();
-    if (pid == 0)
-        becomeGroupShell(plan);
-    return pid;
-#else
     std::unique_ptr<char[]> stack(new (std::nothrow) char[childStackBytes]);
     if (!stack)
         return -1;
@@ -201,5 +203,5 @@ pid_t spawnGroupShell(const GroupShellPlan& plan)
         const_cast<GroupShellPlan*>(&plan));
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     return pid;
-#endif
 }
+#endif
