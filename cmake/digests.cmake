@@ -3,14 +3,16 @@
 # no powerpc libssl) from gnulib's MD5 and SHA-256, compiled from the sources
 # of Debian's gnulib package. Targets link "digests" either way.
 # libcrypto is not linked but loaded at the first digest, by the name of
-# the file the build found (install/libcrypto.h).
+# the file the build found or, off the loader's path (a cross build's own
+# copy), by that file's path (install/libcrypto.h).
 find_package(OpenSSL COMPONENTS Crypto)
 add_library(digests INTERFACE)
 if(OpenSSL_FOUND)
     get_filename_component(libcrypto_file ${OPENSSL_CRYPTO_LIBRARY} REALPATH)
     get_filename_component(libcrypto_name ${libcrypto_file} NAME)
     target_include_directories(digests INTERFACE ${OPENSSL_INCLUDE_DIR})
-    target_compile_definitions(digests INTERFACE NIMBREL_LIBCRYPTO="${libcrypto_name}")
+    target_compile_definitions(digests INTERFACE NIMBREL_LIBCRYPTO="${libcrypto_name}"
+        NIMBREL_LIBCRYPTO_PATH="${libcrypto_file}")
     target_link_libraries(digests INTERFACE ${CMAKE_DL_LIBS})
     return()
 endif()

@@ -16,6 +16,8 @@ std::optional<LibCrypto> load()
 {
     // Never closed: a digest's context may outlive any one caller.
     void* library = dlopen(libCryptoName, RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        library = dlopen(libCryptoPath, RTLD_NOW | RTLD_LOCAL);
     LibCrypto calls;
     if (!library || !found(library, "EVP_MD_CTX_new", calls.newContext) ||
         !found(library, "EVP_MD_CTX_free", calls.freeContext) || !found(library, "EVP_md5", calls.md5) ||

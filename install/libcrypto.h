@@ -18,5 +18,7 @@ struct LibCrypto {
 
 const LibCrypto* libCrypto();
 
-// The library libCrypto() loads, the one the build found ("libcrypto.so.3").
+// The library libCrypto() loads, the one the build found: by its name
+// ("libcrypto.so.3") where the loader finds it, else from where it was.
 inline constexpr char libCryptoName[] = NIMBREL_LIBCRYPTO;
+inline constexpr char libCryptoPath[] = NIMBREL_LIBCRYPTO_PATH;
