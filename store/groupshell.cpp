@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <pthread.h>
 #include <sched.h>
-#include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -166,6 +166,8 @@ void closeFrom(int first)
     execve("/bin/sh", const_cast<char* const*>(argv), environ);
     _exit(127);
 }
+
+// The caller's side from here on.
 
 #ifdef __SANITIZE_ADDRESS__
 pid_t spawnGroupShell(const GroupShellPlan& plan)

@@ -28,12 +28,21 @@ static long crashAt, steps, barriers, failBarrier;
 static int crashSignal = SIGKILL;
 static int error = ENOSPC;
 static char full[256], slow[256], counted[256];  /* NAME, FILE */
-/* Looked up before any command: the child that calls it shares the host's memory. */
+/* Looked up before any command: a command's child, which shares the host's
+ * memory until its exec, calls them and must not call dlsym. */
 static int (*realExecve)(const char*, char* const[], char* const[]);
+static int (*realOpen)(const char*, int, ...);
+#ifndef __LP64__
+static int (*realOpen64)(const char*, int, ...);
+#endif
 
 __attribute__((constructor)) static void setUp(void)
 {
     realExecve = (__typeof__(realExecve))dlsym(RTLD_NEXT, "execve");
+    realOpen = (__typeof__(realOpen))dlsym(RTLD_NEXT, "open");
+#ifndef __LP64__
+    realOpen64 = (__typeof__(realOpen64))dlsym(RTLD_NEXT, "open64");
+#endif
     if (strcmp(program_invocation_short_name, "nimbrel-host") != 0 &&
         strcmp(program_invocation_short_name, "nimbrel") != 0)
         return;
@@ -99,7 +108,7 @@ int execve(const char* path, char* const argv[], char* const envp[])
     const char* end = argv[0] ? strstr(argv[last], "\n} 3>&-") : NULL;
     if (end && (size_t)(end - argv[last]) < sizeof line)
         memcpy(line, argv[last], (size_t)(end - argv[last]));
-    return realExecve(path, namedLast(line) ? failing : argv, envp);
+    return (realExecve ? realExecve : NEXT(execve))(path, namedLast(line) ? failing : argv, envp);
 }
 #define BARRIER(fd) (STEP, ++barriers == failBarrier || namedFd(fd, full))
 int fsync(int fd) { return BARRIER(fd) ? FAIL : NEXT(fsync)(fd); }
@@ -114,13 +123,17 @@ int syncfs(int fd)
 }
 int fdatasync(int fd) { return BARRIER(-1) ? FAIL : NEXT(fdatasync)(fd); }
 void sync(void) { STEP, ++barriers, NEXT(sync)(); }
-/* A mode comes only where open may make a file. */
-#define OPENED(next) va_list more; va_start(more, flags); \
+/* A mode comes only where open may make a file. Counted without a write
+ * otherwise: the command's child opens too. Another library's constructor
+ * may open before setUp. */
+#define OPENED(real, name) va_list more; va_start(more, flags); \
     mode_t mode = flags & (O_CREAT | __O_TMPFILE) ? va_arg(more, mode_t) : 0; va_end(more); \
-    return barriers += (flags & (O_SYNC | O_DSYNC)) != 0, NEXT(next)(path, flags, mode);
-int open(const char* path, int flags, ...) { OPENED(open) }
+    if (flags & (O_SYNC | O_DSYNC)) \
+        ++barriers; \
+    return (real ? real : NEXT(name))(path, flags, mode);
+int open(const char* path, int flags, ...) { OPENED(realOpen, open) }
 #ifndef __LP64__ /* where 64-bit offsets take calls of their own */
-int open64(const char* path, int flags, ...) { OPENED(open64) }
+int open64(const char* path, int flags, ...) { OPENED(realOpen64, open64) }
 #endif
 int rename(const char* from, const char* to) { return STEP, named(to, 0, full) ? FAIL : NEXT(rename)(from, to); }
 int renameat(int in, const char* from, int into, const char* to)
