@@ -28,6 +28,21 @@ check "plug-in named without a directory: found here" has "$out" "Install new Im
 out=$(printf 'down\nnonsense\nup down ok\n' | "$host" --store /tmp/store 2>&1)
 check "keys from a pipe a line at a time, the screen before each" eval '[ $? = 0 ] &&
     has "$out" "unknown key name: nonsense" && has "$out" "> Rename Image" && has "$out" "+- Rename Image"'
+# wait holds the keys after it until a line comes: the first screen alone, then the second.
+mkfifo /tmp/go
+"$host" --store /tmp/store --keys "snap wait down snap" </tmp/go >/tmp/wait.out 2>&1 &
+waiting=$!
+exec 7>/tmp/go
+for _ in $(seq 100); do grep -q " About" /tmp/wait.out && break; sleep 0.1; done
+sleep 0.3
+held=$(grep -c "> Rename Image" /tmp/wait.out)
+echo >&7
+exec 7>&-
+wait $waiting
+check "wait: the keys after it only once a line comes" eval '[ $? = 0 ] && [ "$held" = 0 ] &&
+    grep -q " About" /tmp/wait.out && grep -q "> Rename Image" /tmp/wait.out'
+run_host --keys "wait snap" </dev/null
+check "wait: the end of standard input lets the keys go on" eval '[ $status = 0 ] && has "$out" " About..."'
 run_host --keys "down bogus ok"
 check "bad key name: named, plug-in not run" eval '[ $status = 2 ] && has "$err" bogus && [ -z "$out" ]'
 run_host --keys "" /tmp/no-such-plugin.so

@@ -42,6 +42,8 @@ struct Session : KeySource, ScreenListener {
     // picture (throws std::runtime_error when that fails or the host cannot
     // paint pixels).
     void snap(const std::string& pngFile);
+    // Returns once a line has come on standard input, or its end.
+    void awaitLine();
 
     std::unique_ptr<KeySource> source = std::make_unique<ScriptSource>(std::vector<KeyPress>());
     bool echo = false;
@@ -154,11 +156,22 @@ void setKeySource(std::unique_ptr<KeySource> source)
     session().source = std::move(source);
 }
 
+void Session::awaitLine()
+{
+    std::cout.flush();  // what the driver waits for before it says go
+    std::string line;
+    std::getline(std::cin, line);
+}
+
 KeyPress Session::nextKey()
 {
     KeyPress press = source->nextKey();
-    for (; press.key == Key::Snap; press = source->nextKey())
-        snap(press.text);
+    for (; press.key == Key::Snap || press.key == Key::Wait; press = source->nextKey()) {
+        if (press.key == Key::Snap)
+            snap(press.text);
+        else
+            awaitLine();
+    }
     return press;
 }
 

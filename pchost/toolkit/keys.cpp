@@ -15,7 +15,7 @@ const Named names[] = {
     {Key::Yellow, "yellow"}, {Key::Blue, "blue"}, {Key::Digit0, "0"}, {Key::Digit1, "1"},
     {Key::Digit2, "2"}, {Key::Digit3, "3"}, {Key::Digit4, "4"}, {Key::Digit5, "5"},
     {Key::Digit6, "6"}, {Key::Digit7, "7"}, {Key::Digit8, "8"}, {Key::Digit9, "9"},
-    {Key::Snap, "snap"},
+    {Key::Snap, "snap"}, {Key::Wait, "wait"},
 };
 
 } // namespace

@@ -11,6 +11,8 @@ enum class Key {
     Text,  // types KeyPress::text into the input field being edited
     Snap,  // the session's, no modal loop sees it: records (and, when echoing, prints)
            // the screen as text; with KeyPress::text, writes it there as a PNG picture
+    Wait,  // the session's too: waits for a line on standard input (or its end), so that
+           // a driver chooses the instant of the next key, as a person at the box does
 };
 
 struct KeyPress {
