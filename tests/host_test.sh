@@ -26,7 +26,8 @@ check "--reload: each run as the first after loading, on /tmp/org as it is then"
 out=$(cd "$NIMBREL_BUILD" && ./nimbrel-host --keys "snap" nimbrel.so 2>&1)
 check "plug-in named without a directory: found here" has "$out" "Install new Image"
 out=$(printf 'down\nnonsense\nup down ok\n' | "$host" --store /tmp/store 2>&1)
-check "keys from a pipe a line at a time, the screen before each" eval '[ $? = 0 ] &&
+status=$?
+check "keys from a pipe a line at a time, the screen before each" eval '[ $status = 0 ] &&
     has "$out" "unknown key name: nonsense" && has "$out" "> Rename Image" && has "$out" "+- Rename Image"'
 # wait holds the keys after it until a line comes: the first screen alone, then the second.
 mkfifo /tmp/go
@@ -39,7 +40,8 @@ held=$(grep -c "> Rename Image" /tmp/wait.out)
 echo >&7
 exec 7>&-
 wait $waiting
-check "wait: the keys after it only once a line comes" eval '[ $? = 0 ] && [ "$held" = 0 ] &&
+status=$?
+check "wait: the keys after it only once a line comes" eval '[ $status = 0 ] && [ "$held" = 0 ] &&
     grep -q " About" /tmp/wait.out && grep -q "> Rename Image" /tmp/wait.out'
 run_host --keys "wait snap" </dev/null
 check "wait: the end of standard input lets the keys go on" eval '[ $status = 0 ] && has "$out" " About..."'
