@@ -1,4 +1,7 @@
 # Sourced by the shell tests.
+# They write /tmp/org and bind files over system ones: never outside the
+# private mount namespace of scripts/ns-run (ctest runs them in one).
+[ "${NIMBREL_IN_NS:-}" = 1 ] || { echo "$0: run it through scripts/ns-run, as ctest does" >&2; exit 1; }
 passed=0 failed=0
 host=$NIMBREL_BUILD/nimbrel-host
 # check NAME COMMAND...: one check, passed when COMMAND succeeds.
