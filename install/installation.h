@@ -42,6 +42,9 @@ private:
     bool removesFile() const;
 
     const InstallRequest& request;
+    // Its commands share one shell: a shell's start costs about what a
+    // small command does, and the installation runs five of them.
+    CommandsInOneShell commands;
     eString scratchEntry;  // its name under image/
     eString scratch;
     eString cutFile;

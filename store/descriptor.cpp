@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
@@ -63,6 +64,24 @@ int duplicateNoInherit(int fd, int lowest)
     return closeOnExec(copy);
 }
 
+namespace {
+
+// ENDS made close-on-exec; both closed when either cannot be.
+bool closeOnExecBoth(int ends[2])
+{
+    ends[0] = closeOnExec(ends[0]);
+    ends[1] = closeOnExec(ends[1]);
+    if (ends[0] >= 0 && ends[1] >= 0)
+        return true;
+    for (int i = 0; i < 2; ++i) {
+        if (ends[i] >= 0)
+            ::close(ends[i]);
+    }
+    return false;
+}
+
+} // namespace
+
 bool makePipe(int ends[2])
 {
     if (pipe2(ends, O_CLOEXEC) == 0)
@@ -75,15 +94,30 @@ bool makePipe(int ends[2])
 #else
     return false;  // a CPU with no pipe call has pipe2 on every kernel
 #endif
-    ends[0] = closeOnExec(ends[0]);
-    ends[1] = closeOnExec(ends[1]);
-    if (ends[0] >= 0 && ends[1] >= 0)
+    return closeOnExecBoth(ends);
+}
+
+bool makeSocketPair(int ends[2])
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0)
         return true;
-    for (int i = 0; i < 2; ++i) {
-        if (ends[i] >= 0)
-            ::close(ends[i]);
+    // Before Linux 2.6.27 the flag is an unknown type: EINVAL.
+    if ((errno != EINVAL && errno != ENOSYS) || socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0)
+        return false;
+    return closeOnExecBoth(ends);
+}
+
+bool sendAll(int fd, const std::string& text)
+{
+    for (size_t done = 0; done < text.size();) {
+        ssize_t count = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += static_cast<size_t>(count);
     }
-    return false;
+    return true;
 }
 
 bool writeAll(int fd, const char* data, size_t size)

@@ -43,3 +43,11 @@ int duplicateNoInherit(int fd, int lowest);
 
 // A pipe: ENDS[0] to read, ENDS[1] to write, both close-on-exec.
 bool makePipe(int ends[2]);
+
+// A connected pair of stream sockets, both close-on-exec: written with
+// sendAll, a socket whose reader is gone fails with EPIPE instead of
+// raising SIGPIPE, which a host may leave at its default and die of.
+bool makeSocketPair(int ends[2]);
+
+// writeAll for a socket, without SIGPIPE.
+bool sendAll(int fd, const std::string& text);

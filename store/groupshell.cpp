@@ -29,9 +29,16 @@ static_assert(statusDescriptor == 3, "the group shell's script names it");
 // the background group then execs its last command in its own place, one
 // process fewer for every command (about a millisecond on a PC, more on
 // the box's CPU). The newline ends a comment the line may close with.
+const char groupShellTrap[] = "trap 'kill -KILL 0' TERM";
+
+std::string groupShellCommand(const char* line)
+{
+    return std::string("{ ") + line + "\n} 3>&- & wait $!; echo $? >&3";
+}
+
 std::string groupShellScript(const char* line)
 {
-    return std::string("trap 'kill -KILL 0' TERM; { ") + line + "\n} 3>&- & wait $!; echo $? >&3";
+    return groupShellTrap + std::string("; ") + groupShellCommand(line);
 }
 
 namespace {
@@ -58,7 +65,7 @@ void defaultSignals()
 
 bool isSource(const GroupShellPlan& plan, int fd)
 {
-    return std::find(plan.sources, plan.sources + plan.count, fd) != plan.sources + plan.count;
+    return fd == plan.input || std::find(plan.sources, plan.sources + plan.count, fd) != plan.sources + plan.count;
 }
 
 // Standard input, output and error: the caller's, unless closed or one of
@@ -156,14 +163,20 @@ void closeFrom(int first)
         if ((moved[i] = fcntl(plan.sources[i], F_DUPFD, end)) < 0)
             _exit(127);
     }
+    int input = plan.input >= 0 ? fcntl(plan.input, F_DUPFD, end) : -1;
+    if (plan.input >= 0 && input < 0)
+        _exit(127);
     ownStandardStreams(plan);
     for (int i = 0; i < plan.count; ++i) {
         if (dup2(moved[i], statusDescriptor + i) < 0)
             _exit(127);
     }
+    if (input >= 0 && dup2(input, 0) < 0)
+        _exit(127);
     closeFrom(end);
-    const char* const argv[] = {"sh", "-c", plan.script, nullptr};
-    execve("/bin/sh", const_cast<char* const*>(argv), environ);
+    const char* const command[] = {"sh", "-c", plan.script, nullptr};
+    const char* const reading[] = {"sh", "-s", nullptr};
+    execve("/bin/sh", const_cast<char* const*>(plan.script ? command : reading), environ);
     _exit(127);
 }
 

@@ -11,17 +11,25 @@
 constexpr int statusDescriptor = 3;
 constexpr int maxHandedDescriptors = 5;
 
-// The script that the group shell runs LINE with, made before the child.
-std::string groupShellScript(const char* line);
+// What a group shell runs LINE with: the trap that ends the whole group
+// on TERM, then LINE's command, which writes its status to the status
+// descriptor. A shell that reads its script (GroupShellPlan::input) gets
+// the trap once, then one command for each line.
+extern const char groupShellTrap[];
+std::string groupShellCommand(const char* line);
+std::string groupShellScript(const char* line);  // the trap and LINE's command, for sh -c
 
 // All the child needs, made before it starts: the SCRIPT of groupShellScript,
 // the PARENT's pid, and the descriptors it gets as 3, 4, ... (the status
-// pipe's end first, then the handed ones, then the shared one).
+// pipe's end first, then the handed ones, then the shared one). With a
+// null SCRIPT the shell reads its script from INPUT, its standard input
+// (its commands get /dev/null there, as a script's background jobs do).
 struct GroupShellPlan {
     const char* script;
     pid_t parent;
     int sources[1 + maxHandedDescriptors + 1];
     int count;
+    int input = -1;
 };
 
 // Starts the child that becomes PLAN's group shell; its pid, or -1. It

@@ -1,18 +1,12 @@
 #include "store/shell.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <initializer_list>
-#include <optional>
-#include <poll.h>
 #include <pthread.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "store/commandwatch.h"
 #include "store/descriptor.h"
 #include "store/groupshell.h"
 
@@ -20,14 +14,14 @@ static_assert(statusDescriptor + 1 == handedDescriptor, "the handed descriptors 
 
 namespace {
 
-constexpr int pollMilliseconds = 500;
-// How long a command's group, sent SIGKILL, is given to go before it is
-// left to the kernel (a mount on a dying disk may never go).
-constexpr int killedGraceMs = 2000;
-
 // This thread's: in nimbrel serve the slots' du and the status run their
 // commands beside an installation, which must not keep its lock.
 thread_local int sharedDescriptor = -1;  // see SharedWithCommands
+thread_local CommandsInOneShell* oneShell = nullptr;
+
+// How long a shell at the end of its script is given to go; it is ended
+// with its group after that.
+constexpr int scriptEndMs = 2000;
 
 sigset_t signalSet(std::initializer_list<int> numbers)
 {
@@ -40,74 +34,26 @@ sigset_t signalSet(std::initializer_list<int> numbers)
 
 const sigset_t interrupts = signalSet({SIGINT, SIGQUIT});
 
-// The end of the child PID, reaped if it is still ours to reap; WAIT
-// whether to wait for it.
-void reap(pid_t pid, bool wait)
+// Starts a group shell that runs SCRIPT, or reads it from INPUT when SCRIPT
+// is null, with the descriptors HANDED and the shared one; its pid, or -1.
+// STATUS becomes the end it writes its statuses to.
+pid_t startGroupShell(const char* script, int input, const std::vector<int>& handed, Descriptor& status)
 {
-    int status;
-    while (waitpid(pid, &status, wait ? 0 : WNOHANG) < 0 && errno == EINTR) {
-    }
-}
-
-// Reads what is there on the status pipe into TEXT; true at its end.
-bool readStatus(int fd, std::string& text)
-{
-    char buffer[32];
-    ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0)
-        return errno != EINTR && errno != EAGAIN;
-    if (text.size() < 64)
-        text.append(buffer, static_cast<size_t>(got));
-    return got == 0;
-}
-
-using Clock = std::chrono::steady_clock;
-
-int msSince(Clock::time_point start)
-{
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-// Ends the command's group when it is to stop or is over its limit; how it
-// was ended, if it was.
-std::optional<CommandEnd> forcedEnd(pid_t pid, const CommandOptions& options, Clock::time_point start)
-{
-    if (options.stop && options.stop() && kill(-pid, SIGTERM) == 0)
-        return CommandEnd::Stopped;
-    if (options.limitMs > 0 && msSince(start) >= options.limitMs && kill(-pid, SIGKILL) == 0)
-        return CommandEnd::TimedOut;
-    return std::nullopt;
-}
-
-CommandEnd watch(pid_t pid, const Descriptor& status, const CommandOptions& options, Clock::time_point start)
-{
-    std::string text;
-    Clock::time_point forcedAt;
-    std::optional<CommandEnd> forced;
-    bool ended = false;
-    while (!ended) {
-        int wait = pollMilliseconds;
-        if (options.limitMs > 0 && !forced)
-            wait = std::clamp(options.limitMs - msSince(start), 1, pollMilliseconds);
-        struct pollfd watch = {status.get(), POLLIN, 0};
-        int ready = poll(&watch, 1, wait);
-        if (ready > 0) {
-            ended = readStatus(status.get(), text);
-            continue;
-        }
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (options.tick)
-            options.tick();
-        if (!forced && (forced = forcedEnd(pid, options, start)))
-            forcedAt = Clock::now();
-        else if (forced && msSince(forcedAt) >= killedGraceMs)
-            break;
-    }
-    reap(pid, ended);
-    if (forced)
-        return *forced;
-    return text == "0\n" ? CommandEnd::Succeeded : CommandEnd::Failed;
+    int ends[2];
+    if (handed.size() > maxHandedDescriptors || !makePipe(ends))
+        return -1;
+    Descriptor report(ends[1]);
+    status = Descriptor(ends[0]);
+    GroupShellPlan plan = {script, getpid(), {report.get()}, 1, input};
+    for (int fd : handed)
+        plan.sources[plan.count++] = fd;
+    if (sharedDescriptor >= 0)
+        plan.sources[plan.count++] = sharedDescriptor;
+    pid_t pid = spawnGroupShell(plan);
+    report.close();  // its end then tells that the shell is gone
+    if (pid > 0)
+        setpgid(pid, pid);  // unchecked: the child does so too; this only closes the race with a kill
+    return pid;
 }
 
 } // namespace
@@ -127,23 +73,16 @@ eString shellQuote(const eString& value)
 
 StartedCommand::StartedCommand(const eString& line, const CommandOptions& options)
     : options(options)
-    , start(Clock::now())
+    , start(CommandClock::now())
 {
-    int ends[2];
-    if (options.handed.size() > maxHandedDescriptors || !makePipe(ends))
+    if (oneShell && !oneShell->running && options.handed.empty()) {
+        shell = oneShell;
+        shell->running = this;
+        pid = shell->send(line) ? shell->pid : -1;
         return;
-    Descriptor report(ends[1]);
-    status = Descriptor(ends[0]);
+    }
     std::string script = groupShellScript(line.c_str());
-    GroupShellPlan plan = {script.c_str(), getpid(), {report.get()}, 1};
-    for (int fd : options.handed)
-        plan.sources[plan.count++] = fd;
-    if (sharedDescriptor >= 0)
-        plan.sources[plan.count++] = sharedDescriptor;
-    pid = spawnGroupShell(plan);
-    report.close();  // its end then tells that the shell is gone
-    if (pid > 0)
-        setpgid(pid, pid);  // unchecked: the child does so too; this only closes the race with a kill
+    pid = startGroupShell(script.c_str(), -1, options.handed, status);
 }
 
 StartedCommand::~StartedCommand()
@@ -153,9 +92,79 @@ StartedCommand::~StartedCommand()
 
 CommandEnd StartedCommand::end()
 {
-    if (!ended)
-        ended = pid > 0 ? watch(pid, status, options, start) : CommandEnd::Failed;
+    if (ended)
+        return *ended;
+    if (shell) {
+        ended = pid > 0 ? shell->watchRunning(options, start) : CommandEnd::Failed;
+        shell->running = nullptr;
+        shell = nullptr;
+    } else {
+        ended = pid > 0 ? watchCommand(pid, status.get(), options, start, false).end : CommandEnd::Failed;
+    }
     return *ended;
+}
+
+CommandsInOneShell::CommandsInOneShell()
+    : outer(oneShell)
+{
+    oneShell = this;
+}
+
+CommandsInOneShell::~CommandsInOneShell()
+{
+    if (running)
+        running->end();
+    oneShell = outer;
+    endShell(false);
+}
+
+// Sends LINE's command to the shell, started first if there is none.
+bool CommandsInOneShell::send(const eString& line)
+{
+    if (pid <= 0 && !startShell())
+        return false;
+    if (sendAll(script.get(), groupShellCommand(line.c_str()) + "\n"))
+        return true;
+    endShell(true);
+    return false;
+}
+
+bool CommandsInOneShell::startShell()
+{
+    int ends[2];
+    if (!makeSocketPair(ends))
+        return false;
+    script = Descriptor(ends[0]);
+    Descriptor input(ends[1]);
+    pid = startGroupShell(nullptr, input.get(), {}, status);
+    input.close();
+    if (pid > 0 && !sendAll(script.get(), groupShellTrap + std::string("\n")))
+        endShell(true);
+    return pid > 0;
+}
+
+// The running command's end; the shell is forgotten once it is gone.
+CommandEnd CommandsInOneShell::watchRunning(const CommandOptions& options, std::chrono::steady_clock::time_point start)
+{
+    Watched watched = watchCommand(pid, status.get(), options, start, true);
+    if (watched.shellGone)
+        pid = -1;
+    return watched.end;
+}
+
+// Ends the shell at the end of its script, or with its group at once
+// (KILLED), and forgets it: ended with its group too if it does not go.
+void CommandsInOneShell::endShell(bool killed)
+{
+    if (pid <= 0)
+        return;
+    script.close();
+    if (killed)
+        kill(-pid, SIGKILL);
+    CommandOptions grace;
+    grace.limitMs = scriptEndMs;
+    watchCommand(pid, status.get(), grace, CommandClock::now(), false);
+    pid = -1;
 }
 
 CommandEnd runWatched(const eString& line, const CommandOptions& options)

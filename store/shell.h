@@ -30,7 +30,8 @@ struct CommandOptions {
 
 enum class CommandEnd { Succeeded, Failed, Stopped, TimedOut };
 
-// Runs LINE with /bin/sh -c as a child and waits for it. Succeeded only when
+// Runs LINE with /bin/sh as a child (a shell of its own, or one shared with
+// other commands: CommandsInOneShell) and waits for it. Succeeded only when
 // the shell ran LINE and LINE exited with status 0; that status comes from
 // the shell itself through a pipe, so a host that reaps or ignores its
 // children can lose it, never fake it: a lost status is a failure.
@@ -44,6 +45,8 @@ enum class CommandEnd { Succeeded, Failed, Stopped, TimedOut };
 // nothing of it outlives a host that dies. Stopped, or over its limit, it
 // is ended with all it started (SIGTERM, then SIGKILL to its group).
 CommandEnd runWatched(const eString& line, const CommandOptions& options);
+
+class CommandsInOneShell;
 
 // runWatched in two halves: LINE starts with the object and runs while the
 // caller goes on; end() waits for it (its TICK and STOP are asked only
@@ -64,7 +67,38 @@ private:
     std::chrono::steady_clock::time_point start;
     pid_t pid = -1;
     Descriptor status;
+    CommandsInOneShell* shell = nullptr;  // whose shell runs it, if one does
     std::optional<CommandEnd> ended;
+};
+
+// While one lives, the commands that runWatched starts in its thread run
+// one after another in one group shell, started with the first of them
+// and fed each line through a socket: a shell's start costs as much as a
+// small command's, and an installation runs five. Each command keeps all
+// that runWatched promises, but shares its process group with the shell:
+// stopped or over its limit, it is ended with the shell, and the next
+// command starts another. A command handed descriptors, or started while
+// another of them runs (StartedCommand), gets a shell of its own. The
+// shared descriptor (SharedWithCommands) is the one set when the shell
+// starts. Destroyed, it waits for its command, then for its shell's end.
+class CommandsInOneShell {
+public:
+    CommandsInOneShell();
+    ~CommandsInOneShell();
+    CommandsInOneShell(const CommandsInOneShell&) = delete;
+    CommandsInOneShell& operator=(const CommandsInOneShell&) = delete;
+
+private:
+    friend class StartedCommand;
+    bool send(const eString& line);
+    bool startShell();
+    CommandEnd watchRunning(const CommandOptions& options, std::chrono::steady_clock::time_point start);
+    void endShell(bool killed);
+
+    CommandsInOneShell* outer;  // the one this thread had before
+    pid_t pid = -1;
+    Descriptor status, script;
+    StartedCommand* running = nullptr;
 };
 
 // runWatched without ticks, stop, descriptors or limit: whether it succeeded.

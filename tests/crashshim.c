@@ -1,8 +1,8 @@
 /* Preloaded into nimbrel-host or nimbrel by the crash tests. NIMBREL_CRASH_AT=K kills
  * the host's process group, as a power switch would (or sends it the signal
  * NIMBREL_CRASH_SIGNAL, such as 2 for Ctrl-C), right before its K-th call
- * that changes files: a shell command (a clone, or a fork), a sync, a rename or a
- * removal. NIMBREL_FULL=NAME fails every write into, rename onto and sync of
+ * that changes files: a shell command (a clone, a fork, or a command sent to
+ * a shell that runs one after another), a sync, a rename or a removal. NIMBREL_FULL=NAME fails every write into, rename onto and sync of
  * a file called NAME as a full disk would (with the errno NIMBREL_ERRNO, if
  * set, such as 5 for EIO), and every shell command whose last word names
  * it, which then exits with 1. NIMBREL_SLOW=NAME makes each read from a
@@ -23,6 +23,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <unistd.h>
 static long crashAt, steps, barriers, failBarrier;
 static int crashSignal = SIGKILL;
@@ -109,6 +110,23 @@ int execve(const char* path, char* const argv[], char* const envp[])
     if (end && (size_t)(end - argv[last]) < sizeof line)
         memcpy(line, argv[last], (size_t)(end - argv[last]));
     return (realExecve ? realExecve : NEXT(execve))(path, namedLast(line) ? failing : argv, envp);
+}
+/* A command sent to a shell that reads its script: the same text, at the
+ * start of the send. */
+ssize_t send(int fd, const void* data, size_t size, int flags)
+{
+    const char* text = data;
+    const char* end = size > 2 && memcmp(text, "{ ", 2) == 0 ? memmem(text, size, "\n} 3>&-", 7) : NULL;
+    if (!end)
+        return NEXT(send)(fd, data, size, flags);
+    STEP;
+    char line[4096] = "", failing[4096];
+    if ((size_t)(end - text) < sizeof line)
+        memcpy(line, text, (size_t)(end - text));
+    int length = snprintf(failing, sizeof failing, "{ exit 1%.*s", (int)(text + size - end), end);
+    if (!namedLast(line) || length >= (int)sizeof failing)
+        return NEXT(send)(fd, data, size, flags);
+    return NEXT(send)(fd, failing, (size_t)length, flags) == length ? (ssize_t)size : -1;
 }
 #define BARRIER(fd) (STEP, ++barriers == failBarrier || namedFd(fd, full))
 int fsync(int fd) { return BARRIER(fd) ? FAIL : NEXT(fsync)(fd); }

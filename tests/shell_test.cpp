@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <pthread.h>
 #include <sys/wait.h>
 #include <tuple>
@@ -12,6 +14,24 @@
 #include "store/shell.h"
 #include "store/streams.h"
 #include "tests/support.h"
+
+namespace {
+
+// Runs BODY with each command in a shell of its own, then again with the
+// commands sharing one shell: every contract of a command holds for both.
+template <class Body>
+void inEachShell(Body body)
+{
+    for (bool sharing : {false, true}) {
+        SCOPED_TRACE(sharing ? "commands sharing one shell" : "each command in a shell of its own");
+        std::optional<CommandsInOneShell> shared;
+        if (sharing)
+            shared.emplace();
+        body();
+    }
+}
+
+} // namespace
 
 TEST(ShellQuote, ValuesComeBackAsOneWordUnchanged)
 {
@@ -42,10 +62,12 @@ TEST(RunCommand, OnlyAnExitWithZeroSucceedsWhateverReapsOrIgnoresChildren)
         {"sleep 1.2", true}, {"sleep 1.2; false", false}};
     for (const struct sigaction* way : {&reaper, &ignore}) {
         sigaction(SIGCHLD, way, &before);
-        for (int round = 0; round < 2; ++round) {
-            for (const auto& [line, succeeds] : cases)
-                EXPECT_EQ(runCommand(line), succeeds) << line << (way == &ignore ? ", ignored" : ", reaped");
-        }
+        inEachShell([&] {
+            for (int round = 0; round < 2; ++round) {
+                for (const auto& [line, succeeds] : cases)
+                    EXPECT_EQ(runCommand(line), succeeds) << line << (way == &ignore ? ", ignored" : ", reaped");
+            }
+        });
         sigaction(SIGCHLD, &before, nullptr);
     }
 }
@@ -57,16 +79,18 @@ TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
     const std::tuple<const char*, int, int, double> cases[] = {
         {"sleep 1.3", 2, 4, 4}, {"true", 0, 1, 2},
         {"sleep 60 >/dev/null 2>&1 & echo $! >/tmp/left.pid", 0, 1, 2}};
-    for (const auto& [line, least, most, seconds] : cases) {
-        int ticks = 0;
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(runPolled(line, [&ticks] { ++ticks; }));
-        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        EXPECT_LE(took.count(), seconds) << line;
-        EXPECT_GE(ticks, least) << line;
-        EXPECT_LE(ticks, most) << line;
-    }
-    shell("kill $(cat /tmp/left.pid)");
+    inEachShell([&] {
+        for (const auto& [line, least, most, seconds] : cases) {
+            int ticks = 0;
+            auto start = std::chrono::steady_clock::now();
+            EXPECT_TRUE(runPolled(line, [&ticks] { ++ticks; }));
+            std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            EXPECT_LE(took.count(), seconds) << line;
+            EXPECT_GE(ticks, least) << line;
+            EXPECT_LE(ticks, most) << line;
+        }
+        shell("kill $(cat /tmp/left.pid)");
+    });
 }
 
 // A command stopped at a tick or at its time limit ends with all it
@@ -78,18 +102,21 @@ TEST(RunWatched, StoppedOrOutOfTimeItEndsWithAllItStarted)
     stopped.tick = [&ticks] { ++ticks; };
     stopped.stop = [&ticks] { return ticks == 2; };
     limited.limitMs = 700;
-    for (const auto& [options, end] : {std::pair{stopped, CommandEnd::Stopped}, {limited, CommandEnd::TimedOut}}) {
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(runWatched("sleep 30 & echo $! >/tmp/inner.pid; wait", options), end);
-        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(took.count(), 5.0);
-        EXPECT_EQ(ticks, 2);
-        // The command's own child went too (once its new parent has reaped it).
-        EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1;"
-                        " done; exit 1"), 0);
-        EXPECT_EQ(runWatched("exit 4", options), CommandEnd::Failed);
-        EXPECT_EQ(runWatched("sleep 0.1", options), CommandEnd::Succeeded);
-    }
+    inEachShell([&] {
+        ticks = 0;
+        for (const auto& [options, end] : {std::pair{stopped, CommandEnd::Stopped}, {limited, CommandEnd::TimedOut}}) {
+            auto start = std::chrono::steady_clock::now();
+            EXPECT_EQ(runWatched("sleep 30 & echo $! >/tmp/inner.pid; wait", options), end);
+            std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            EXPECT_LT(took.count(), 5.0);
+            EXPECT_EQ(ticks, 2);
+            // The command's own child went too (once its new parent has reaped it).
+            EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1;"
+                            " done; exit 1"), 0);
+            EXPECT_EQ(runWatched("exit 4", options), CommandEnd::Failed);
+            EXPECT_EQ(runWatched("sleep 0.1", options), CommandEnd::Succeeded);
+        }
+    });
 }
 
 // A started command runs while its caller goes on. end() gives its own
@@ -97,23 +124,60 @@ TEST(RunWatched, StoppedOrOutOfTimeItEndsWithAllItStarted)
 // the end() that waits; one never asked is waited for all the same.
 TEST(StartedCommand, RunsBesideTheCallerAndEndsBeforeItGoes)
 {
-    unlink("/tmp/started");
-    unlink("/tmp/unasked");
+    inEachShell([] {
+        unlink("/tmp/started");
+        unlink("/tmp/unasked");
+        {
+            StartedCommand command("sleep 1; echo >/tmp/started; exit 3", {});
+            EXPECT_FALSE(pathExists("/tmp/started"));
+            // Another command meanwhile keeps its own status, and leaves this one its own.
+            EXPECT_TRUE(runCommand("sleep 0.2"));
+            EXPECT_EQ(command.end(), CommandEnd::Failed);
+            EXPECT_TRUE(pathExists("/tmp/started"));
+            EXPECT_EQ(command.end(), CommandEnd::Failed);
+            StartedCommand unasked("sleep 0.3; echo >/tmp/unasked", {});
+        }
+        EXPECT_TRUE(pathExists("/tmp/unasked"));
+        // Counted from end(), the limit would let it end on its own, at 2.8 s.
+        CommandOptions limited;
+        limited.limitMs = 1000;
+        StartedCommand late("sleep 2.8", limited);
+        usleep(2000000);
+        EXPECT_EQ(late.end(), CommandEnd::TimedOut);
+    });
+}
+
+// Commands that share a shell run in the one started with the first: the
+// shell's pid is each one's $$. One that ends the shell fails, and the
+// next starts another; one handed descriptors gets its own. A shared one
+// gets only the standard streams, input from /dev/null. Nothing of the
+// shells outlives the object.
+TEST(CommandsInOneShell, OneShellUntilACommandEndsIt)
+{
+    unlink("/tmp/shells");
+    Descriptor handed(open("/tmp/handed", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    CommandOptions withHanded;
+    withHanded.handed = {handed.get()};
     {
-        StartedCommand command("sleep 1; echo >/tmp/started; exit 3", {});
-        EXPECT_FALSE(pathExists("/tmp/started"));
-        EXPECT_EQ(command.end(), CommandEnd::Failed);
-        EXPECT_TRUE(pathExists("/tmp/started"));
-        EXPECT_EQ(command.end(), CommandEnd::Failed);
-        StartedCommand unasked("sleep 0.3; echo >/tmp/unasked", {});
+        CommandsInOneShell shared;
+        for (const auto& [line, succeeds] : {std::pair{"echo $$ >>/tmp/shells", true},
+                 {"ls /proc/self/fd >/tmp/fds; readlink /proc/self/fd/0 >>/tmp/fds", true},
+                 {"echo $$ >>/tmp/shells", true}, {"kill -KILL $$", false}, {"echo $$ >>/tmp/shells", true}})
+            EXPECT_EQ(runCommand(line), succeeds) << line;
+        EXPECT_EQ(runWatched("echo $$ >&4", withHanded), CommandEnd::Succeeded);
+        EXPECT_TRUE(runCommand("echo $$ >>/tmp/shells"));
     }
-    EXPECT_TRUE(pathExists("/tmp/unasked"));
-    // Counted from end(), the limit would let it end on its own, at 2.8 s.
-    CommandOptions limited;
-    limited.limitMs = 1000;
-    StartedCommand late("sleep 2.8", limited);
-    usleep(2000000);
-    EXPECT_EQ(late.end(), CommandEnd::TimedOut);
+    std::string shells = readFile("/tmp/shells"), own = readFile("/tmp/handed");
+    ASSERT_EQ(std::count(shells.begin(), shells.end(), '\n'), 4) << shells;
+    std::string first = shells.substr(0, shells.find('\n') + 1);
+    std::string second = shells.substr(2 * first.size());
+    EXPECT_EQ(shells.substr(0, 2 * first.size()), first + first);
+    EXPECT_EQ(second.substr(0, second.size() / 2), second.substr(second.size() / 2));
+    EXPECT_NE(first, second.substr(0, second.size() / 2));
+    EXPECT_NE(own, first);
+    EXPECT_EQ(readFile("/tmp/fds"), "0\n1\n2\n3\n/dev/null\n");  // 3: ls's own listing
+    for (const std::string& pid : {first, second.substr(0, second.size() / 2)})
+        EXPECT_NE(shell("kill -0 " + pid), 0) << "a shell left running";
 }
 
 // A command gets standard input, output and error, and what it is handed at
