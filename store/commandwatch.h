@@ -2,7 +2,7 @@
 #include <chrono>
 #include <sys/types.h>
 
-#include "store/shell.h"
+#include "store/commandoptions.h"
 
 // How runWatched waits for the command of a group shell (store/groupshell.h).
 

@@ -7,28 +7,13 @@
 #include <vector>
 
 #include "host/estring.h"
+#include "store/commandoptions.h"
 #include "store/descriptor.h"
 
 // Quotes VALUE as one word for a shell command line: wrapped in single
 // quotes, each embedded single quote written as '\''. Every value that goes
 // into a command line (mount point, file name, slot text) passes through here.
 eString shellQuote(const eString& value);
-
-// A command finds the descriptors handed to it (CommandOptions::handed) as
-// handedDescriptor, handedDescriptor + 1, ..., whatever their numbers in the
-// caller: the shell names one digit after >& and <&.
-constexpr int handedDescriptor = 4;
-
-// What a command may be given and how it is watched; every member may stay
-// at its default.
-struct CommandOptions {
-    std::function<void()> tick;  // called about every half second while it runs
-    std::function<bool()> stop;  // asked at each tick: true ends the command
-    std::vector<int> handed;     // at most five, see handedDescriptor
-    int limitMs = 0;             // ended once it has run this long; 0: no limit
-};
-
-enum class CommandEnd { Succeeded, Failed, Stopped, TimedOut };
 
 // Runs LINE with /bin/sh as a child (a shell of its own, or one shared with
 // other commands: CommandsInOneShell) and waits for it. Succeeded only when
