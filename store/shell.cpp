@@ -152,15 +152,17 @@ CommandEnd CommandsInOneShell::watchRunning(const CommandOptions& options, std::
     return watched.end;
 }
 
-// Ends the shell at the end of its script, or with its group at once
+// Ends the shell once its command has ended, or with its group at once
 // (KILLED), and forgets it: ended with its group too if it does not go.
 void CommandsInOneShell::endShell(bool killed)
 {
     if (pid <= 0)
         return;
-    script.close();
-    if (killed)
+    // Told, not left to find the script's end: a fork of the host that
+    // holds the socket would keep that end from coming.
+    if (killed || !sendAll(script.get(), "exit\n"))
         kill(-pid, SIGKILL);
+    script.close();
     CommandOptions grace;
     grace.limitMs = scriptEndMs;
     watchCommand(pid, status.get(), grace, CommandClock::now(), false);

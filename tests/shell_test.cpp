@@ -180,6 +180,28 @@ TEST(CommandsInOneShell, OneShellUntilACommandEndsIt)
         EXPECT_NE(shell("kill -0 " + pid), 0) << "a shell left running";
 }
 
+// A fork of the host that holds every descriptor, the shell's socket too,
+// keeps the shell's end waiting for nothing.
+TEST(CommandsInOneShell, EndsAtOnceWhileAForkHoldsItsSocket)
+{
+    pid_t fork = -1;
+    auto start = std::chrono::steady_clock::now();
+    {
+        CommandsInOneShell shared;
+        EXPECT_TRUE(runCommand("true"));
+        fork = ::fork();
+        if (fork == 0) {
+            sleep(5);
+            _exit(0);
+        }
+        start = std::chrono::steady_clock::now();
+    }
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    kill(fork, SIGKILL);
+    waitpid(fork, nullptr, 0);
+    EXPECT_LT(took.count(), 1.5);  // a shell left to find the end goes after 2 s
+}
+
 // A command gets standard input, output and error, and what it is handed at
 // 4, 5, ... whatever its numbers here (this process holds 3 to 40): no other
 // descriptor, and default signals, an empty mask and umask 0, whatever the
