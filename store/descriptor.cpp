@@ -107,10 +107,14 @@ bool makeSocketPair(int ends[2])
     return closeOnExecBoth(ends);
 }
 
-bool sendAll(int fd, const std::string& text)
+namespace {
+
+// Puts all SIZE bytes of DATA with PUT (write or send), again after a signal.
+template <class Put>
+bool putAll(const char* data, size_t size, Put put)
 {
-    for (size_t done = 0; done < text.size();) {
-        ssize_t count = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+    for (size_t done = 0; done < size;) {
+        ssize_t count = put(data + done, size - done);
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)
@@ -120,20 +124,20 @@ bool sendAll(int fd, const std::string& text)
     return true;
 }
 
+} // namespace
+
 bool writeAll(int fd, const char* data, size_t size)
 {
-    for (size_t done = 0; done < size;) {
-        ssize_t count = write(fd, data + done, size - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        done += static_cast<size_t>(count);
-    }
-    return true;
+    return putAll(data, size, [fd](const char* at, size_t left) { return write(fd, at, left); });
 }
 
 bool writeAll(int fd, const std::string& text)
 {
     return writeAll(fd, text.data(), text.size());
+}
+
+bool sendAll(int fd, const std::string& text)
+{
+    return putAll(text.data(), text.size(),
+        [fd](const char* at, size_t left) { return send(fd, at, left, MSG_NOSIGNAL); });
 }

@@ -115,7 +115,7 @@ CommandsInOneShell::~CommandsInOneShell()
     if (running)
         running->end();
     oneShell = outer;
-    endShell(false);
+    endShell();
 }
 
 // Sends LINE's command to the shell, started first if there is none.
@@ -125,7 +125,7 @@ bool CommandsInOneShell::send(const eString& line)
         return false;
     if (sendAll(script.get(), groupShellCommand(line.c_str()) + "\n"))
         return true;
-    endShell(true);
+    endShell();
     return false;
 }
 
@@ -139,7 +139,7 @@ bool CommandsInOneShell::startShell()
     pid = startGroupShell(nullptr, input.get(), {}, status);
     input.close();
     if (pid > 0 && !sendAll(script.get(), groupShellTrap + std::string("\n")))
-        endShell(true);
+        endShell();
     return pid > 0;
 }
 
@@ -152,16 +152,16 @@ CommandEnd CommandsInOneShell::watchRunning(const CommandOptions& options, std::
     return watched.end;
 }
 
-// Ends the shell once its command has ended, or with its group at once
-// (KILLED), and forgets it: ended with its group too if it does not go.
-void CommandsInOneShell::endShell(bool killed)
+// Ends the shell and forgets it: told to exit, not left to find the end
+// of its script (a fork of the host that holds the socket would keep that
+// end from coming), and ended with its group if it does not go. A send
+// that fails found it gone already: no kill then, to a pid that a host
+// which reaps may have let another process take.
+void CommandsInOneShell::endShell()
 {
     if (pid <= 0)
         return;
-    // Told, not left to find the script's end: a fork of the host that
-    // holds the socket would keep that end from coming.
-    if (killed || !sendAll(script.get(), "exit\n"))
-        kill(-pid, SIGKILL);
+    sendAll(script.get(), "exit\n");  // unchecked: see above
     script.close();
     CommandOptions grace;
     grace.limitMs = scriptEndMs;

@@ -78,7 +78,7 @@ private:
     bool send(const eString& line);
     bool startShell();
     CommandEnd watchRunning(const CommandOptions& options, std::chrono::steady_clock::time_point start);
-    void endShell(bool killed);
+    void endShell();
 
     CommandsInOneShell* outer;  // the one this thread had before
     pid_t pid = -1;

@@ -2,8 +2,9 @@
  * the host's process group, as a power switch would (or sends it the signal
  * NIMBREL_CRASH_SIGNAL, such as 2 for Ctrl-C), right before its K-th call
  * that changes files: a shell command (a clone, a fork, or a command sent to
- * a shell that runs one after another), a sync, a rename or a removal. NIMBREL_FULL=NAME fails every write into, rename onto and sync of
- * a file called NAME as a full disk would (with the errno NIMBREL_ERRNO, if
+ * a shell that runs one after another), a sync, a rename or a removal.
+ * NIMBREL_FULL=NAME fails every write into, rename onto and sync of a file
+ * called NAME as a full disk would (with the errno NIMBREL_ERRNO, if
  * set, such as 5 for EIO), and every shell command whose last word names
  * it, which then exits with 1. NIMBREL_SLOW=NAME makes each read from a
  * file called NAME wait a fifth of a second, as a slow disk would.
