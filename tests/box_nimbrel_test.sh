@@ -64,7 +64,7 @@ check "its control: name, version $version, powerpc, maintainer, description, si
     [ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] &&
     [ "$(field Installed-Size)" = "$(du -sk --apparent-size /tmp/unpacked/data | cut -f1)" ]'
 # The start script under the box's shell, on the box's nimbrel.
-init=/tmp/unpacked/data/etc/init.d/nimbrel-web port=$((20000 + $$ % 20000))
+init=/tmp/unpacked/data/etc/init.d/nimbrel-web port=$("$NIMBREL_SOURCE/scripts/free-port")
 export NIMBREL="$box" NIMBREL_WEB_CONF=/tmp/web.conf NIMBREL_WEB_PID=/tmp/run/web.pid NIMBREL_WEB_LOG=/tmp/log/web.log
 check "the start script starts nothing until the store is named" eval '[ "$(busybox sh $init start)" = \
     "nimbrel-web: not enabled (store=DIR in /tmp/web.conf)" ] && [ ! -e /tmp/run/web.pid ]'

@@ -9,7 +9,7 @@
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$NIMBREL_BUILD/nimbrel
-port=$((20000 + RANDOM % 20000))
+port=$("$NIMBREL_SOURCE/scripts/free-port" 2)
 "$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/s >/dev/null && cp -a /tmp/s /tmp/b
 mkdir -p /tmp/up /tmp/home && cp /tmp/s/two-part.img /tmp/up/web.img && (cd /tmp/up && md5sum web.img >web.img.md5)
 head -c 8192 /dev/urandom >/tmp/up/bad.img
@@ -23,7 +23,7 @@ chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store /tmp/s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
 trap 'kill $server $files' EXIT
-wait_until grep -qs serving /tmp/serve.out
+served /tmp/serve.out /tmp/serve.err
 HOME=/tmp/home URL=http://127.0.0.1:$port FILES=http://127.0.0.1:$((port + 1))/files/fetched.img PASSWORD=$(cat /tmp/s/nimbrel-web.password) \
     SHOT=$NIMBREL_BUILD/web-page.png DESKTOP=$NIMBREL_BUILD/web-page-desktop.png /usr/bin/python3 - >/tmp/browser.out <<'PY'
 import base64, os

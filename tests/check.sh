@@ -17,6 +17,14 @@ wait_until() {
     for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
     return 1
 }
+# served OUT [ERR]: waits for the server that writes OUT (its errors to ERR,
+# or OUT too) to say it serves; a server that never does ends the test
+# with what it said, rather than every request after failing on its own.
+served() {
+    wait_until grep -qs serving "$1" && return
+    echo "FAILED: the server never served: $(cat "${2:-$1}")" >&2
+    exit 1
+}
 # A stand-in command's line that holds it until the test touches /tmp/go
 # (at most 60 s), to act while it runs however slow the machine.
 held='for _ in $(seq 600); do [ -e /tmp/go ] && break; sleep 0.1; done'

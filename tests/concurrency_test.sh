@@ -7,7 +7,7 @@
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$(box_kernel nimbrel)
-port=$((20000 + RANDOM % 20000))
+port=$("$NIMBREL_SOURCE/scripts/free-port")
 s=/tmp/s url=http://127.0.0.1:$port
 "$NIMBREL_SOURCE/scripts/make-demo-store" $s >/dev/null
 "$cli" --store $s install single-part.img --slot 1 >/dev/null && "$cli" --store $s install two-part.img --slot 2 >/dev/null
@@ -16,7 +16,7 @@ single=$(tree $s/image/1) two=$(tree $s/image/2)
 "$cli" --store $s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>&1 &
 server=$!
 trap 'kill $server' EXIT
-wait_until grep -qs serving /tmp/serve.out
+served /tmp/serve.out
 password=$(cat $s/nimbrel-web.password)
 token=$(curl -s -u "me:$password" $url/api/session | sed 's/.*"token":"\([a-z0-9]*\)".*/\1/')
 post() {

@@ -6,17 +6,8 @@
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$(box_kernel nimbrel)
-# Five ports in a row, port to port + 4, none of them taken: other tests
-# beside this one pick theirs at random too.
-free_row() {
-    /usr/bin/python3 -c 'import socket, sys
-for p in range(int(sys.argv[1]), int(sys.argv[1]) + 5):
-    socket.create_server(("127.0.0.1", p)).close()' "$1" 2>/dev/null
-}
-for _ in $(seq 20); do
-    port=$((20000 + RANDOM % 20000))
-    free_row $port && break
-done
+# Five ports in a row, port to port + 4.
+port=$("$NIMBREL_SOURCE/scripts/free-port" 5)
 s=/tmp/s d=/tmp/srv url=http://127.0.0.1:$port
 # A small store, so that a large file meets its floor of free space.
 mkdir -p $s $d && mount -t tmpfs -o size=128m tmpfs $s
@@ -197,7 +188,7 @@ check "install URL: fetched, then installed; the file kept" eval 'said 0 "fetche
 # The page: a job, followed as an installation is.
 "$cli" --store $s serve --listen 127.0.0.1:$((port + 2)) >/tmp/serve.out 2>&1 &
 serve=$!
-wait_until grep -qs serving /tmp/serve.out
+served /tmp/serve.out
 password=$(cat $s/nimbrel-web.password) page=http://127.0.0.1:$((port + 2))
 token=$(curl -s -u "me:$password" $page/api/session | sed 's/.*"token":"\([a-z0-9]*\)".*/\1/')
 post() { curl -s -u "me:$password" -H "X-Nimbrel-Token: $1" -H "Origin: ${origin-$page}" -d "$2" $page/api/fetch; }

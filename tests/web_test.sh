@@ -4,7 +4,7 @@
 set -u
 . "$NIMBREL_SOURCE/tests/check.sh"
 cli=$(box_kernel nimbrel)
-port=$((20000 + RANDOM % 20000))
+port=$("$NIMBREL_SOURCE/scripts/free-port")
 s=/tmp/s url=http://127.0.0.1:$port
 # A small file system, so that an upload can be too large for it.
 mkdir -p $s /tmp/b && mount -t tmpfs -o size=40m tmpfs $s
@@ -18,7 +18,7 @@ chmod 755 /tmp/slow/cp
 PATH=/tmp/slow:$PATH "$cli" --store $s serve --listen 127.0.0.1:$port >/tmp/serve.out 2>/tmp/serve.err &
 server=$!
 trap 'kill $server' EXIT
-wait_until grep -qs serving /tmp/serve.out
+served /tmp/serve.out /tmp/serve.err
 password=$(cat $s/nimbrel-web.password)
 second=$("$cli" --store $s serve --listen 127.0.0.1:$port 2>&1)
 check "a second server on the port: refused" has "$second" "could not listen on 127.0.0.1:$port"
