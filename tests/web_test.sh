@@ -21,7 +21,8 @@ trap 'kill $server' EXIT
 served /tmp/serve.out /tmp/serve.err
 password=$(cat $s/nimbrel-web.password)
 second=$("$cli" --store $s serve --listen 127.0.0.1:$port 2>&1)
-check "a second server on the port: refused" has "$second" "could not listen on 127.0.0.1:$port"
+check "a second server on the port: refused, the cause said" has "$second" \
+    "could not listen on 127.0.0.1:$port: Address already in use: give another address or port with --listen ADDR:PORT"
 check "the password: printed once, its file mode 600" eval 'grep -qF ": $password" /tmp/serve.out &&
     ! has "$second" "$password" && [ "$(stat -c %a $s/nimbrel-web.password)" = 600 ] && [ ${#password} -ge 16 ]'
 

@@ -64,7 +64,8 @@ private:
     net::steady_timer pause;
 };
 
-bool listen(tcp::acceptor& acceptor, const std::string& host, int port)
+// Why ACCEPTOR cannot listen on HOST:PORT, or "" once it listens.
+std::string listen(tcp::acceptor& acceptor, const std::string& host, int port)
 {
     // A numeric address: a name would need the C library's resolver, which
     // a static program cannot take with it to the box.
@@ -73,27 +74,28 @@ bool listen(tcp::acceptor& acceptor, const std::string& host, int port)
     if (!error)
         acceptor.open(endpoint.protocol(), error);
     if (error)
-        return false;
+        return error.message();
     noInherit(acceptor.native_handle());
     // A second server on the port is an error, not a share of its connections.
     acceptor.set_option(tcp::acceptor::reuse_address(true), error);
     acceptor.bind(endpoint, error);
     if (!error)
         acceptor.listen(net::socket_base::max_listen_connections, error);
-    return !error;
+    return error ? error.message() : "";
 }
 
 } // namespace
 
-bool serveHttp(const std::string& host, int port, const Routes& routes, const std::function<void()>& listening)
+std::string serveHttp(const std::string& host, int port, const Routes& routes, const std::function<void()>& listening)
 {
     Shared shared(routes);
     tcp::acceptor acceptor(shared.io);
-    if (!listen(acceptor, host, port))
-        return false;
+    std::string whyNot = listen(acceptor, host, port);
+    if (!whyNot.empty())
+        return whyNot;
     listening();
     Listener listener(shared, acceptor);
     listener.accept();
     shared.io.run();
-    return true;
+    return "";
 }

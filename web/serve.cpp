@@ -61,10 +61,12 @@ int serve(const ServeOptions& options)
     SlotSizes sizes(measureSlot);
     Routes routes;
     addRoutes(routes, access, jobs, sizes);
-    bool listened = serveHttp(host, port, routes, [&options] {
+    std::string whyNot = serveHttp(host, port, routes, [&options] {
         std::cout << "nimbrel: serving " << mpoint << " on http://" << options.listen << "/" << std::endl;
     });
-    if (!listened)
-        std::cerr << "nimbrel: could not listen on " << options.listen << "\n";
-    return listened ? 0 : 1;
+    if (whyNot.empty())
+        return 0;
+    std::cerr << "nimbrel: could not listen on " << options.listen << ": " << whyNot
+              << ": give another address or port with --listen ADDR:PORT\n";
+    return 1;
 }
