@@ -48,19 +48,22 @@ check "wait: the end of standard input lets the keys go on" eval '[ $status = 0 
 # Without libcrypto the plug-in still loads, and a check against a checksum
 # file refuses the image: never installed unchecked. With it back the same
 # image installs. The library's file is hidden in this test's own mount
-# namespace.
-crypto=$(readlink -f "$(strings "$NIMBREL_BUILD/nimbrel.so" | grep -m 1 '^/.*/libcrypto\.so')")
-"$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/nocrypto >/dev/null
-rm /tmp/nocrypto/*.img
-"$NIMBREL_SOURCE/scripts/make-image" --two-part --size 200 /tmp/nocrypto/x.img
-(cd /tmp/nocrypto && md5sum x.img >x.img.md5)
-mount --bind /dev/null "$crypto"
-run_host --store /tmp/nocrypto --keys "ok green ok exit"
-umount "$crypto"
-check "without libcrypto: the check refuses the image" eval '[ $status = 0 ] &&
-    has "$out" "[Error] image file is damaged" && [ ! -e /tmp/nocrypto/image/0 ] && [ -e /tmp/nocrypto/x.img ]'
-run_host --store /tmp/nocrypto --keys "ok green ok exit"
-check "with libcrypto back: the same image installs" eval 'has "$out" "[Info] Image is installed" && [ -d /tmp/nocrypto/image/0 ]'
+# namespace. A build on gnulib's digests has no libcrypto to hide.
+crypto=$(strings "$NIMBREL_BUILD/nimbrel.so" | grep -m 1 '^/.*/libcrypto\.so')
+if [ -n "$crypto" ]; then
+    crypto=$(readlink -f "$crypto")
+    "$NIMBREL_SOURCE/scripts/make-demo-store" /tmp/nocrypto >/dev/null
+    rm /tmp/nocrypto/*.img
+    "$NIMBREL_SOURCE/scripts/make-image" --two-part --size 200 /tmp/nocrypto/x.img
+    (cd /tmp/nocrypto && md5sum x.img >x.img.md5)
+    mount --bind /dev/null "$crypto"
+    run_host --store /tmp/nocrypto --keys "ok green ok exit"
+    umount "$crypto"
+    check "without libcrypto: the check refuses the image" eval '[ $status = 0 ] &&
+        has "$out" "[Error] image file is damaged" && [ ! -e /tmp/nocrypto/image/0 ] && [ -e /tmp/nocrypto/x.img ]'
+    run_host --store /tmp/nocrypto --keys "ok green ok exit"
+    check "with libcrypto back: the same image installs" eval 'has "$out" "[Info] Image is installed" && [ -d /tmp/nocrypto/image/0 ]'
+fi
 run_host --keys "down bogus ok"
 check "bad key name: named, plug-in not run" eval '[ $status = 2 ] && has "$err" bogus && [ -z "$out" ]'
 run_host --keys "" /tmp/no-such-plugin.so
