@@ -1,5 +1,6 @@
 #include "fetch/connection.h"
 
+#include <algorithm>
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 #if NIMBREL_TLS
 #include "fetch/tls.h"
@@ -70,8 +72,9 @@ FetchTimes fetchTimes()
     return times;
 }
 
-Connection::Connection(const FetchTimes& times)
+Connection::Connection(const FetchTimes& times, std::function<bool()> cancelled)
     : times(times)
+    , cancelled(std::move(cancelled))
 {
 }
 
@@ -115,22 +118,33 @@ long Connection::readWithin(char* data, size_t size, int seconds)
 #else
         short events = POLLIN;
 #endif
-        if (errno == EAGAIN && !wait(events, seconds)) {
-            errno = ETIMEDOUT;
+        if (errno == EAGAIN && !wait(events, seconds))
             return -1;
-        }
     }
 }
 
 bool Connection::wait(short events, int seconds)
 {
+    // In slices: the user's Ctrl-C may be taken by another of the host's
+    // threads, so no EINTR need come here to tell of it.
+    constexpr long long slice = 200;
     pollfd watched{socket.get(), events, 0};
     auto until = Clock::now() + std::chrono::seconds(seconds);
     for (;;) {
+        if (cancelled && cancelled()) {
+            errno = ECANCELED;
+            return false;
+        }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        int ready = poll(&watched, 1, static_cast<int>(std::max<long long>(left, 0)));
-        if (ready > 0 || (ready == 0 && left <= 0) || (ready < 0 && errno != EINTR))
-            return ready > 0;
+        int ready = poll(&watched, 1, static_cast<int>(std::clamp<long long>(left, 0, slice)));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready == 0 && left <= slice) {
+            errno = ETIMEDOUT;
+            return false;
+        }
     }
 }
 
@@ -150,7 +164,8 @@ std::string Connection::connect(const Url& u)
             continue;
         }
         if (!wait(POLLOUT, times.connect))
-            return "could not connect to " + host + " within " + std::to_string(times.connect) + " s";
+            return errno == ECANCELED ? fetchInterrupted :
+                "could not connect to " + host + " within " + std::to_string(times.connect) + " s";
         // Only a connection that stands has a peer; a failed one tells its
         // error to the first read.
         sockaddr_storage peer;
@@ -182,7 +197,7 @@ std::string Connection::get(const Url& u, const std::string& extra, ServerAnswer
 #endif
     }
     if (!writeAll(request))
-        return "could not send the request to " + host;
+        return errno == ECANCELED ? fetchInterrupted : "could not send the request to " + host;
     return readHeader(answer);
 }
 
@@ -200,6 +215,8 @@ std::string Connection::readHeader(ServerAnswer& answer)
         char piece[4096];
         int left = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(until - Clock::now()).count());
         long count = left > 0 ? readWithin(piece, sizeof piece, left) : -1;
+        if (count < 0 && left > 0 && errno == ECANCELED)
+            return fetchInterrupted;
         if (count < 0 && (left <= 0 || errno == ETIMEDOUT))
             return "no answer from " + host + " within " + std::to_string(times.stall) + " s";
         if (count <= 0)
@@ -228,6 +245,7 @@ long Connection::read(char* data, size_t size, std::string& fault)
     long count = readWithin(data, size, times.stall);
     if (count < 0)
         fault = errno == ETIMEDOUT ? "no data from " + host + " for " + std::to_string(times.stall) + " s" :
+            errno == ECANCELED     ? fetchInterrupted :
                                      "the connection to " + host + " failed: " + std::strerror(errno);
     return count;
 }

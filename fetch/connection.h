@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,9 @@ struct FetchTimes {
 };
 FetchTimes fetchTimes();
 
+// What a fetch its user stopped says.
+inline const char* const fetchInterrupted = "fetch interrupted";
+
 // What the answer's header says that a fetch acts on.
 struct ServerAnswer {
     int status = 0;
@@ -31,7 +35,9 @@ struct ServerAnswer {
 
 class Connection {
 public:
-    explicit Connection(const FetchTimes& times);
+    // CANCELLED, when set, is asked while it waits on the server, five
+    // times a second: true ends the wait, the fault fetchInterrupted.
+    Connection(const FetchTimes& times, std::function<bool()> cancelled);
 
     // Connects to U's host and sends a GET of its target with the headers
     // EXTRA ("Name: value\r\n" each); reads the answer's header into
@@ -44,6 +50,8 @@ public:
 
 private:
     std::string connect(const Url& u);
+    // Whether the socket is ready for EVENTS within SECONDS; else false,
+    // errno ETIMEDOUT, ECANCELED when cancelled, or poll's.
     bool wait(short events, int seconds);
     // As read and write, through TLS where there is one.
     long readSome(char* data, size_t size);
@@ -53,6 +61,7 @@ private:
     std::string readHeader(ServerAnswer& answer);
 
     FetchTimes times;
+    std::function<bool()> cancelled;
     Descriptor socket;
     std::shared_ptr<TlsSession> tls;  // shared: its type is complete only where it is made
     std::string host, leftover;

@@ -25,12 +25,13 @@ std::optional<Outcome> refuseScheme(const Url& u, const std::string& shown)
     return std::nullopt;
 }
 
-std::optional<Outcome> exchange(const Url& start, const std::string& extra, Exchange& out)
+std::optional<Outcome> exchange(const Url& start, const std::string& extra, const std::function<bool()>& cancelled,
+    Exchange& out)
 {
     out.url = start;
     FetchTimes times = fetchTimes();
     for (int hops = 0;; ++hops) {
-        out.connection = std::make_unique<Connection>(times);
+        out.connection = std::make_unique<Connection>(times, cancelled);
         out.answer = ServerAnswer();
         std::string fault = out.connection->get(out.url, extra + credentialsFor(start, out.url), out.answer);
         if (!fault.empty())

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,8 +20,10 @@ inline constexpr int redirectLimit = 5;
 
 // Sends EXTRA ("Name: value\r\n" each) with every request; START's
 // credentials go to its own host and port alone. Fails naming the host
-// and the limit it met, refuses a redirect to another scheme naming it.
-std::optional<Outcome> exchange(const Url& start, const std::string& extra, Exchange& out);
+// and the limit it met, or fetchInterrupted once CANCELLED (may be empty)
+// says so while it waits; refuses a redirect to another scheme naming it.
+std::optional<Outcome> exchange(const Url& start, const std::string& extra, const std::function<bool()>& cancelled,
+    Exchange& out);
 
 // The refusal of https on a build without TLS (the box's).
 std::optional<Outcome> refuseScheme(const Url& u, const std::string& shown);

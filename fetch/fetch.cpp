@@ -94,7 +94,7 @@ std::optional<Outcome> check(FetchJob& job)
     bool partBehind = false;
     if (std::optional<Outcome> refused = refuseImage(partialPath(job.key), partBehind))
         return Outcome::failed(refused->message + ": " + job.name + " from " + job.shown + ", its file removed");
-    if (std::optional<Outcome> fault = fetchSums(job.url, job.sums))
+    if (std::optional<Outcome> fault = fetchSums(job.url, job.request.cancelled, job.sums))
         return fault;
     return checkSums(job.sums, partialPath(job.key), job.name, nameFromUrl(job.url), job.request.progress);
 }

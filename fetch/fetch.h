@@ -15,8 +15,8 @@ struct FetchRequest {
     std::string name;  // empty: from the server or the URL's last part
     // How far it has come; may be empty.
     ProgressShown progress;
-    // Asked between the pieces: true stops it, the partial file kept. May
-    // be empty.
+    // Asked between the pieces and, five times a second, while it waits on
+    // the server: true stops it, the partial file kept. May be empty.
     std::function<bool()> cancelled;
 };
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fetch/fetch.h"
 #include "store/controls.h"
 #include "store/durable.h"
 
@@ -69,12 +70,17 @@ bool openPartial(FetchJob& job)
 
 std::optional<Outcome> ask(FetchJob& job)
 {
-    if (std::optional<Outcome> fault = exchange(job.url, rangeHeaders(job.record), job.got))
-        return fault;
-    if (job.got.answer.status == 416 && job.record.have > 0) {
+    const std::function<bool()>& cancelled = job.request.cancelled;
+    std::optional<Outcome> fault = exchange(job.url, rangeHeaders(job.record), cancelled, job.got);
+    if (!fault && job.got.answer.status == 416 && job.record.have > 0) {
         job.record.have = 0;
-        if (std::optional<Outcome> fault = exchange(job.url, "", job.got))
-            return fault;
+        fault = exchange(job.url, "", cancelled, job.got);
     }
+    // The bytes a record vouches for stay for the next fetch, as they do
+    // when the body is interrupted.
+    if (fault && fault->message == fetchInterrupted && job.record.have > 0)
+        fault->message = keptForNext(fault->message);
+    if (fault)
+        return fault;
     return placeBody(job);
 }

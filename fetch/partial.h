@@ -32,3 +32,10 @@ bool writeRecord(const std::string& key, const PartialRecord& record);
 
 // Removes KEY's partial file, its record and what was written beside them.
 void removePartial(const std::string& key);
+
+// FAULT, telling that the next fetch of the same URL goes on from the
+// bytes kept.
+inline std::string keptForNext(const std::string& fault)
+{
+    return fault + "; run the same fetch again to go on";
+}

@@ -57,7 +57,7 @@ struct Run {
     {
         if (how == Received::Kept && !keep())
             how = Received::Spoilt;
-        return {how, how == Received::Kept ? fault + "; run the same fetch again to go on" : fault, total()};
+        return {how, how == Received::Kept ? keptForNext(fault) : fault, total()};
     }
 
     void tell()
@@ -134,10 +134,10 @@ ReceiveResult receiveBody(Connection& connection, Receiving& receiving)
                 " MB: fetch stopped, its file removed");
         if (std::optional<ReceiveResult> stopped = run.store(filled))
             return *stopped;
+        if (receiving.cancelled && receiving.cancelled())
+            return run.stop(Received::Kept, fetchInterrupted);
         if (count < 0)
             return run.stop(Received::Kept, "fetch incomplete: " + fault);
-        if (receiving.cancelled && receiving.cancelled())
-            return run.stop(Received::Kept, "fetch interrupted");
         if (count == 0 && receiving.length >= 0 && run.received < receiving.length)
             return run.stop(Received::Kept, "fetch incomplete: the server sent " + std::to_string(run.received) +
                 " of " + std::to_string(receiving.length) + " bytes");

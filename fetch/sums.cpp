@@ -33,13 +33,13 @@ std::optional<Outcome> readSmall(Connection& connection, const std::string& show
 
 } // namespace
 
-std::optional<Outcome> fetchSums(const Url& u, std::vector<ServerSum>& sums)
+std::optional<Outcome> fetchSums(const Url& u, const std::function<bool()>& cancelled, std::vector<ServerSum>& sums)
 {
     for (ServerSum sum : {ServerSum{DigestKind::Md5, ".md5", "", ""}, ServerSum{DigestKind::Sha256, ".sha256", "", ""}}) {
         Url at = beside(u, sum.suffix);
         std::string shown = shownUrl(plainUrl(at));
         Exchange got;
-        if (std::optional<Outcome> fault = exchange(at, "", got))
+        if (std::optional<Outcome> fault = exchange(at, "", cancelled, got))
             return fault;
         int status = got.answer.status;
         if (status == 404 || status == 410)

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,8 +20,9 @@ struct ServerSum {
 };
 
 // Those of U's that the server has (404 or 410: none); fails on any other
-// answer, a stall, or one larger than a checksum file.
-std::optional<Outcome> fetchSums(const Url& u, std::vector<ServerSum>& sums);
+// answer, a stall, one larger than a checksum file, or once CANCELLED (may
+// be empty) says so.
+std::optional<Outcome> fetchSums(const Url& u, const std::function<bool()>& cancelled, std::vector<ServerSum>& sums);
 
 // Fails, naming the checksum file, when one gives no digest for NAME (nor
 // for SERVED, the name on the server) or the file at PATH has another;

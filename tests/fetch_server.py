@@ -8,7 +8,7 @@ cut (half the body, then the connection ends), stall (half, then silence),
 more (a length 1000 bytes short), less (a length 1000 bytes long),
 nolength, disposition=NAME, weak (a weak ETag and no Last-Modified: no
 resume). DIR/.throttle (kB/s) slows every body, DIR/.norange makes ranges
-ignored. /redirect/N/NAME: N redirects to /files/NAME; /loop; /toscheme
+ignored, DIR/.hang makes every request go unanswered. /redirect/N/NAME: N redirects to /files/NAME; /loop; /toscheme
 (to file:); /hang (never answers). With CERTIFICATE (a PEM file holding
 its key too), https. --full: a port whose queue of connections is full,
 so that a connect to it hangs."""
@@ -51,6 +51,9 @@ class Handler(BaseHTTPRequestHandler):
             log.write(f"{self.path} range={self.headers.get('Range')} if-range={self.headers.get('If-Range')} "
                       f"auth={self.headers.get('Authorization')}\n")
         parts = url.path.split("/")
+        if url.path == "/hang" or os.path.exists(os.path.join(root, ".hang")):
+            time.sleep(60)
+            return
         if url.path.startswith("/redirect/"):
             n = int(parts[2])
             rest = "/".join(parts[3:])
@@ -59,9 +62,6 @@ class Handler(BaseHTTPRequestHandler):
             return self.redirect("/loop")
         if url.path == "/toscheme":
             return self.redirect("file:///etc/passwd")
-        if url.path == "/hang":
-            time.sleep(60)
-            return
         path = os.path.join(root, urllib.parse.unquote(parts[-1]))
         if not url.path.startswith("/files/") or not os.path.isfile(path):
             self.send_error(404)

@@ -156,6 +156,42 @@ rm $d/.throttle
 check "Ctrl-C: stopped, what came kept for the next fetch" eval '[ $status = 1 ] && [ -n "$(partial)" ] &&
     grep -q "fetch interrupted; run the same fetch again to go on" /tmp/int.err'
 rm $s/.fetch-*
+# Ctrl-C while the fetch waits on a silent server, under limits of a
+# minute: it stops then, not at the limit. Each is sent once the fetch waits
+# (READY holds); a stalled body's first half has come a second before.
+# The full server's own sockets wait to connect too: only the fetch's count.
+connecting() { ss -Htnp state syn-sent "dport = :$((port + 4))" | grep -q "pid=$fetching,"; }
+asked() { ss -Htnp state established "dport = :$port" | grep -q "pid=$fetching,"; }
+stalled() { asked && sleep 1; }
+while IFS='|' read -r what path ready expect; do
+    NIMBREL_FETCH_TIMES=60,60 "$cli" --store $s fetch "$path" stop.img 2>/tmp/int.err &
+    fetching=$!
+    wait_until $ready
+    kill -INT $fetching
+    for _ in $(seq 100); do kill -0 $fetching 2>/dev/null || break; sleep 0.1; done
+    ended=$(kill -0 $fetching 2>/dev/null || echo yes)
+    kill -9 $fetching 2>/dev/null
+    wait $fetching
+    status=$?
+    check "Ctrl-C $what: stopped within 10 s, saying $expect" eval '[ "$ended" = yes ] && [ $status = 1 ] &&
+        grep -qx "nimbrel: $expect" /tmp/int.err && [ ! -e $s/stop.img ] && { [ "$ready" != stalled ] || [ -n "$(partial)" ]; }'
+    rm -f $s/.fetch-*
+done <<TABLE
+while it connects|http://127.0.0.1:$((port + 4))/a.img|connecting|fetch interrupted
+before the answer|$url/hang|asked|fetch interrupted
+in a stall of the body|$url/files/a.img?stall|stalled|fetch interrupted; run the same fetch again to go on: $url/files/a.img?stall
+TABLE
+kill_midway h.img
+touch $d/.hang
+NIMBREL_FETCH_TIMES=60,60 "$cli" --store $s fetch $url/files/a.img h.img 2>/tmp/int.err &
+fetching=$!
+wait_until asked
+kill -INT $fetching && wait $fetching
+status=$?
+rm $d/.hang
+check "Ctrl-C before the answer, bytes kept from before: they stay for the next fetch" eval '[ $status = 1 ] &&
+    grep -qx "nimbrel: fetch interrupted; run the same fetch again to go on" /tmp/int.err && [ -n "$(partial)" ]'
+rm $s/.fetch-*
 kill_midway v.img
 sed -i '3s/$/\r/' $s/.fetch-*.record  # a validator that would end the Range request's header early
 fetch $url/files/a.img v.img
