@@ -139,7 +139,7 @@ Outcome fetchLocked(FetchJob& job)
 {
     if (!openPartial(job))
         return Outcome::failed("could not write " + std::string(partialPath(job.key)) + ": " + std::strerror(errno));
-    if (std::optional<Outcome> fault = ask(job))
+    if (std::optional<Outcome> fault = ask(job, job.request.cancelled))
         return *fault;
     if (std::optional<Outcome> refused = chooseName(job))
         return *refused;

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fetch/fetch.h"
 #include "store/controls.h"
 #include "store/durable.h"
 
@@ -68,9 +67,8 @@ bool openPartial(FetchJob& job)
     return bool(job.fd);
 }
 
-std::optional<Outcome> ask(FetchJob& job)
+std::optional<Outcome> ask(FetchJob& job, const std::function<bool()>& cancelled)
 {
-    const std::function<bool()>& cancelled = job.request.cancelled;
     std::optional<Outcome> fault = exchange(job.url, rangeHeaders(job.record), cancelled, job.got);
     if (!fault && job.got.answer.status == 416 && job.record.have > 0) {
         job.record.have = 0;

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,5 +29,6 @@ bool openPartial(FetchJob& job);
 
 // The answer to a GET of the URL, its body placed: from where the partial
 // file ends (206), or from the start (200, a server that ignores ranges or
-// a file that changed: the partial file then starts afresh).
-std::optional<Outcome> ask(FetchJob& job);
+// a file that changed: the partial file then starts afresh). CANCELLED
+// (may be empty) ends a wait on the server.
+std::optional<Outcome> ask(FetchJob& job, const std::function<bool()>& cancelled);
