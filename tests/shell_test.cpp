@@ -95,13 +95,14 @@ TEST(RunPolled, TicksWhileTheChildRunsAndReturnsWhenItEnds)
 }
 
 // A command stopped at a tick or at its time limit ends with all it
-// started; one that ends first keeps its status.
+// started; one that ends first keeps its status. It may tick on while its
+// group ends (seen: four more ticks under ASan on a loaded machine).
 TEST(RunWatched, StoppedOrOutOfTimeItEndsWithAllItStarted)
 {
     int ticks = 0;
     CommandOptions stopped, limited;
     stopped.tick = [&ticks] { ++ticks; };
-    stopped.stop = [&ticks] { return ticks == 2; };
+    stopped.stop = [&ticks] { return ticks == 2; };  // once: the short commands after never stop
     limited.limitMs = 700;
     inEachShell([&] {
         ticks = 0;
@@ -110,7 +111,6 @@ TEST(RunWatched, StoppedOrOutOfTimeItEndsWithAllItStarted)
             EXPECT_EQ(runWatched("sleep 30 & echo $! >/tmp/inner.pid; wait", options), end);
             std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
             EXPECT_LT(took.count(), 5.0);
-            EXPECT_EQ(ticks, 2);
             // The command's own child went too (once its new parent has reaped it).
             EXPECT_EQ(shell("for i in $(seq 20); do kill -0 $(cat /tmp/inner.pid) 2>/dev/null || exit 0; sleep 0.1;"
                             " done; exit 1"), 0);
