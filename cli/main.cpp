@@ -21,6 +21,7 @@
 #include "commands/refusal.h"
 #include "commands/report.h"
 #include "commands/slotname.h"
+#include "fetch/url.h"
 #include "manage/about.h"
 #include "store/actionlog.h"
 #include "store/controls.h"
@@ -217,6 +218,19 @@ int run(const Request& request)
     }
 }
 
+// Blanks the password of each URL among ARGV in place, once it is read:
+// ps and /proc/PID/cmdline show a program's arguments to every user.
+void hidePasswords(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto [start, at] = userInfoAt(arg);
+        size_t colon = isFetchUrl(arg) && at != std::string::npos ? arg.find(':', start) : std::string::npos;
+        if (colon < at)
+            std::fill(argv[i] + colon + 1, argv[i] + at, '*');
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -251,6 +265,7 @@ int main(int argc, char** argv)
         std::cerr << "nimbrel: " << printable(error.what()) << " (see nimbrel --help)\n";
         return 2;
     }
+    hidePasswords(argc, argv);
     if (wait->count() > 0)
         request.wait = waitSeconds;
     return output.finish(run(request));

@@ -76,14 +76,22 @@ std::optional<Url> parseUrl(const std::string& text, std::string& fault)
     return u;
 }
 
+std::pair<size_t, size_t> userInfoAt(const std::string& text)
+{
+    size_t start = text.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    size_t end = std::min(text.find_first_of("/?#", start), text.size());
+    size_t at = text.rfind('@', end == 0 ? 0 : end - 1);
+    if (at != std::string::npos && at >= start && at < end)
+        return {start, at};
+    return {std::string::npos, std::string::npos};
+}
+
 std::string shownUrl(const std::string& text)
 {
     std::string shown = text;
-    size_t start = shown.find("://");
-    start = start == std::string::npos ? 0 : start + 3;
-    size_t end = std::min(shown.find_first_of("/?#", start), shown.size());
-    size_t at = shown.rfind('@', end == 0 ? 0 : end - 1);
-    if (at != std::string::npos && at >= start && at < end)
+    auto [start, at] = userInfoAt(shown);
+    if (at != std::string::npos)
         shown.erase(start, at + 1 - start);
     return printable(shown);
 }

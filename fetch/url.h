@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <utility>
 
 // The addresses nimbrel fetch takes and the redirects it follows, read
 // strictly: whatever a person typed or a server sent is hostile.
@@ -21,6 +22,10 @@ std::optional<Url> parseUrl(const std::string& text, std::string& fault);
 // TEXT with any user:password@ cut out, for the log and the screen; the
 // rest as given but for control characters, which become '?'.
 std::string shownUrl(const std::string& text);
+
+// Where TEXT's user:password@ stands: its first character and its '@';
+// both npos without one.
+std::pair<size_t, size_t> userInfoAt(const std::string& text);
 
 // Where a redirect's LOCATION leads from BASE: an absolute URL as it is,
 // "//host/..." in BASE's scheme, "/path" on BASE's host, anything else
